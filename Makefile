@@ -1,0 +1,32 @@
+# Entry points of the suite. The release build lives in build/, the sanitizer build used by
+# `make check` in build-check/, so the two never fight over one cache.
+PREFIX ?= /usr/local
+JOBS ?= $(shell nproc)
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+.PHONY: all build check demo bench install clean
+
+all: build
+
+build:
+	@test -f build/CMakeCache.txt || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build build -j $(JOBS)
+
+check:
+	@test -f build-check/CMakeCache.txt || cmake -S . -B build-check $(GENERATOR) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDBC_SANITIZE=ON
+	cmake --build build-check -j $(JOBS)
+	cd build-check && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	    ctest --output-on-failure -j $(JOBS) --timeout 600
+
+demo: build
+	sh examples/demo.sh build/bin
+
+bench: build
+	sh bench/run.sh build/bin
+
+install: build
+	cmake --install build --prefix $(PREFIX)
+
+clean:
+	rm -rf build build-check
