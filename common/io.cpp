@@ -27,70 +27,54 @@ Fd openFile(const std::string& path, int flags, mode_t mode) {
   return Fd(fd);
 }
 
-ssize_t readFull(int fd, void* buf, std::size_t n) {
-  char* p = static_cast<char*>(buf);
+namespace {
+
+// Repeats `step(pointer, count, done)` until `n` bytes have moved, retrying after EINTR. A read
+// stops early at end of file; a write that moves nothing is a full disk.
+template <bool kWrite, typename Step>
+ssize_t transferFull(std::size_t n, Step step) {
   std::size_t done = 0;
   while (done < n) {
-    ssize_t r = ::read(fd, p + done, n - done);
+    ssize_t r = step(done);
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
     }
-    if (r == 0) break;
+    if (r == 0) {
+      if (!kWrite) break;
+      errno = ENOSPC;
+      return -1;
+    }
     done += static_cast<std::size_t>(r);
   }
   return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+ssize_t readFull(int fd, void* buf, std::size_t n) {
+  char* p = static_cast<char*>(buf);
+  return transferFull<false>(n, [&](std::size_t done) { return ::read(fd, p + done, n - done); });
 }
 
 ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset) {
   char* p = static_cast<char*>(buf);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::pread(fd, p + done, n - done, offset + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(done);
+  return transferFull<false>(n, [&](std::size_t done) {
+    return ::pread(fd, p + done, n - done, offset + static_cast<off_t>(done));
+  });
 }
 
 bool writeFull(int fd, const void* buf, std::size_t n) {
   const char* p = static_cast<const char*>(buf);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::write(fd, p + done, n - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (w == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  return true;
+  return transferFull<true>(n, [&](std::size_t done) { return ::write(fd, p + done, n - done); }) >=
+         0;
 }
 
 bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset) {
   const char* p = static_cast<const char*>(buf);
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::pwrite(fd, p + done, n - done, offset + static_cast<off_t>(done));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (w == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  return true;
+  return transferFull<true>(n, [&](std::size_t done) {
+           return ::pwrite(fd, p + done, n - done, offset + static_cast<off_t>(done));
+         }) >= 0;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {

@@ -118,6 +118,17 @@ TEST_F(OpnfilTest, ReadOnlyFileIsNotFoundForReadWrite) {
   EXPECT_TRUE(open("RO", kIxmarkOpen).fd.valid());
 }
 
+// Root may write any file, but not a directory: a place that cannot be opened in the program's
+// mode is passed over, and the walk goes on.
+TEST_F(OpnfilTest, PlaceThatCannotBeOpenedInTheModeIsPassedOver) {
+  std::string a = dir.mkdir("a"), b = dir.mkdir("b");
+  dir.mkdir("a/F.TXT");
+  make("b/F.TXT");
+  settings({{"dbcdx.file.open", a + ";" + b}});
+  EXPECT_EQ(open("F", kSeqnextOpen).fulnam, b + "/F.TXT");
+  EXPECT_EQ(open("F", kRecscanOpen).fulnam, b + "/F.TXT");
+}
+
 TEST_F(OpnfilTest, NeverCreatesAndHoldsLongNamesWhole) {
   std::string longName(300, 'N');
   Opened o = open(longName, kRecscanOpen);
