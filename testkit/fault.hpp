@@ -1,0 +1,20 @@
+// Makes one I/O call of a program under test fail, through the preloaded fault injector.
+#pragma once
+
+#include <string>
+
+#include "testkit/runner.hpp"
+
+namespace testkit {
+
+struct Fault {
+  std::string op;                // "write" (write, pwrite), "read" (read, pread), "rename", "fsync"
+  int nth = 1;                   // the N-th such call on a descriptor above 2 fails
+  bool repeat = false;           // and every one after it
+  std::string error = "ENOSPC";  // or "EIO"
+};
+
+// Adds the injector and its settings to the command's environment.
+void inject(Command& command, const Fault& fault);
+
+}  // namespace testkit
