@@ -88,5 +88,24 @@ TEST(Repair, DetectionRunCrossesReadChunksAndRepairsEveryRecord) {
   EXPECT_EQ(testkit::readFile(dir.file("F")), bytes);
 }
 
+TEST(Repair, ListLinesAreReadInPiecesOf1023Characters) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("F"), std::string(22, 'r'));
+  // 1023 zeros fill one read; the rest of the line is a line of its own.
+  testkit::writeFile(dir.file("L"),
+                     std::string(1023, '0') + "11\n" + std::string(1023, '1') + "\n");
+  Settings s;
+  s.DATAFILE = dir.file("F");
+  s.INPUTFILE = dir.file("L");
+  s.RECORD_SIZE = 11;
+  Capture out, err;
+  EXPECT_EQ(process_file(s, out.file(), err.file()), 1);
+  EXPECT_EQ(out.text(),
+            "Record position: 0\nRecord position: 11\n"
+            "Record position: 9223372036854775807\n"
+            "Input file position (\n) is invalid.\n"
+            "Number of invalid characters processed: 0\n");
+}
+
 }  // namespace
 }  // namespace recmend
