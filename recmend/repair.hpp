@@ -1,0 +1,34 @@
+// The repair run: finds the bytes of fixed-length records that lie outside the printable range,
+// reports them and, in update mode, writes the repaired records back where they were read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "recmend/options.hpp"
+
+namespace recmend {
+
+inline constexpr unsigned char END_OF_RECORD = 0xFA;
+inline constexpr unsigned char NULL_VALUE = 0x00;
+inline constexpr unsigned char NULL_FILL_VALUE = 0xFF;
+// More NUL bytes than this in one record under hex-zero detection deletes the record.
+inline constexpr std::uint32_t DELETE_NULL_THRESHOLD = 10;
+
+// True when byte `b` may stand at `index` of a record of `size` bytes: printable, or the record
+// mark as the last byte.
+inline bool valid_byte(unsigned char b, std::size_t index, std::size_t size) {
+  return (b >= VALID_START && b <= VALID_END) || (b == END_OF_RECORD && index + 1 == size);
+}
+
+// True when every byte of the record is valid; the quick test the detection run makes before
+// looking at a record byte by byte.
+bool record_is_clean(const unsigned char* record, std::size_t size);
+
+// Runs the repair the settings ask for: the position run (-p and the list of -i) or the
+// detection run (-x, -y). Reports go to `out`; read and write errors and the system's reasons
+// to `err`. Returns 1 when a file could not be opened or a list line was invalid, else 0.
+int process_file(const Settings& s, FILE* out, FILE* err);
+
+}  // namespace recmend

@@ -1,0 +1,111 @@
+#include "recmend/repair.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "recmend/capture_test.hpp"
+#include "testkit/files.hpp"
+
+namespace recmend {
+namespace {
+
+bool cleanByteByByte(const std::string& r) {
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    if (!valid_byte(static_cast<unsigned char>(r[i]), i, r.size())) return false;
+  }
+  return true;
+}
+
+// The word-at-a-time test must agree with the byte rule for every size, every place and every
+// neighbour of the range's edges.
+TEST(Repair, QuickTestAgreesWithTheByteRule) {
+  const unsigned char edges[] = {0x00, 0x1F, 0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFA, 0xFF, 0x09};
+  std::mt19937 rng(7);
+  for (std::size_t size = 1; size <= 80; ++size) {
+    std::string base(size, 'a');
+    for (std::size_t i = 0; i < size; ++i) base[i] = static_cast<char>(0x20 + rng() % 95);
+    base.back() = static_cast<char>(END_OF_RECORD);
+    EXPECT_TRUE(record_is_clean(reinterpret_cast<const unsigned char*>(base.data()), size));
+    for (std::size_t i = 0; i < size; ++i) {
+      for (unsigned char e : edges) {
+        std::string r = base;
+        r[i] = static_cast<char>(e);
+        ASSERT_EQ(record_is_clean(reinterpret_cast<const unsigned char*>(r.data()), size),
+                  cleanByteByByte(r))
+            << "size " << size << " index " << i << " byte " << int(e);
+      }
+    }
+  }
+}
+
+TEST(Repair, ReadErrorInADetectionRunIsReportedNotPassedOffAsTheEnd) {
+  // Reading this process's memory at offset 0 fails with an I/O error.
+  Settings s;
+  s.DATAFILE = "/proc/self/mem";
+  s.RECORD_SIZE = 11;
+  s.ZERO_DETECTION_FLAG = 1;
+  Capture out, err;
+  if (access(s.DATAFILE.c_str(), R_OK | W_OK) != 0) GTEST_SKIP() << "no /proc/self/mem";
+  EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
+  EXPECT_EQ(out.text(), "Number of invalid characters processed: 0\n");
+  EXPECT_EQ(err.text(),
+            "ERROR: 0 bytes of 11 read.\nAn unknown error interrupted read!\n"
+            "ERROR: Input/output error\n");
+}
+
+TEST(Repair, DetectionRunCrossesReadChunksAndRepairsEveryRecord) {
+  // Enough records for several reads of the file, a damaged one on each side of a chunk edge.
+  const std::size_t size = 1000, count = 9000;
+  std::string bytes;
+  for (std::size_t k = 0; k < count; ++k) {
+    bytes += std::string(size - 1, 'q');
+    bytes.push_back(static_cast<char>(END_OF_RECORD));
+  }
+  const std::size_t perChunk = (std::size_t{4} << 20) / size;
+  for (std::size_t k : {std::size_t{0}, perChunk - 1, perChunk, count - 1}) {
+    bytes[k * size + 3] = '\x01';
+  }
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("F"), bytes);
+  Settings s;
+  s.DATAFILE = dir.file("F");
+  s.RECORD_SIZE = size;
+  s.FULL_DETECTION_FLAG = 1;
+  s.UPDATE_FLAG = 1;
+  Capture out, err;
+  EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
+  std::string expected;
+  for (std::size_t k : {std::size_t{0}, perChunk - 1, perChunk, count - 1}) {
+    expected += "Record: " + std::to_string(k) + "; Position: " + std::to_string(k * size) +
+                "\nChanging '\x01' (hex: 1; dec: 1) to ' ' (hex: 20; dec: 32). Offset: 3\n"
+                "File updated.\n";
+    bytes[k * size + 3] = ' ';
+  }
+  expected += "Number of invalid characters processed: 4\n";
+  EXPECT_EQ(out.text(), expected);
+  EXPECT_EQ(err.text(), "");
+  EXPECT_EQ(testkit::readFile(dir.file("F")), bytes);
+}
+
+TEST(Repair, ListLinesAreReadInPiecesOf1023Characters) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("F"), std::string(22, 'r'));
+  // 1023 zeros fill one read; the rest of the line is a line of its own.
+  testkit::writeFile(dir.file("L"),
+                     std::string(1023, '0') + "11\n" + std::string(1023, '1') + "\n");
+  Settings s;
+  s.DATAFILE = dir.file("F");
+  s.INPUTFILE = dir.file("L");
+  s.RECORD_SIZE = 11;
+  Capture out, err;
+  EXPECT_EQ(process_file(s, out.file(), err.file()), 1);
+  EXPECT_EQ(out.text(),
+            "Record position: 0\nRecord position: 11\n"
+            "Record position: 9223372036854775807\n"
+            "Input file position (\n) is invalid.\n"
+            "Number of invalid characters processed: 0\n");
+}
+
+}  // namespace
+}  // namespace recmend
