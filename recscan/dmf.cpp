@@ -44,18 +44,19 @@ std::string dmfCommand(std::string_view fid, std::string_view dmfdir, std::strin
                        std::string_view tmpfil) {
   // An ordinary id stands in double quotes as it always has; anything else is quoted whole, and
   // one that starts with '-' is marked as the pattern so grep cannot take it for an option.
-  std::string pattern;
+  std::string cmd = "grep ";
   if (dbc::isPlainWord(fid, "._-") && fid.front() != '-') {
-    pattern = "\"" + std::string(fid) + "\"";
+    cmd.append("\"").append(fid).append("\"");
   } else {
-    pattern = "-e " + dbc::shellQuote(fid);
+    cmd.append("-e ").append(dbc::shellQuote(fid));
   }
   std::string dir(dmfdir);
   dir += '/';
   // grep's own complaints (no folder, no definition files) are discarded like the rest.
-  return "grep " + pattern + " " + dbc::shellWord(dir) + std::string(sys) +
-         "*.DMF 2>/dev/null | head -n 1 | cut -d: -f2 | cut -b 1-10 > " + dbc::shellWord(tmpfil) +
-         " 2>/dev/null";
+  cmd.append(" ").append(dbc::shellWord(dir)).append(sys);
+  cmd.append("*.DMF 2>/dev/null | head -n 1 | cut -d: -f2 | cut -b 1-10 > ");
+  cmd.append(dbc::shellWord(tmpfil)).append(" 2>/dev/null");
+  return cmd;
 }
 
 std::string dmfDir(const char* qlonRoot) {

@@ -4,13 +4,14 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
+#include <bit>
+
 #include "common/format.hpp"
 
 namespace recscan {
 
 namespace {
-
-constexpr bool isSpaceOrPair(unsigned char b) { return b == ' ' || dbc::pairIndex(b) >= 0; }
 
 // Bytes that every rule of the scan treats alike: a character that adds one to the record's
 // size and enters the checksum, and nothing else. In DB/C files these are 0x20..0x7F; in text
@@ -54,25 +55,41 @@ std::size_t measureRun(const unsigned char* p, std::size_t n, std::uint32_t& sum
   std::size_t k = 0;
   std::uint32_t s = 0, w = 0;
 #if defined(__SSE2__)
+  // 16 bytes of 0xFF then 16 of 0x00: a load at 16 - t keeps the first t bytes of a chunk.
+  alignas(16) static const unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                      0xFF, 0xFF, 0xFF, 0xFF};
   const __m128i zero = _mm_setzero_si128();
   const __m128i w1 = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
   const __m128i w2 = _mm_setr_epi16(9, 10, 11, 12, 13, 14, 15, 16);
   __m128i vs = zero, vp = zero, vw = zero;
+  std::uint32_t chunks = 0;
   while (k + 16 <= n) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-    if (extraordinary<kText>(v) != 0) break;
+    unsigned stop = extraordinary<kText>(v);
+    unsigned take = stop == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(stop));
+    if (take == 0) break;
+    if (take < 16) {
+      v = _mm_and_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - take)));
+    }
     // Each 16-byte chunk c adds 16*c*(its sum) + its own weighted sum. vp gathers the sums of
     // the chunks before each one, that is the sum of S_c * (m - 1 - c) over the m chunks.
     vp = _mm_add_epi32(vp, vs);
     vs = _mm_add_epi32(vs, _mm_sad_epu8(v, zero));
     vw = _mm_add_epi32(vw, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), w1));
     vw = _mm_add_epi32(vw, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), w2));
-    k += 16;
+    ++chunks;
+    k += take;
+    if (take < 16) break;
   }
-  if (k > 0) {
-    const auto m = static_cast<std::uint32_t>(k / 16);
+  if (chunks > 0) {
     s = lanes(vs);
-    w = 16u * ((m - 1) * s - lanes(vp)) + lanes(vw);
+    w = 16u * ((chunks - 1) * s - lanes(vp)) + lanes(vw);
+  }
+  if (k % 16 != 0) {
+    sum = s;
+    weighted = w;
+    return k;
   }
 #endif
   for (; k < n && isOrdinary<kText>(p[k]); ++k) {
@@ -82,6 +99,37 @@ std::size_t measureRun(const unsigned char* p, std::size_t n, std::uint32_t& sum
   sum = s;
   weighted = w;
   return k;
+}
+
+// Where a space, a digit-or-point and any other byte lie in up to 64 bytes: bit k for p[k].
+struct ClassMasks {
+  std::uint64_t space = 0;
+  std::uint64_t digit = 0;
+};
+
+ClassMasks classify64(const unsigned char* p, std::size_t n, bool digits) {
+  ClassMasks m;
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i blank = _mm_set1_epi8(' ');
+  const __m128i below0 = _mm_set1_epi8('0' - 1);
+  const __m128i above9 = _mm_set1_epi8('9' + 1);
+  const __m128i point = _mm_set1_epi8('.');
+  for (; k + 16 <= n; k += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+    m.space |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank))) << k;
+    if (digits) {
+      __m128i d = _mm_and_si128(_mm_cmpgt_epi8(v, below0), _mm_cmplt_epi8(v, above9));
+      d = _mm_or_si128(d, _mm_cmpeq_epi8(v, point));
+      m.digit |= static_cast<std::uint64_t>(_mm_movemask_epi8(d)) << k;
+    }
+  }
+#endif
+  for (; k < n; ++k) {
+    if (p[k] == ' ') m.space |= std::uint64_t{1} << k;
+    if (digits && dbc::pairIndex(p[k]) >= 0) m.digit |= std::uint64_t{1} << k;
+  }
+  return m;
 }
 
 }  // namespace
@@ -132,22 +180,49 @@ void Scanner::estimate(unsigned char b) {
   filsiz2 += 1;
 }
 
+// The estimate over a block, a run of spaces, digits or other bytes at a time; it ends in the
+// state that estimate() reaches byte by byte.
 void Scanner::estimateBlock(const unsigned char* buffer, std::size_t bytes) {
-  std::size_t i = 0;
-  while (i < bytes) {
-    // Idle, bytes that are neither spaces nor digits cost one each.
-    if (spcflg2 == 0) {
-      std::size_t j = i;
-      if (set_.ichflg) {
-        while (j < bytes && buffer[j] != ' ') ++j;
-      } else {
-        while (j < bytes && !isSpaceOrPair(buffer[j])) ++j;
+  const bool digits = !set_.ichflg;
+  for (std::size_t base = 0; base < bytes; base += 64) {
+    const std::size_t len = std::min<std::size_t>(64, bytes - base);
+    const ClassMasks m = classify64(buffer + base, len, digits);
+    const std::uint64_t valid = len == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << len) - 1;
+    const std::uint64_t other = ~(m.space | m.digit) & valid;
+    std::size_t pos = 0;
+    while (pos < len) {
+      const std::uint64_t bit = std::uint64_t{1} << pos;
+      if (m.space & bit) {
+        auto run = static_cast<unsigned>(std::countr_one(m.space >> pos));
+        if (spcflg2 == 2) filsiz2 += 1;
+        // Each time a run reaches 248 spaces it is written and closed.
+        unsigned total = (spcflg2 == 1 ? spccnt2 : 0u) + run;
+        filsiz2 += 2 * static_cast<std::int64_t>(total / dbc::kMaxSpaceRun);
+        unsigned rest = total % dbc::kMaxSpaceRun;
+        spcflg2 = rest > 0 ? 1 : 0;
+        if (rest > 0) spccnt2 = static_cast<std::uint8_t>(rest);
+        pos += run;
+        continue;
       }
-      filsiz2 += static_cast<std::int64_t>(j - i);
-      i = j;
-      if (i == bytes) break;
+      if (spcflg2 == 1) {
+        filsiz2 += spccnt2 == 1 ? 1 : 2;
+        spcflg2 = 0;
+      }
+      if (m.digit & bit) {
+        auto run = static_cast<unsigned>(std::countr_one(m.digit >> pos));
+        unsigned waiting = (spcflg2 == 2 ? 1u : 0u) + run;
+        filsiz2 += waiting / 2;
+        spcflg2 = waiting % 2 == 1 ? 2 : 0;
+        if (spcflg2 == 2) prvchr2 = buffer[base + pos + run - 1];
+        pos += run;
+        continue;
+      }
+      auto run = static_cast<unsigned>(std::countr_one(other >> pos));
+      if (spcflg2 == 2) filsiz2 += 1;
+      spcflg2 = 0;
+      filsiz2 += run;
+      pos += run;
     }
-    estimate(buffer[i++]);
   }
 }
 
