@@ -1,0 +1,32 @@
+// What recscan prints at the end of a run: the readable report (with the compression block of
+// -c) or the one summary line that the data mirroring scripts read.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "recscan/scan.hpp"
+
+namespace recscan {
+
+// A number with a comma between groups of three digits: 1234567 is "1,234,567".
+std::string dformat(std::int64_t value);
+
+// A short byte count with a unit letter ("2.38m", "1.00k", "1023"); empty for 0 or less. With
+// `bytflg` it is dformat.
+std::string nformat(std::int64_t value, bool bytflg);
+
+// What the report needs beside the scan's counters.
+struct ReportFacts {
+  std::string filnam;  // bare name with extension
+  int filtyp = 2;      // 1 DBC, 2 text, 3 CRLF type
+  bool bytflg = false;
+  bool cmpflg = false;
+  double runtim = 0;  // processor time of the scan, in minutes
+};
+
+void printSummary(std::FILE* out, const Scanner& scan, const ReportFacts& facts);
+void printReport(std::FILE* out, const Scanner& scan, const ReportFacts& facts);
+
+}  // namespace recscan

@@ -1,0 +1,28 @@
+// One run of recscan: switches and configuration, opening the file, its type, the mirroring
+// definition, the block loop with its progress display and write-back, and the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/config.hpp"
+#include "recscan/options.hpp"
+#include "recscan/scan.hpp"
+
+namespace recscan {
+
+inline constexpr std::size_t kBlockSize = 65536;
+
+// 1 DBC type (last byte 0xFB), 3 CRLF type (a CR LF pair inside one block), else 2 text type.
+int fileType(int fd, std::int64_t eofpos);
+
+// Reads the file from its start in blocks, scans each and writes back those the scan asks for,
+// each whole at the offset it was read from. A failed or short write-back is reported with the
+// file's name and the block's offset, and the loop goes on; the result is then false.
+bool scanBlocks(int fd, Scanner& scan, int filtyp, std::int64_t eofpos, bool progress,
+                const std::string& fulnam);
+
+// The whole run; the result is the exit status.
+int run(const Settings& settings, const dbc::Config& config, const dbc::EnvLookup& env, int pid);
+
+}  // namespace recscan
