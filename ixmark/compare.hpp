@@ -1,0 +1,68 @@
+// Sorting the tags by record position with DBCSORT and walking the sorted tags and the data file
+// side by side, writing every disagreement to the error and debug files.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/io.hpp"
+#include "ixmark/record.hpp"
+#include "ixmark/variant.hpp"
+
+namespace dbc::ixmark {
+
+struct SortCommand {
+  std::string shown;  // as verbose mode prints it
+  std::string run;    // the same with the paths quoted for the shell
+};
+SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std::string& srtflnm,
+                        int keysiz);
+
+// ixmark3's reader of the sorted file: compressed records ended by 0xFA or a newline, the file
+// ended by 0xFB (or by its last byte when the mark is missing).
+class CompressedSorted {
+ public:
+  CompressedSorted(Fd srtf, bool ichflg) : srtf_(std::move(srtf)), ichflg_(ichflg) {}
+  int getchr2();
+  // Decodes the next tag into buffer1; its length, or -1 at the end.
+  int getsrt(std::string& buffer1);
+
+ private:
+  Fd srtf_;
+  bool ichflg_;
+  unsigned char srtbuf_[16384];
+  int srtcnt_ = 0;
+  int srtptr_ = 0;
+  bool ended_ = false;
+};
+
+// ixmark's reader: fixed-length lines of keysiz + 37 bytes.
+class TextSorted {
+ public:
+  TextSorted(std::FILE* srtfile, int getsiz1) : srtfile_(srtfile), getsiz1_(getsiz1) {}
+  ~TextSorted() { std::fclose(srtfile_); }
+  TextSorted(const TextSorted&) = delete;
+  TextSorted& operator=(const TextSorted&) = delete;
+  int read(std::string& buffer1);
+
+ private:
+  std::FILE* srtfile_;
+  int getsiz1_;
+};
+
+struct MergeResult {
+  long reccnt = 0;
+  long errcnt = 0;
+};
+
+// Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
+// argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
+// data file.
+template <typename NextTag>
+MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eofpos,
+                  std::FILE* errfile, std::FILE* dbgfile);
+
+}  // namespace dbc::ixmark
+
+#include "ixmark/compare_merge.inc"

@@ -1,0 +1,108 @@
+#include "ixmark/tag.hpp"
+
+#include <cstring>
+
+#include "common/format.hpp"
+
+namespace dbc::ixmark {
+
+std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
+  char b[48];
+  int n = std::snprintf(b, sizeof b, "%12lld%12i%12lld", static_cast<long long>(filpos1), bufpos,
+                        static_cast<long long>(txtpos));
+  std::string t(b, static_cast<std::size_t>(n));
+  t += key;
+  return t;
+}
+
+void encodeTag(const std::string& text, bool ichflg, std::string& out) {
+  int spaces = 0;
+  int pending = -1;  // a digit or point waiting for a partner
+  auto flushSpaces = [&] {
+    if (spaces == 1) {
+      out += ' ';
+    } else if (spaces > 1) {
+      out += static_cast<char>(kSpaceRun);
+      out += static_cast<char>(spaces);
+    }
+    spaces = 0;
+  };
+  auto flushPending = [&] {
+    if (pending >= 0) out += static_cast<char>(pending);
+    pending = -1;
+  };
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    if (c == ' ') {
+      flushPending();
+      ++spaces;
+      continue;
+    }
+    flushSpaces();
+    if (!ichflg && pairIndex(c) >= 0) {
+      if (pending < 0) {
+        pending = c;
+      } else {
+        out += static_cast<char>(pairCode(static_cast<unsigned char>(pending), c));
+        pending = -1;
+      }
+      continue;
+    }
+    flushPending();
+    if (c == 0) {
+      out += static_cast<char>(kRecordMark);
+      return;
+    }
+    out += static_cast<char>(c);
+  }
+}
+
+TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz,
+                     bool verbose, std::FILE* tagfile)
+    : variant_(variant),
+      ichflg_(ichflg),
+      collate_(collate),
+      keysiz_(keysiz),
+      verbose_(verbose),
+      tagfile_(tagfile) {}
+
+void TagWriter::wrttag1(const IndexEntry& e) {
+  ++reccnt1;
+  if (verbose_ && reccnt1 % 10000 == 0) std::printf("\r%10li", reccnt1);
+  unsigned char key[kMaxKeySize + 1];
+  std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
+  key[keysiz_] = 0;
+  for (int i = 0; i < keysiz_ && key[i] != 0; ++i)
+    if (key[i] == '\n') key[i] = ' ';
+  tagerr1 = 0;
+  for (int i = 0; i < keysiz_; ++i) {
+    unsigned char c = key[i];
+    // With ichrs on, 0xF9..0xFF still cannot stand in a key: written raw they would end or
+    // corrupt the compressed tag record.
+    bool invalid = c < 0x20 || (c > 0x7E && !ichflg_) || (ichflg_ && c >= kSpaceRun);
+    if (!invalid) continue;
+    std::printf("Invalid character 0x%02X in record starting at %lld\n", c,
+                static_cast<long long>(e.txtpos));
+    if (variant_.cleanInvalid) key[i] = ' ';
+    ++tagerr1;
+  }
+  if (tagerr1 > 0) ++tagerr2;
+  if (variant_.collate && collate_.active())
+    for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
+  std::string tagval = tagText(e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key));
+  if (tagval == tagsav_) {
+    std::printf("Duplicate record in index: %s\n", tagval.c_str());
+    return;
+  }
+  if (variant_.compressedTags) {
+    tagout_.clear();
+    encodeTag(tagval, ichflg_, tagout_);
+    std::fwrite(tagout_.data(), 1, tagout_.size(), tagfile_);
+  } else {
+    std::fwrite(tagval.data(), 1, tagval.size(), tagfile_);
+    std::fputc('\n', tagfile_);
+  }
+  tagsav_ = std::move(tagval);
+}
+
+}  // namespace dbc::ixmark

@@ -1,0 +1,112 @@
+#include "ixmark/tag.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "common/format.hpp"
+
+namespace dbc::ixmark {
+namespace {
+
+TEST(Tag, WorkedExample) {
+  std::string text = tagText(1024, 1, 0, "ABC");
+  EXPECT_EQ(text, "        1024           1           0ABC");
+  std::string enc;
+  encodeTag(text, false, enc);
+  EXPECT_EQ(enc,
+            "\xF9\x08\x8B\x9A\xF9\x0B"
+            "1\xF9\x0B"
+            "0ABC\xFA");
+}
+
+TEST(Tag, EncodingRules) {
+  std::string enc;
+  // Trailing key spaces are a run before the mark; a lone point between letters stays itself;
+  // digits of a key pair with each other.
+  encodeTag("A.B 12.  ", false, enc);
+  EXPECT_EQ(enc, std::string("A.B ") + static_cast<char>(pairCode('1', '2')) + ".\xF9\x02\xFA");
+  enc.clear();
+  encodeTag("  1024", true, enc);
+  EXPECT_EQ(enc,
+            "\xF9\x02"
+            "1024\xFA");
+  // Whatever is encoded decodes to the same text.
+  for (bool ich : {false, true}) {
+    std::string t = tagText(99887766, 4095, 123456789012LL, "K 3.14  Z9");
+    enc.clear();
+    encodeTag(t, ich, enc);
+    ASSERT_EQ(enc.back(), '\xFA');
+    EXPECT_EQ(decodeRecord(std::string_view(enc).substr(0, enc.size() - 1), ich), t);
+  }
+}
+
+struct Written {
+  std::string file, out;
+  long reccnt1, tagerr2;
+};
+
+Written writeTags(const Variant& v, bool ichflg, const Collate& col,
+                  const std::vector<IndexEntry>& entries, int keysiz) {
+  char* buf = nullptr;
+  size_t len = 0;
+  std::FILE* f = open_memstream(&buf, &len);
+  TagWriter w(v, ichflg, col, keysiz, false, f);
+  testing::internal::CaptureStdout();
+  for (const auto& e : entries) w.wrttag1(e);
+  std::fflush(stdout);
+  Written r{"", testing::internal::GetCapturedStdout(), w.reccnt1, w.tagerr2};
+  std::fclose(f);
+  r.file.assign(buf, len);
+  std::free(buf);
+  return r;
+}
+
+TEST(TagWriter, CleaningAndInvalidCharacters) {
+  Collate off;
+  std::vector<IndexEntry> e{{"A\nB", 5, 1024, 10}, {"A\x01\x90", 6, 1024, 20}};
+  Written w3 = writeTags(kIxmark3, false, off, e, 3);
+  EXPECT_EQ(w3.out,
+            "Invalid character 0x01 in record starting at 6\n"
+            "Invalid character 0x90 in record starting at 6\n");
+  EXPECT_EQ(w3.tagerr2, 1);
+  std::string want =
+      "\xF9\x08\x8B\x9A\xF9\x0A\x8B\xF9\x0B"
+      "5A B\xFA"
+      "\xF9\x08\x8B\x9A\xF9\x0A\x96\xF9\x0B"
+      "6A\xF9\x02\xFA";
+  EXPECT_EQ(w3.file, want);
+
+  // ixmark reports the same characters and leaves them in its text line.
+  Written w2 = writeTags(kIxmark2, false, off, e, 3);
+  EXPECT_EQ(w2.out, w3.out);
+  EXPECT_EQ(w2.file, tagText(1024, 10, 5, "A B") + "\n" + tagText(1024, 20, 6, "A\x01\x90") + "\n");
+
+  // With ichrs on 0xE0 is a character, 0xF9..0xFF are not: raw they would break the record.
+  Written wi = writeTags(kIxmark3, true, off, {{"\xE0\xFA\xF9", 7, 0, 0}}, 3);
+  EXPECT_EQ(wi.out,
+            "Invalid character 0xFA in record starting at 7\n"
+            "Invalid character 0xF9 in record starting at 7\n");
+  EXPECT_EQ(wi.file,
+            "\xF9\x0B"
+            "0\xF9\x0B"
+            "0\xF9\x0B"
+            "7\xE0\xF9\x02\xFA");
+}
+
+TEST(TagWriter, DuplicatesAndCollate) {
+  Collate off;
+  std::vector<IndexEntry> e{{"ABC", 0, 1024, 10}, {"ABC", 0, 1024, 10}, {"ABC", 0, 2048, 10}};
+  Written w = writeTags(kIxmark2, false, off, e, 3);
+  EXPECT_EQ(w.out, "Duplicate record in index: " + tagText(1024, 10, 0, "ABC") + "\n");
+  EXPECT_EQ(w.reccnt1, 3);
+  EXPECT_EQ(w.file, tagText(1024, 10, 0, "ABC") + "\n" + tagText(2048, 10, 0, "ABC") + "\n");
+
+  Collate up("97:65;98:66");
+  Written c = writeTags(kIxmark3, false, up, {{"abc", 0, 0, 0}}, 3);
+  EXPECT_EQ(decodeRecord(std::string_view(c.file).substr(0, c.file.size() - 1), false),
+            tagText(0, 0, 0, "ABc"));
+}
+
+}  // namespace
+}  // namespace dbc::ixmark

@@ -1,0 +1,36 @@
+// The sort key of one record: the bytes of its key columns, as a fixed-width string whose plain
+// byte order is the order the tag builders expect.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/dbcsort/options.hpp"
+
+namespace dbcsort {
+
+// A record shorter than the last key column compares as if cut there, so a key is a prefix of
+// up to width() bytes. It is kept as width() bytes padded with zeros followed by the number of
+// real bytes (two bytes, most significant first): comparing two such strings byte by byte
+// orders them exactly as comparing the cut keys would, a cut key before any longer one.
+inline constexpr std::size_t kKeyLengthBytes = 2;
+inline std::size_t keyBytes(const KeySpec& k) { return k.width() + kKeyLengthBytes; }
+
+// The key of a text line (without its line feed): its bytes in the key columns.
+void textKey(std::string_view line, const KeySpec& spec, unsigned char* out);
+
+// The key of a compressed record (without its mark), taken from its decoded text: space runs,
+// digit pairs unless `ichrs`, deleted-space bytes skipped. Decoding stops after the last key
+// column, so long records cost no more than short ones.
+void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, unsigned char* out);
+
+inline void recordKey(Form form, std::string_view record, bool ichrs, const KeySpec& spec,
+                      unsigned char* out) {
+  if (form == Form::kText) {
+    textKey(record, spec, out);
+  } else {
+    compressedKey(record, ichrs, spec, out);
+  }
+}
+
+}  // namespace dbcsort

@@ -1,0 +1,111 @@
+#include "platform/dbcsort/key.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "common/format.hpp"
+
+namespace dbcsort {
+namespace {
+
+std::string keyOf(Form form, std::string_view rec, KeySpec spec, bool ichrs = false) {
+  std::string k(keyBytes(spec), '?');
+  recordKey(form, rec, ichrs, spec, reinterpret_cast<unsigned char*>(k.data()));
+  return k;
+}
+
+std::string padded(std::string_view bytes, std::size_t width) {
+  std::string k(bytes);
+  k.resize(width, '\0');
+  k.push_back(static_cast<char>(bytes.size() >> 8));
+  k.push_back(static_cast<char>(bytes.size() & 0xFF));
+  return k;
+}
+
+TEST(TextKey, TakesTheColumnsAndCutsShortLines) {
+  KeySpec spec{3, 6};
+  EXPECT_EQ(keyOf(Form::kText, "abcdefgh", spec), padded("cdef", 4));
+  EXPECT_EQ(keyOf(Form::kText, "abcd", spec), padded("cd", 4));
+  EXPECT_EQ(keyOf(Form::kText, "ab", spec), padded("", 4));
+  EXPECT_EQ(keyOf(Form::kText, "", spec), padded("", 4));
+}
+
+TEST(TextKey, ACutKeySortsBeforeEveryLongerKeyItStarts) {
+  KeySpec spec{1, 4};
+  // A real zero byte must not tie with the padding of a shorter key.
+  std::string withNul("ab\0", 3);
+  EXPECT_LT(keyOf(Form::kText, "ab", spec), keyOf(Form::kText, withNul, spec));
+  EXPECT_LT(keyOf(Form::kText, withNul, spec), keyOf(Form::kText, "ab\x01", spec));
+  EXPECT_LT(keyOf(Form::kText, "ab", spec), keyOf(Form::kText, "abc", spec));
+  EXPECT_GT(keyOf(Form::kText, "b", spec), keyOf(Form::kText, "abcd", spec));
+  EXPECT_GT(keyOf(Form::kText, "\xE0", spec), keyOf(Form::kText, "z", spec));  // unsigned
+}
+
+TEST(CompressedKey, DecodesTheWorkedTag) {
+  // Block 1024, offset 1, record position 0, key ABC, as ixmark3 writes it.
+  std::string rec =
+      "\xF9\x08\x8B\x9A\xF9\x0B"
+      "1\xF9\x0B"
+      "0ABC";
+  std::string text =
+      std::string(8, ' ') + "1024" + std::string(11, ' ') + "1" + std::string(11, ' ') + "0ABC";
+  ASSERT_EQ(dbc::decodeRecord(rec, false), text);
+  KeySpec spec{25, 39};
+  EXPECT_EQ(keyOf(Form::kCompressed, rec, spec), padded(text.substr(24), 15));
+}
+
+TEST(CompressedKey, AgreesWithTheFullDecodeOfEncodedText) {
+  std::mt19937 gen(7);
+  for (int round = 0; round < 3000; ++round) {
+    bool ichrs = round % 3 == 0;
+    // A high byte is a character of its own only under the switch.
+    const std::string alphabet = ichrs ? "  0123456789..AZaz\x7F\xE0" : "  0123456789..AZaz\x7F";
+    std::string text;
+    std::size_t len = gen() % 60;
+    for (std::size_t i = 0; i < len; ++i) {
+      // Long space stretches now and then, to cross the run limit and key boundaries.
+      if (gen() % 20 == 0) {
+        text.append(gen() % 300, ' ');
+      } else {
+        text.push_back(alphabet[gen() % alphabet.size()]);
+      }
+    }
+    std::string rec = dbc::encodeRecord(text, ichrs);
+    std::size_t first = 1 + gen() % 40;
+    KeySpec spec{first, first + gen() % 40};
+    std::string decoded = dbc::decodeRecord(rec, ichrs);
+    ASSERT_EQ(decoded, text);
+    ASSERT_EQ(keyOf(Form::kCompressed, rec, spec, ichrs), keyOf(Form::kText, decoded, spec))
+        << "round " << round;
+  }
+}
+
+TEST(CompressedKey, HighBytesArePairsOnlyWithoutTheSwitch) {
+  KeySpec spec{1, 3};
+  EXPECT_EQ(keyOf(Form::kCompressed,
+                  "\x8C"
+                  "A",
+                  spec, false),
+            padded("11A", 3));
+  EXPECT_EQ(keyOf(Form::kCompressed,
+                  "\x8C"
+                  "A",
+                  spec, true),
+            padded("\x8C"
+                   "A",
+                   3));
+  // Deleted-space bytes stand for nothing.
+  EXPECT_EQ(keyOf(Form::kCompressed,
+                  "\xFF"
+                  "A\xFF"
+                  "B",
+                  spec),
+            padded("AB", 3));
+  // A run marker with its count missing ends the text.
+  EXPECT_EQ(keyOf(Form::kCompressed, "A\xF9", spec), padded("A", 3));
+}
+
+}  // namespace
+}  // namespace dbcsort

@@ -1,0 +1,77 @@
+// Reading records one at a time from a file or a stretch of one, in either form, and writing
+// them back out through a buffer that notices every failed write.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dbcsort/options.hpp"
+
+namespace dbcsort {
+
+class RecordReader {
+ public:
+  // Reads the bytes of `fd` from `start` up to `end` (or to the end of the file when `end` is
+  // -1) with positioned reads, so that several readers may share one descriptor. `name` is
+  // what a read error message calls the file.
+  RecordReader(int fd, Form form, off_t start, off_t end, std::size_t bufferSize, std::string name);
+
+  // The next record without its terminator, valid until the next call; false at the end.
+  // A compressed record ends at 0xFA or a line feed and the file at 0xFB; the byte after a
+  // space-run marker is its count, never a terminator. A last record that the data leaves
+  // open is still a record.
+  bool next(std::string_view& record);
+
+ private:
+  // Moves the unread bytes to the front and reads more; false when nothing more came.
+  bool refill();
+  // Where the record being read ends (its terminator), searching from `from`; npos when the
+  // buffer ends first, with `resume` where the search must pick up after a refill.
+  std::size_t findEnd(std::size_t from, std::size_t& resume) const;
+
+  int fd_;
+  Form form_;
+  off_t offset_;  // file offset of the byte after the buffer's content
+  off_t end_;
+  std::string name_;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0;   // first unread byte
+  std::size_t len_ = 0;   // bytes held
+  std::size_t scan_ = 0;  // where the search for the current record's end resumes
+  bool eof_ = false;      // the data has no more bytes to read
+  bool done_ = false;     // 0xFB met or the data ended
+};
+
+// Buffered writes to a descriptor; the first failure prints a message naming `name` on
+// standard error and stops the program with status 1.
+class Writer {
+ public:
+  Writer(int fd, std::size_t bufferSize, std::string name);
+  void write(const void* data, std::size_t n);
+  void put(char c) {
+    if (len_ == buf_.size()) flush();
+    buf_[len_++] = c;
+  }
+  void flush();
+  // Bytes handed to write() and put() so far.
+  off_t written() const { return written_ + static_cast<off_t>(len_); }
+
+ private:
+  int fd_;
+  std::string name_;
+  std::vector<char> buf_;
+  std::size_t len_ = 0;
+  off_t written_ = 0;
+};
+
+// Writes one record and its terminator in the form's output layout.
+inline void writeRecord(Writer& w, Form form, std::string_view record) {
+  w.write(record.data(), record.size());
+  w.put(form == Form::kText ? '\n' : static_cast<char>(0xFA));
+}
+
+}  // namespace dbcsort

@@ -1,0 +1,81 @@
+#include "platform/dbcsort/records.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/io.hpp"
+#include "testkit/files.hpp"
+
+namespace dbcsort {
+namespace {
+
+std::vector<std::string> readAll(const std::string& bytes, Form form, std::size_t buffer,
+                                 off_t start = 0, off_t end = -1) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("f"), bytes);
+  dbc::Fd fd = dbc::openFile(dir.file("f"), O_RDONLY);
+  RecordReader r(fd.get(), form, start, end, buffer, "f");
+  std::vector<std::string> out;
+  std::string_view rec;
+  while (r.next(rec)) out.emplace_back(rec);
+  return out;
+}
+
+using Records = std::vector<std::string>;
+
+TEST(RecordReader, TextLines) {
+  for (std::size_t buf : {64, 4096}) {
+    EXPECT_EQ(readAll("a\nbb\n\nccc\n", Form::kText, buf), (Records{"a", "bb", "", "ccc"}));
+    EXPECT_EQ(readAll("a\nlast", Form::kText, buf), (Records{"a", "last"}));
+    EXPECT_EQ(readAll("", Form::kText, buf), Records{});
+    // 0xFA and 0xFB are ordinary bytes of a text line.
+    EXPECT_EQ(readAll("x\xFA\xFBy\n", Form::kText, buf), (Records{"x\xFA\xFBy"}));
+  }
+}
+
+TEST(RecordReader, LinesLongerThanTheBuffer) {
+  std::string big(1000, 'x');
+  EXPECT_EQ(readAll(big + "\n" + "y\n" + big, Form::kText, 64), (Records{big, "y", big}));
+}
+
+TEST(RecordReader, CompressedRecords) {
+  // A count byte of 10 is a line feed, of 0x20 a space: neither ends the record.
+  std::string a =
+      "\xF9\x0A"
+      "12";
+  std::string b =
+      "\xF9\xFA"
+      "x";  // even a count that looks like a mark is a count
+  EXPECT_EQ(readAll(a + "\xFA" + b + "\xFA\xFB", Form::kCompressed, 4096), (Records{a, b}));
+  // A line feed ends a record too; the mark 0xFB ends the file, whatever follows it.
+  EXPECT_EQ(readAll("p\nq\xFA\xFBjunk\xFA", Form::kCompressed, 4096), (Records{"p", "q"}));
+  // No end-of-file mark: read to the end, an open last record included.
+  EXPECT_EQ(readAll("p\xFAq", Form::kCompressed, 4096), (Records{"p", "q"}));
+  EXPECT_EQ(readAll("p\xFA", Form::kCompressed, 4096), (Records{"p"}));
+  // A record cut by the end-of-file mark is still a record; empty records are kept.
+  EXPECT_EQ(readAll("\xFA"
+                    "ab\xFB",
+                    Form::kCompressed, 4096),
+            (Records{"", "ab"}));
+  EXPECT_EQ(readAll("\xFB", Form::kCompressed, 4096), Records{});
+  EXPECT_EQ(readAll("", Form::kCompressed, 4096), Records{});
+}
+
+TEST(RecordReader, CountBytesAcrossBufferBoundaries) {
+  // Every position of the marker relative to the 64-byte buffer's end.
+  for (std::size_t lead = 50; lead < 140; ++lead) {
+    std::string rec = std::string(lead, 'k') + "\xF9\x0A" + "z";
+    std::string file = rec + "\xFA" + rec + "\n" + "\xFB";
+    ASSERT_EQ(readAll(file, Form::kCompressed, 64), (Records{rec, rec})) << lead;
+  }
+}
+
+TEST(RecordReader, AStretchOfTheFile) {
+  EXPECT_EQ(readAll("aa\nbb\ncc\ndd\n", Form::kText, 64, 3, 9), (Records{"bb", "cc"}));
+}
+
+}  // namespace
+}  // namespace dbcsort

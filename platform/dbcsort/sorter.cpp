@@ -1,0 +1,232 @@
+#include "platform/dbcsort/sorter.hpp"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/io.hpp"
+#include "common/stop.hpp"
+#include "platform/dbcsort/key.hpp"
+#include "platform/dbcsort/radix.hpp"
+
+namespace dbcsort {
+
+namespace {
+
+// Entry layout: the key, the record's offset in the chunk (4 bytes, most significant first, so
+// that equal keys keep their input order), the record's length.
+constexpr std::size_t kOffsetBytes = 4;
+constexpr std::size_t kLengthBytes = 4;
+
+void putBig32(unsigned char* p, std::uint32_t v) {
+  p[0] = static_cast<unsigned char>(v >> 24);
+  p[1] = static_cast<unsigned char>(v >> 16);
+  p[2] = static_cast<unsigned char>(v >> 8);
+  p[3] = static_cast<unsigned char>(v);
+}
+
+std::uint32_t getBig32(const unsigned char* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+         std::uint32_t{p[3]};
+}
+
+// A file for sorted runs. It is removed from its folder as soon as it is created, so that it
+// disappears with the process however the process ends.
+class RunFile {
+ public:
+  explicit RunFile(const std::string& dir) {
+    std::string pattern = dir + "/DBCSORT.run.XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+      std::fprintf(stderr, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
+                   std::strerror(errno));
+      throw dbc::Stop{1};
+    }
+    fd_.reset(fd);
+    ::unlink(name.data());
+    name_ = "temporary file in " + dir;
+  }
+  int fd() const { return fd_.get(); }
+  const std::string& name() const { return name_; }
+
+ private:
+  dbc::Fd fd_;
+  std::string name_;
+};
+
+struct Run {
+  off_t start;
+  off_t end;
+};
+
+// One run being merged: its reader, its current record and that record's key.
+struct Source {
+  Source(int fd, const Run& run, const SortJob& job, const std::string& name)
+      : reader(fd, job.form, run.start, run.end, job.budget.mergeBuffer, name),
+        key(keyBytes(job.key)) {}
+  RecordReader reader;
+  std::string_view record;
+  std::vector<unsigned char> key;
+};
+
+// Merges `runs` of the file `fd` into `out`. Ties go to the earlier run, which holds the earlier
+// input, so the merge keeps the order of equal keys.
+void mergeRuns(const SortJob& job, const RunFile& file, const std::vector<Run>& runs, Writer& out) {
+  const std::size_t kb = keyBytes(job.key);
+  std::vector<std::unique_ptr<Source>> src;
+  src.reserve(runs.size());
+  std::vector<std::size_t> heap;
+  // The heap keeps the smallest (key, run number) on top.
+  auto after = [&](std::size_t a, std::size_t b) {
+    int c = std::memcmp(src[a]->key.data(), src[b]->key.data(), kb);
+    return c != 0 ? c > 0 : a > b;
+  };
+  auto advance = [&](std::size_t i) {
+    Source& s = *src[i];
+    if (!s.reader.next(s.record)) return false;
+    recordKey(job.form, s.record, job.ichrs, job.key, s.key.data());
+    return true;
+  };
+  for (const Run& r : runs) {
+    src.push_back(std::make_unique<Source>(file.fd(), r, job, file.name()));
+    if (advance(src.size() - 1)) heap.push_back(src.size() - 1);
+  }
+  std::make_heap(heap.begin(), heap.end(), after);
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), after);
+    std::size_t i = heap.back();
+    writeRecord(out, job.form, src[i]->record);
+    if (advance(i)) {
+      std::push_heap(heap.begin(), heap.end(), after);
+    } else {
+      heap.pop_back();
+    }
+  }
+}
+
+}  // namespace
+
+Chunk::Chunk(std::size_t capacity, const SortJob& job)
+    : job_(job),
+      capacity_(capacity),
+      mem_(new unsigned char[capacity]),
+      memSize_(capacity),
+      end_(mem_.get() + memSize_),
+      keyBytes_(keyBytes(job.key)),
+      stride_(keyBytes_ + kOffsetBytes + kLengthBytes) {}
+
+bool Chunk::add(std::string_view record) {
+  std::size_t need = record.size() + stride_;
+  if (used_ + count_ * stride_ + need > memSize_) {
+    if (count_ > 0) return false;
+    // A record larger than the whole budget is still sorted: the block grows for it alone.
+    if (record.size() > UINT32_MAX) {
+      std::fprintf(stderr, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
+      throw dbc::Stop{1};
+    }
+    mem_.reset();
+    mem_.reset(new unsigned char[need]);
+    memSize_ = need;
+    end_ = mem_.get() + memSize_;
+    used_ = 0;
+  }
+  std::memcpy(mem_.get() + used_, record.data(), record.size());
+  unsigned char* e = entry(count_);
+  recordKey(job_.form, record, job_.ichrs, job_.key, e);
+  putBig32(e + keyBytes_, static_cast<std::uint32_t>(used_));
+  putBig32(e + keyBytes_ + kOffsetBytes, static_cast<std::uint32_t>(record.size()));
+  used_ += record.size();
+  ++count_;
+  return true;
+}
+
+void Chunk::sort() {
+  radixSort(end_ - count_ * stride_, count_, stride_, keyBytes_ + kOffsetBytes);
+}
+
+std::string_view Chunk::record(std::size_t i) const {
+  const unsigned char* e = end_ - (count_ - i) * stride_;
+  std::uint32_t off = getBig32(e + keyBytes_);
+  std::uint32_t len = getBig32(e + keyBytes_ + kOffsetBytes);
+  return {reinterpret_cast<const char*>(mem_.get()) + off, len};
+}
+
+void Chunk::clear() {
+  used_ = 0;
+  count_ = 0;
+  if (memSize_ != capacity_) {  // back to the budget after an oversized record
+    mem_.reset();
+    mem_.reset(new unsigned char[capacity_]);
+    memSize_ = capacity_;
+    end_ = mem_.get() + memSize_;
+  }
+}
+
+std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName, Writer& out) {
+  std::size_t total = 0;
+  std::unique_ptr<RunFile> runFile;
+  std::vector<Run> runs;
+  {
+    Chunk chunk(job.budget.arena, job);
+    RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
+    std::unique_ptr<Writer> runWriter;
+    auto spill = [&] {
+      chunk.sort();
+      if (!runFile) {
+        runFile = std::make_unique<RunFile>(job.tempDir);
+        runWriter = std::make_unique<Writer>(runFile->fd(), job.budget.ioBuffer, runFile->name());
+      }
+      off_t start = runWriter->written();
+      for (std::size_t i = 0; i < chunk.size(); ++i)
+        writeRecord(*runWriter, job.form, chunk.record(i));
+      runs.push_back({start, runWriter->written()});
+      chunk.clear();
+    };
+    std::string_view rec;
+    while (in.next(rec)) {
+      ++total;
+      if (!chunk.add(rec)) {
+        spill();
+        chunk.add(rec);
+      }
+    }
+    if (runs.empty()) {  // everything fitted: no run files at all
+      chunk.sort();
+      for (std::size_t i = 0; i < chunk.size(); ++i) writeRecord(out, job.form, chunk.record(i));
+      return total;
+    }
+    if (!chunk.empty()) spill();
+    runWriter->flush();
+  }
+  // Merge consecutive groups until one last merge can write the output, keeping the runs in
+  // input order so that ties stay stable from level to level.
+  while (runs.size() > job.budget.fanIn) {
+    auto next = std::make_unique<RunFile>(job.tempDir);
+    std::vector<Run> merged;
+    {
+      Writer w(next->fd(), job.budget.ioBuffer, next->name());
+      for (std::size_t g = 0; g < runs.size(); g += job.budget.fanIn) {
+        std::size_t k = std::min(job.budget.fanIn, runs.size() - g);
+        std::vector<Run> group(runs.begin() + g, runs.begin() + g + k);
+        off_t start = w.written();
+        mergeRuns(job, *runFile, group, w);
+        merged.push_back({start, w.written()});
+      }
+      w.flush();
+    }
+    runFile = std::move(next);
+    runs = std::move(merged);
+  }
+  mergeRuns(job, *runFile, runs, out);
+  return total;
+}
+
+}  // namespace dbcsort

@@ -1,0 +1,290 @@
+// DBCSORT as the tag builders run it: both forms checked against a stable sort done here, with
+// small memory budgets that force runs and merges, and every failure leaving nothing behind.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/format.hpp"
+#include "testkit/files.hpp"
+#include "testkit/runner.hpp"
+
+namespace {
+
+using testkit::TempDir;
+
+std::vector<std::string> listFolder(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The stable sort the tag builders expect, done on decoded texts: columns first..last, a
+// shorter text cut there, bytes unsigned.
+std::vector<std::size_t> stableOrder(const std::vector<std::string>& texts, std::size_t first,
+                                     std::size_t last) {
+  std::vector<std::string> keys;
+  for (const auto& t : texts) {
+    keys.push_back(t.size() < first ? std::string() : t.substr(first - 1, last - first + 1));
+  }
+  std::vector<std::size_t> order(texts.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  return order;
+}
+
+// A tag as ixmark writes it: block position, offset, record position, key.
+std::string tag(long long block, int offset, long long pos, const std::string& key) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%12lld%12i%12lld", block, offset, pos);
+  return buf + key;
+}
+
+// Tags with few distinct record positions and keys, so that many tie, and a few texts shorter
+// than the key columns.
+std::vector<std::string> makeTags(std::size_t n, unsigned seed, bool highBytes = false) {
+  std::mt19937 gen(seed);
+  std::vector<std::string> tags;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::string key;
+    for (int k = 0; k < 8; ++k) key.push_back("AB 09."[gen() % 6]);
+    if (highBytes && gen() % 3 == 0) key[gen() % 8] = static_cast<char>(0xE0 + gen() % 0x18);
+    std::string t = tag(1024 * (i + 1), static_cast<int>(gen() % 100), (gen() % 50) * 137, key);
+    if (gen() % 25 == 0) t.resize(gen() % 40);  // cut before or inside the key columns
+    tags.push_back(t);
+  }
+  return tags;
+}
+
+struct Sorted {
+  testkit::RunResult result;
+  std::string output;
+};
+
+class Dbcsort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // An installation that has the DB/C product's own sort builds without ours.
+    if (!testkit::exists(testkit::binPath("DBCSORT"))) GTEST_SKIP() << "DBCSORT is not built";
+  }
+  testkit::RunResult sort(const std::vector<std::string>& args,
+                          std::map<std::string, std::string> env = {}) {
+    if (!env.count("TMPDIR")) env["TMPDIR"] = tmp;
+    return testkit::run({"DBCSORT", args, env, dir.path(), "", 60});
+  }
+  // Nothing but the files named is left in the work folder, and the run folder is empty.
+  void expectOnly(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> left = listFolder(dir.path());
+    left.erase(std::remove(left.begin(), left.end(), "tmp"), left.end());
+    EXPECT_EQ(left, names);
+    EXPECT_EQ(listFolder(tmp), std::vector<std::string>{});
+  }
+
+  TempDir dir;
+  std::string tmp = dir.mkdir("tmp");
+};
+
+std::string textInput(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) s += l + "\n";
+  return s;
+}
+
+TEST_F(Dbcsort, TextLinesInStableKeyOrderWhateverTheBudget) {
+  std::vector<std::string> tags = makeTags(3000, 1);
+  testkit::writeFile(dir.file("in.tag"), textInput(tags));
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
+  // The default budget sorts in memory; 16K makes dozens of runs and merges them in levels.
+  for (std::string memory : {"", "16K", "40K", "1M"}) {
+    SCOPED_TRACE(memory);
+    auto r = sort({"in.tag", "out.srt", "25-44", "-T", "-M=60"}, {{"DBCSORT_MEMORY", memory}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(testkit::readFile(dir.file("out.srt")), expected);
+    expectOnly({"in.tag", "out.srt"});
+  }
+}
+
+TEST_F(Dbcsort, TextLastLineWithoutLineFeedAndOtherColumns) {
+  testkit::writeFile(dir.file("in"), "b2\na1\nb1\nc");
+  auto r = sort({"in", "out", "2-2", "-T"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // "c" is cut before column 2 and sorts first; the ties b1, a1 keep their order.
+  EXPECT_EQ(testkit::readFile(dir.file("out")), "c\na1\nb1\nb2\n");
+}
+
+std::string compressedFile(const std::vector<std::string>& texts, bool ichrs, char end = '\xFA') {
+  std::string s;
+  for (const auto& t : texts) s += dbc::encodeRecord(t, ichrs) + end;
+  return s + "\xFB";
+}
+
+TEST_F(Dbcsort, CompressedRecordsKeepTheirBytesInStableKeyOrder) {
+  std::vector<std::string> tags = makeTags(3000, 2);
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) {
+    expected += dbc::encodeRecord(tags[i], false) + "\xFA";
+  }
+  expected += "\xFB";
+  for (char end : {'\xFA', '\n'}) {  // a line feed ends a record too
+    testkit::writeFile(dir.file("in.tag"), compressedFile(tags, false, end));
+    for (std::string memory : {"", "16K", "64K"}) {
+      SCOPED_TRACE(memory);
+      auto r = sort({"in.tag", "out.srt", "25-44", "-C", "-M=60"}, {{"DBCSORT_MEMORY", memory}});
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(testkit::readFile(dir.file("out.srt")), expected);
+      expectOnly({"in.tag", "out.srt"});
+    }
+  }
+}
+
+TEST_F(Dbcsort, CompressedKeysFollowTheInvalidCharacterSwitch) {
+  std::vector<std::string> tags = makeTags(500, 3, true);
+  testkit::writeFile(dir.file("in.tag"), compressedFile(tags, true));
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44))
+    expected += dbc::encodeRecord(tags[i], true) + "\xFA";
+  expected += "\xFB";
+  testkit::writeConfig(dir.file("dbc.cfg"), {{"dbcdx.file.ichrs", "on"}});
+  for (auto env : std::vector<std::map<std::string, std::string>>{
+           {{"dbcdx.file.ichrs", "yes"}}, {{"DBC_CFG", dir.file("dbc.cfg")}}}) {
+    auto r = sort({"in.tag", "out.srt", "25-44", "-C", "-M=60"}, env);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testkit::readFile(dir.file("out.srt")), expected);
+  }
+  // Without the switch the same bytes are digit pairs, and the order differs.
+  auto r = sort({"in.tag", "out.srt", "25-44", "-C", "-M=60"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(testkit::readFile(dir.file("out.srt")), expected);
+}
+
+TEST_F(Dbcsort, CompressedFileWithoutEndMarkIsReadToItsEnd) {
+  testkit::writeFile(dir.file("in"),
+                     "b\xFA"
+                     "a\xFA"
+                     "c");
+  auto r = sort({"in", "out", "1-1", "-C"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("out")),
+            "a\xFA"
+            "b\xFA"
+            "c\xFA\xFB");
+}
+
+TEST_F(Dbcsort, RecordsLongerThanTheBudget) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 6; ++i) lines.push_back(std::string(40000, static_cast<char>('f' - i)));
+  lines.push_back("short");
+  testkit::writeFile(dir.file("in"), textInput(lines));
+  auto r = sort({"in", "out", "1-3", "-T", "-M=80"}, {{"DBCSORT_MEMORY", "16K"}});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> sorted = lines;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(testkit::readFile(dir.file("out")), textInput(sorted));
+}
+
+TEST_F(Dbcsort, EmptyInput) {
+  testkit::writeFile(dir.file("empty"), "");
+  testkit::writeFile(dir.file("eofonly"), "\xFB");
+  ASSERT_EQ(sort({"empty", "t.out", "25-56", "-T", "-M=76"}).status, 0);
+  EXPECT_EQ(testkit::readFile(dir.file("t.out")), "");
+  for (const char* in : {"empty", "eofonly"}) {
+    ASSERT_EQ(sort({in, "c.out", "25-56", "-C", "-M=76"}).status, 0);
+    EXPECT_EQ(testkit::readFile(dir.file("c.out")), "\xFB");
+  }
+}
+
+TEST_F(Dbcsort, ReplacesAnExistingOutputAndMaySortInPlace) {
+  testkit::writeFile(dir.file("in"), "2\n1\n");
+  testkit::writeFile(dir.file("out"), std::string(100000, 'o'));
+  ASSERT_EQ(sort({"in", "out", "1-1", "-T"}).status, 0);
+  EXPECT_EQ(testkit::readFile(dir.file("out")), "1\n2\n");
+  ASSERT_EQ(sort({"in", "in", "1-1", "-T"}).status, 0);
+  EXPECT_EQ(testkit::readFile(dir.file("in")), "1\n2\n");
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("out").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 0044, 0u) << "a sorted file is not private";
+  expectOnly({"in", "out"});
+}
+
+TEST_F(Dbcsort, WrongCommandLinesPrintTheUsage) {
+  testkit::writeFile(dir.file("in"), "x\n");
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"in", "out"},
+                                             {"in", "out", "25-56"},
+                                             {"in", "out", "56-25", "-T"},
+                                             {"in", "out", "25-56", "-Q"},
+                                             {"in", "out", "25-56", "-T", "-M=x"}}) {
+    auto r = sort(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, "Usage: DBCSORT infile outfile first-last -T|-C [-M=maxrecord]\n");
+    EXPECT_EQ(r.out, "");
+  }
+  auto r = sort({"in", "out", "1-1", "-T"}, {{"DBCSORT_MEMORY", "lots"}});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("DBCSORT_MEMORY"), std::string::npos) << r.err;
+  expectOnly({"in"});
+}
+
+TEST_F(Dbcsort, MissingOrUnreadableInputLeavesTheOldOutput) {
+  testkit::writeFile(dir.file("out"), "old\n");
+  auto r = sort({"nosuch", "out", "1-1", "-T"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("nosuch"), std::string::npos) << r.err;
+  dir.mkdir("adir");  // opens, but reading fails
+  r = sort({"adir", "out", "1-1", "-T"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("adir"), std::string::npos) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
+  expectOnly({"adir", "out"});
+}
+
+TEST_F(Dbcsort, UnwritableOutput) {
+  testkit::writeFile(dir.file("in"), "x\n");
+  auto r = sort({"in", "nodir/out", "1-1", "-T"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("nodir/out"), std::string::npos) << r.err;
+  expectOnly({"in"});
+}
+
+// A full disk, played by a file size limit under which writes fail with EFBIG.
+TEST_F(Dbcsort, FullDiskLeavesNoPartialOutputAndNoRunFiles) {
+  std::vector<std::string> tags = makeTags(3000, 4);
+  testkit::writeFile(dir.file("in"), textInput(tags));
+  testkit::writeFile(dir.file("out"), "old\n");
+  // 64 blocks of 512 bytes: less than the input, so either the runs or the output overflow.
+  for (std::string memory : {"", "16K"}) {
+    SCOPED_TRACE(memory);
+    testkit::Command c{"/bin/sh",
+                       {"-c", "trap '' XFSZ; ulimit -f 64; exec DBCSORT in out 25-44 -T -M=60"},
+                       {{"TMPDIR", tmp}, {"DBCSORT_MEMORY", memory}},
+                       dir.path(),
+                       "",
+                       60};
+    auto r = testkit::run(c);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("DBCSORT: cannot write"), std::string::npos) << r.err;
+    EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
+    expectOnly({"in", "out"});
+  }
+}
+
+}  // namespace
