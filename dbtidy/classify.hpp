@@ -42,7 +42,7 @@ class Classifier {
   int splitswt = kSplitLabel;
 
  private:
-  const Settings& s_;
+  const Settings s_;
   std::FILE* trace_;
 };
 

@@ -43,7 +43,7 @@ class Formatter {
   void append(std::string_view text);
   void indent();
 
-  const Settings& s_;
+  const Settings s_;
   std::FILE* report_;
   Classifier cls_;
   std::string outline_;
