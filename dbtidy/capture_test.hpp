@@ -1,0 +1,31 @@
+// A memory stream standing in for standard output in the unit tests.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace dbtidy {
+
+class Capture {
+ public:
+  Capture() : f_(open_memstream(&buf_, &len_)) {}
+  ~Capture() {
+    std::fclose(f_);
+    std::free(buf_);
+  }
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+  std::FILE* file() { return f_; }
+  std::string str() {
+    std::fflush(f_);
+    return std::string(buf_, len_);
+  }
+
+ private:
+  char* buf_ = nullptr;
+  std::size_t len_ = 0;
+  std::FILE* f_;
+};
+
+}  // namespace dbtidy

@@ -1,0 +1,54 @@
+// Formats one line of DB/C source at a time. The block depth, the pending continuation and the
+// tab count of the last statement carry from line to line, so one Formatter serves one file.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "dbtidy/classify.hpp"
+#include "dbtidy/settings.hpp"
+
+namespace dbtidy {
+
+// Longest line that is ever written; anything a line would grow beyond this is cut while it is
+// built, so deep indentation of a long line costs nothing and overruns nothing.
+inline constexpr std::size_t kLineMax = 1000;
+
+// 1 when `text` holds nothing but spaces (also when empty). Only the space counts as blank.
+int nomore(std::string_view text);
+
+class Formatter {
+ public:
+  // `report` receives the -V traces and the -KV removal reports.
+  Formatter(const Settings& s, std::FILE* report) : s_(s), report_(report), cls_(s, report) {}
+
+  // Formats `inputline` (its tabs are converted in place, as the history shows it) into
+  // outline(). Returns 1 when the line is to be written, 0 when it was a removed DEBUG
+  // statement. `linecnt` is the line's number, for the removal report.
+  int process(std::string& inputline, long long linecnt);
+
+  const std::string& outline() const { return outline_; }
+
+  // The input lines before the current one, for the -KV report: oldest first.
+  void remember(const std::string& line);
+
+  int indepth = 0;
+  int cont = 0;
+  int lst_tab = 0;
+
+ private:
+  void append(char c, long long count);
+  void append(std::string_view text);
+  void indent();
+
+  const Settings s_;
+  std::FILE* report_;
+  Classifier cls_;
+  std::string outline_;
+  std::string verb_;
+  std::array<std::string, 4> history_;  // line1 .. line4
+};
+
+}  // namespace dbtidy

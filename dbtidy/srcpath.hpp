@@ -1,0 +1,38 @@
+// The source search path: which of DBC_SRCPATH, DBC_FILEPATH (from the environment or from the
+// DB/C environment file) applies, and the lookup of a file name along it.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace dbtidy {
+
+// Where the chosen path came from: the result of get_srcpath.
+enum : int {
+  kNoPath = 0,
+  kSrcpathEnv = 1,
+  kFilepathEnv = 2,
+  kSrcpathFile = 3,
+  kFilepathFile = 4,
+};
+
+using EnvLookup = std::function<const char*(const char*)>;
+
+struct SourcePath {
+  int result = kNoPath;
+  std::string srcpath;
+};
+
+// Decides the path once at start. `out` gets the message about an environment file that cannot
+// be opened and, with `verbose`, the trace of the lines read from it.
+SourcePath get_srcpath(const EnvLookup& env, int verbose, std::FILE* out);
+
+// The message that says which path applies.
+void reportSrcpath(const SourcePath& p, std::FILE* out);
+
+// The first existing "entry/name" along the ";"-separated `path`; empty when there is none.
+std::string searchpath(std::string_view name, std::string_view path);
+
+}  // namespace dbtidy
