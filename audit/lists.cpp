@@ -1,0 +1,98 @@
+#include "audit/lists.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace audit {
+
+namespace {
+
+// Numbers of up to 18 digits cannot overflow; anything longer, or any other shape, goes to sscanf
+// so that odd lines keep exactly the meaning they have always had.
+constexpr std::size_t kSafeDigits = 18;
+
+// A plain "-?digits" at `p`: advances `p` and stores the value, or returns false.
+bool plainNumber(const char*& p, const char* end, std::int64_t& value) {
+  const char* q = p;
+  bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  const char* digits = q;
+  std::int64_t v = 0;
+  while (q < end && *q >= '0' && *q <= '9') {
+    if (static_cast<std::size_t>(q - digits) == kSafeDigits) return false;
+    v = v * 10 + (*q++ - '0');
+  }
+  if (q == digits) return false;
+  value = negative ? -v : v;
+  p = q;
+  return true;
+}
+
+bool atLineEnd(const char* p, const char* end) { return p == end || (*p == '\n' && p + 1 == end); }
+
+// sscanf needs a terminated string; a list line is never longer than the 79-character reads.
+template <typename Scan>
+int withTerminated(std::string_view text, Scan scan) {
+  char tmp[128];
+  std::size_t n = text.size() < sizeof tmp - 1 ? text.size() : sizeof tmp - 1;
+  std::memcpy(tmp, text.data(), n);
+  tmp[n] = '\0';
+  return scan(tmp);
+}
+
+}  // namespace
+
+void writeChecksumLine(Output& out, std::int64_t recpos, std::int64_t chksum) {
+  char* p = out.room(48);
+  p = std::to_chars(p, p + 20, recpos).ptr;
+  *p++ = ' ';
+  p = std::to_chars(p, p + 20, chksum).ptr;
+  *p++ = '\n';
+  out.commit(p);
+}
+
+void writeChangeLine(Output& out, char code, std::int64_t recpos) {
+  char* p = out.room(24);
+  *p++ = code;
+  p = std::to_chars(p, p + 20, recpos).ptr;
+  *p++ = '\n';
+  out.commit(p);
+}
+
+int scanChecksumLine(std::string_view line, std::int64_t& recpos, std::int64_t& chksum) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  std::int64_t a, b;
+  if (plainNumber(p, end, a) && p < end && *p++ == ' ' && plainNumber(p, end, b) &&
+      atLineEnd(p, end)) {
+    recpos = a;
+    chksum = b;
+    return 2;
+  }
+  return withTerminated(line, [&](const char* s) {
+    long long x = 0, y = 0;
+    int n = std::sscanf(s, "%lld %lld", &x, &y);
+    if (n >= 1) recpos = x;
+    if (n >= 2) chksum = y;
+    return n;
+  });
+}
+
+int scanPosition(std::string_view text, std::int64_t& recpos) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  std::int64_t a;
+  if (plainNumber(p, end, a) && atLineEnd(p, end)) {
+    recpos = a;
+    return 1;
+  }
+  return withTerminated(text, [&](const char* s) {
+    long long x = 0;
+    int n = std::sscanf(s, "%lld", &x);
+    if (n >= 1) recpos = x;
+    return n;
+  });
+}
+
+}  // namespace audit

@@ -1,0 +1,97 @@
+#include "audit/lists.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "audit/reader.hpp"
+#include "common/io.hpp"
+#include "testkit/files.hpp"
+
+namespace audit {
+namespace {
+
+TEST(ListsTest, LinesAreWrittenInTheirFormats) {
+  Output out;
+  writeChecksumLine(out, 0, 5862120);
+  writeChecksumLine(out, std::numeric_limits<std::int64_t>::max(),
+                    std::numeric_limits<std::int64_t>::min());
+  writeChangeLine(out, kAdded, 120);
+  writeChangeLine(out, kRemoved, -1);
+  EXPECT_EQ(out.text(),
+            "0 5862120\n9223372036854775807 -9223372036854775808\n"
+            "1120\n"
+            "4-1\n");
+}
+
+// Every line, plain or odd, must read as sscanf reads it, including what it leaves untouched.
+TEST(ListsTest, ScanningAgreesWithSscanf) {
+  const std::vector<std::string> lines = {"0 5862120\n",
+                                          "10 -7\n",
+                                          "-5 3",
+                                          "123456789012345678 -123456789012345678\n",
+                                          "9223372036854775807 -9223372036854775808\n",
+                                          "99999999999999999999 1\n",
+                                          "  7   8 \n",
+                                          "7\t8\n",
+                                          "+7 +8\n",
+                                          "7 8 9\n",
+                                          "7 x\n",
+                                          "7\n",
+                                          "\n",
+                                          "",
+                                          "x 1\n",
+                                          "-\n",
+                                          "5 7\r\n",
+                                          std::string("5\0 7\n", 5),
+                                          "00012 0003\n"};
+  for (const std::string& line : lines) {
+    long long a = 111, b = 222;
+    int want = std::sscanf(std::string(line).c_str(), "%lld %lld", &a, &b);
+    std::int64_t pos = 111, sum = 222;
+    EXPECT_EQ(scanChecksumLine(line, pos, sum), want) << line;
+    EXPECT_EQ(pos, a) << line;
+    EXPECT_EQ(sum, b) << line;
+
+    long long c = 333;
+    int wantPos = std::sscanf(std::string(line).c_str(), "%lld", &c);
+    std::int64_t p = 333;
+    EXPECT_EQ(scanPosition(line, p), wantPos) << line;
+    EXPECT_EQ(p, c) << line;
+  }
+}
+
+std::vector<std::string> readLines(const std::string& content) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("list"), content);
+  dbc::Fd fd = dbc::openFile(dir.file("list"), O_RDONLY);
+  LineReader reader(fd.get(), "list", "test");
+  std::vector<std::string> got;
+  std::string_view line;
+  while (reader.next(line)) got.emplace_back(line);
+  return got;
+}
+
+TEST(ListsTest, LinesAreReadInPiecesOf79) {
+  std::string longLine(79, 'a');
+  EXPECT_EQ(readLines("1 2\n" + longLine + "\n3 4"),
+            (std::vector<std::string>{"1 2\n", longLine, "\n", "3 4"}));
+  EXPECT_EQ(readLines(std::string(200, 'b') + "\n"),
+            (std::vector<std::string>{std::string(79, 'b'), std::string(79, 'b'),
+                                      std::string(42, 'b') + "\n"}));
+  EXPECT_TRUE(readLines("").empty());
+  // Many lines across the reader's own buffer refills.
+  std::string many;
+  for (int i = 0; i < 60000; ++i) many += std::to_string(i) + " " + std::to_string(-i) + "\n";
+  std::vector<std::string> got = readLines(many);
+  ASSERT_EQ(got.size(), 60000u);
+  EXPECT_EQ(got[0], "0 0\n");
+  EXPECT_EQ(got[59999], "59999 -59999\n");
+}
+
+}  // namespace
+}  // namespace audit

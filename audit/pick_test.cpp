@@ -1,0 +1,94 @@
+#include "audit/pick.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/io.hpp"
+#include "testkit/datafile.hpp"
+#include "testkit/files.hpp"
+
+namespace audit {
+namespace {
+
+std::string pick(const std::string& changes, const std::string& data, std::int64_t recsiz) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("changes"), changes);
+  testkit::writeFile(dir.file("data"), data);
+  dbc::Fd fc = dbc::openFile(dir.file("changes"), O_RDONLY);
+  dbc::Fd fd = dbc::openFile(dir.file("data"), O_RDONLY);
+  LineReader list(fc.get(), "changes", "test");
+  BlockReader file(fd.get(), "data", "test");
+  Output out;
+  Picker(list, file, recsiz, out).run();
+  return out.text();
+}
+
+TEST(PickTest, OneRecordPerChangeLine) {
+  EXPECT_EQ(pick("", "", 5), "\xFB");
+  EXPECT_EQ(pick("120\n", "", 5), "120|\xFA\xFB");
+  EXPECT_EQ(pick("40\n",
+                 "AB\xFF"
+                 "C\xFA\xFB",
+                 5),
+            "40|ABC\xFA\xFB");
+  std::string data = testkit::DataFile().record("one").record("two").record("six").eof();
+  EXPECT_EQ(pick("24\n34\n48\n112\n", data, 4),
+            "24|\xFA"
+            "34|two\xFA"
+            "48|six\xFA"
+            "112|\xFA\xFB");
+  // No record length: the change lines alone.
+  EXPECT_EQ(pick("34\n", data, 0), "34|\xFB");
+  // The last line may lack its line feed.
+  EXPECT_EQ(pick("48", data, 4), "48|six\xFA\xFB");
+}
+
+TEST(PickTest, TheCopyIsBoundedByTheRecordLength) {
+  std::string data = testkit::DataFile().record("abcdef").eof();
+  // Five bytes examined, no mark among them: no record end is added.
+  EXPECT_EQ(pick("40\n", data, 5), "40|abcde\xFB");
+  // The end-of-file mark ends the copy too; deleted space is examined but not copied.
+  EXPECT_EQ(pick("46\n", data, 20), "46|\xFA\xFB");
+  EXPECT_EQ(pick("47\n", data, 20), "47|\xFB\xFB");
+  EXPECT_EQ(pick("40\n",
+                 "\xFF\xFF\xFF"
+                 "ab\xFA",
+                 5),
+            "40|ab\xFB");
+}
+
+TEST(PickTest, OnlyBytesActuallyReadAreCopied) {
+  // A long record read first must leave nothing behind for a later, shorter read.
+  std::string data = testkit::DataFile().record("0123456789").raw("xy").bytes();
+  EXPECT_EQ(pick("40\n411\n499\n4-3\n", data, 20),
+            "40|0123456789\xFA"
+            "411|xy"
+            "499|"
+            "4-3|"
+            "\xFB");
+}
+
+TEST(PickTest, RecordsLongerThanTheBlockAreCopiedWhole) {
+  std::string big(40000, 'r');
+  big[20000] = '\xFF';
+  std::string data = testkit::DataFile().record("a").record(big).eof();
+  std::string want = big;
+  want.erase(20000, 1);
+  std::string got = pick("32\n", data, 40001);
+  EXPECT_EQ(got.size(), want.size() + 5);
+  EXPECT_TRUE(got == "32|" + want + "\xFA\xFB");
+  // One byte short of the mark: the record's data alone.
+  EXPECT_TRUE(pick("32\n", data, 40000) == "32|" + want + "\xFB");
+}
+
+TEST(PickTest, StrayLinesReadThePreviousPosition) {
+  // A blank line is of no known kind: it shows the data at the last position read.
+  std::string data = testkit::DataFile().record("one").record("two").eof();
+  EXPECT_EQ(pick("34\n\n", data, 4), "34|two\xFA|two\xFA\xFB");
+  EXPECT_EQ(pick(std::string(90, '4') + "\n", data, 4).substr(0, 80), std::string(79, '4') + "|");
+}
+
+}  // namespace
+}  // namespace audit

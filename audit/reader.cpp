@@ -1,0 +1,87 @@
+#include "audit/reader.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "common/io.hpp"
+#include "common/stop.hpp"
+
+namespace audit {
+
+namespace {
+
+constexpr std::size_t kLineBuffer = 1 << 18;
+
+[[noreturn]] void readError(const std::string& program, const std::string& name, int error) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: error reading %s: %s\n", program.c_str(), name.c_str(),
+               std::strerror(error));
+  throw dbc::Stop{1};
+}
+
+}  // namespace
+
+BlockReader::BlockReader(int fd, std::string name, std::string program)
+    : fd_(fd), name_(std::move(name)), program_(std::move(program)) {}
+
+void BlockReader::fail(int error) const { readError(program_, name_, error); }
+
+std::size_t BlockReader::next(unsigned char* buf, std::size_t n) {
+  ssize_t got = dbc::readFull(fd_, buf, n);
+  if (got < 0) fail(errno);
+  return static_cast<std::size_t>(got);
+}
+
+std::size_t BlockReader::at(std::int64_t offset, unsigned char* buf, std::size_t n) {
+  if (offset < 0) return 0;
+  // No read may reach past the largest offset there is.
+  auto room = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - offset);
+  if (n > room) n = static_cast<std::size_t>(room);
+  ssize_t got = dbc::preadFull(fd_, buf, n, static_cast<off_t>(offset));
+  if (got < 0) fail(errno);
+  return static_cast<std::size_t>(got);
+}
+
+LineReader::LineReader(int fd, std::string name, std::string program)
+    : fd_(fd), name_(std::move(name)), program_(std::move(program)), buf_(new char[kLineBuffer]) {}
+
+void LineReader::refill() {
+  if (begin_ > 0) {
+    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  while (!eof_ && end_ < kLineBuffer) {
+    ssize_t got = ::read(fd_, buf_.get() + end_, kLineBuffer - end_);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      readError(program_, name_, errno);
+    }
+    if (got == 0) {
+      eof_ = true;
+      break;
+    }
+    end_ += static_cast<std::size_t>(got);
+    if (end_ - begin_ > kLineMax) break;
+  }
+}
+
+bool LineReader::next(std::string_view& line) {
+  if (end_ - begin_ <= kLineMax && !eof_) refill();
+  std::size_t avail = end_ - begin_;
+  if (avail == 0) return false;
+  std::size_t n = avail < kLineMax ? avail : kLineMax;
+  const char* p = buf_.get() + begin_;
+  const void* lf = std::memchr(p, '\n', n);
+  if (lf != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(lf) - p) + 1;
+  line = std::string_view(p, n);
+  begin_ += n;
+  return true;
+}
+
+}  // namespace audit

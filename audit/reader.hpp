@@ -1,0 +1,59 @@
+// Reading the inputs of the audit tools: data files in blocks, lists in lines. A read error
+// stops the run with a message; taking it for the end of the input would make a short list or a
+// short extract look like a complete one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace audit {
+
+// The block size the tools read data files in.
+inline constexpr std::size_t kBlockSize = 16384;
+
+class BlockReader {
+ public:
+  // `fd` stays owned by the caller; `name` and `program` go into the message of a failed read.
+  BlockReader(int fd, std::string name, std::string program);
+
+  // The next block from the current position into `buf`: `n` bytes, fewer only at the end of
+  // the file (0 there).
+  std::size_t next(unsigned char* buf, std::size_t n);
+  // A block from `offset` on; an offset before the start of the file has nothing to read.
+  std::size_t at(std::int64_t offset, unsigned char* buf, std::size_t n);
+
+ private:
+  [[noreturn]] void fail(int error) const;
+
+  int fd_;
+  std::string name_;
+  std::string program_;
+};
+
+// Lines of a list as the tools have always read them: at most 79 characters at a time, so that
+// a longer line comes back in pieces, each taken as a line of its own.
+class LineReader {
+ public:
+  static constexpr std::size_t kLineMax = 79;
+
+  LineReader(int fd, std::string name, std::string program);
+
+  // The next line, its line feed included when it had one within the limit; false at the end.
+  bool next(std::string_view& line);
+
+ private:
+  void refill();
+
+  int fd_;
+  std::string name_;
+  std::string program_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+};
+
+}  // namespace audit
