@@ -1,24 +1,20 @@
 #include "pageconv/convert.hpp"
 
+#include "pageconv/scan.hpp"
+
 namespace pageconv {
-
-namespace {
-
-constexpr bool ends(unsigned char c) { return c == '\n' || c == '\r' || c == '\f'; }
-constexpr bool escaped(unsigned char c) { return c == '{' || c == '}' || c == '\\'; }
-
-}  // namespace
 
 void Converter::writeLine() {
   const char* p = line_.data();
-  std::size_t n = line_.size(), start = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!escaped(static_cast<unsigned char>(p[i]))) continue;
-    out_.append(p + start, i - start);
+  std::size_t n = line_.size(), done = 0;
+  while (done < n) {
+    std::size_t run = findEscaped(p + done, n - done);
+    out_.append(p + done, run);
+    done += run;
+    if (done == n) break;
     out_ += '\\';
-    start = i;
+    out_ += p[done++];
   }
-  out_.append(p + start, n - start);
   out_ += '\n';
   line_.clear();
 }
@@ -28,8 +24,7 @@ void Converter::feed(const char* p, std::size_t n) {
   while (i < n) {
     if (line_.empty() && !ovrflg_) out_ += "\\par ";
     if (!ovrflg_) {
-      std::size_t j = i;
-      while (j < n && !ends(static_cast<unsigned char>(p[j]))) ++j;
+      std::size_t j = i + findLineEnd(p + i, n - i);
       line_.append(p + i, j - i);
       k_ = line_.size();
       i = j;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "pageconv/scan.hpp"
+
 namespace pageconv {
 
 std::size_t setupOffset(std::string_view first) {
@@ -16,11 +18,11 @@ std::size_t setupOffset(std::string_view first) {
 void Measure::feed(const char* p, std::size_t n) {
   std::int64_t linsiz = linsiz_;
   for (std::size_t i = 0; i < n; ++i) {
+    std::size_t run = findLineEnd(p + i, n - i);
+    linsiz += static_cast<std::int64_t>(run);
+    i += run;
+    if (i == n) break;
     unsigned char c = static_cast<unsigned char>(p[i]);
-    if (c > '\r' || c < '\n' || c == '\v') {
-      ++linsiz;
-      continue;
-    }
     linmax_ = std::max(linmax_, linsiz);
     if (c == '\f') {
       // A form feed ends the page but not the line: text after it adds to the same line.
