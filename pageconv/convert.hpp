@@ -1,0 +1,31 @@
+// The conversion pass: print file bytes in, RTF text out, one output line per print line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace pageconv {
+
+// Keeps the current line as the printer would show it, column by column, and escapes it only
+// when it is written, so an overprinted brace or backslash can never reach the document bare
+// and overprinting lands in the column the printer would use. Lines of any length are kept whole.
+class Converter {
+ public:
+  // The RTF text is appended to `out`; the caller drains it as it sees fit.
+  explicit Converter(std::string& out) : out_(out) {}
+
+  void feed(const char* p, std::size_t n);
+  // Closes the document. Text after the last line feed is dropped, as the printer never
+  // printed it.
+  void finish();
+
+ private:
+  void writeLine();
+
+  std::string& out_;
+  std::string line_;   // the current line's bytes, unescaped
+  std::size_t k_ = 0;  // the column the next overprinted byte goes to
+  bool ovrflg_ = false;
+};
+
+}  // namespace pageconv

@@ -1,0 +1,165 @@
+// pageconv on whole print files: the RTF it writes, its messages and exit statuses.
+#include <gtest/gtest.h>
+
+#include "testkit/files.hpp"
+#include "testkit/runner.hpp"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kFontLine = "{\\*\\panose 02070309020205020404}Courier New;}\n";
+
+std::string firstLine(bool landscape) {
+  return "{\\rtf1\\ansi\\ansicpg1252\\uc1\\margl720\\margr360\\margt360\\margb360"s +
+         (landscape ? "\\landscape\\paperw15840\\paperh12240" : "\\paperw12240\\paperh15840") +
+         "{\\fonttbl\\f0\\fmodern\\fcharset0\\fprq1\n";
+}
+
+class Pageconv : public ::testing::Test {
+ protected:
+  // Converts `print` and returns the RTF; the status must be 0.
+  std::string convert(const std::string& print) {
+    testkit::writeFile(in, print);
+    testkit::RunResult r = pageconv({in, out});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    return testkit::readFile(out);
+  }
+  testkit::RunResult pageconv(std::vector<std::string> args) {
+    return testkit::run({"pageconv", std::move(args), {}, dir.path(), "", 30});
+  }
+
+  testkit::TempDir dir;
+  std::string in = dir.file("REPORT.PRT"), out = dir.file("REPORT.RTF");
+};
+
+TEST_F(Pageconv, SetUpStringExampleByteForByte) {
+  std::string print = "\x1b&l1O\x1b(s0p16.67h8.5v0s0b0T\r\nAB{C}\r\n\fD\r\n";
+  EXPECT_EQ(convert(print), firstLine(false) + kFontLine + "\\fs24\n" +
+                                "\\par \n\\par AB\\{C\\}\n\\par \\page\n\fD\n}\n");
+}
+
+TEST_F(Pageconv, LandscapeHeaderForAWidePrint) {
+  // A page of 60 lines, the longest 120 bytes, then a short last page.
+  std::string print, body;
+  for (int i = 0; i < 60; ++i) {
+    std::string line(i == 7 ? 120 : 40, 'a' + i % 26);
+    print += line + "\r\n";
+    body += "\\par " + line + "\n";
+  }
+  EXPECT_EQ(convert(print + "\fEND\r\n"),
+            firstLine(true) + kFontLine + "\\fs18\\sl-180\n" + body + "\\par \\page\n\fEND\n}\n");
+}
+
+TEST_F(Pageconv, EmptyInput) {
+  EXPECT_EQ(convert(""), firstLine(false) + kFontLine + "\\fs24\n}\n");
+}
+
+TEST_F(Pageconv, FontSizeFollowsTheLongestLine) {
+  struct Case {
+    int length;
+    std::string third;
+  };
+  for (const Case& c : {Case{78, "\\fs24"},
+                        {79, "\\fs20"},
+                        {89, "\\fs20"},
+                        {90, "\\fs19\\sl-200"},
+                        {99, "\\fs19\\sl-200"},
+                        {100, "\\fs18\\sl-200"},
+                        {134, "\\fs18\\sl-200"},
+                        {135, "\\fs16\\sl-200"},
+                        {149, "\\fs16\\sl-200"},
+                        {150, "\\fs15\\sl-200"}}) {
+    // The longest line is ended by a carriage return; a longer unended last line does not count.
+    std::string line(c.length, 'x');
+    std::string rtf = convert("short\n" + line + "\r\n" + std::string(400, 'z'));
+    std::string head = firstLine(c.length >= 90) + kFontLine + c.third + "\n";
+    EXPECT_EQ(rtf, head + "\\par short\n\\par " + line + "\n\\par }\n") << c.length;
+  }
+}
+
+TEST_F(Pageconv, LineSpacingFollowsTheFullestPage) {
+  auto page = [](int lines) {
+    std::string p;
+    for (int i = 0; i < lines; ++i) p += std::string(100, '-') + "\n";
+    return p + "\f";
+  };
+  auto third = [&](const std::string& print) {
+    std::string rtf = convert(print);
+    std::size_t start = firstLine(true).size() + kFontLine.size();
+    return rtf.substr(start, rtf.find('\n', start) - start);
+  };
+  EXPECT_EQ(third(page(55) + page(30)), "\\fs18\\sl-200");
+  EXPECT_EQ(third(page(30) + page(56)), "\\fs18\\sl-180");
+  // Lines after the last form feed are not counted as a page.
+  EXPECT_EQ(third(page(10) + std::string(100 * 80, '\n')), "\\fs18\\sl-200");
+}
+
+TEST_F(Pageconv, OverprintEscapingAndTheLastLine) {
+  std::string rtf = convert("ABC\r   X\nTOTAL\r_____\nA\\B {x}\nlast line");
+  std::string head = firstLine(false) + kFontLine + "\\fs24\n";
+  EXPECT_EQ(rtf, head + "\\par ABCX\n\\par _____\n\\par A\\\\B \\{x\\}\n\\par }\n");
+  // An input without a set-up string, and one whose escape has no carriage return near the
+  // start, are converted from their first byte.
+  std::string wide = "\x1b" + std::string(1100, 'e');
+  EXPECT_EQ(convert(wide + "\r\n"),
+            firstLine(true) + kFontLine + "\\fs15\\sl-200\n\\par " + wide + "\n}\n");
+  EXPECT_EQ(convert("\x1b&l1O\n"), head + "\\par \x1b&l1O\n}\n");
+}
+
+TEST_F(Pageconv, LongLinesAreKeptWhole) {
+  std::string line;
+  for (int i = 0; i < 5000; ++i) line += static_cast<char>('A' + i % 26);
+  std::string rtf = convert(line + "\n");
+  std::string head = firstLine(true) + kFontLine + "\\fs15\\sl-200\n";
+  EXPECT_EQ(rtf, head + "\\par " + line + "\n}\n");
+}
+
+TEST_F(Pageconv, UsageAndOpenFailures) {
+  const std::string usage =
+      "\nConvert Print to RTF - Nov 21, 2012\nFormat: pageconv infile outfile\n";
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {in}, {in, out, "x"}}) {
+    testkit::RunResult r = pageconv(args);
+    EXPECT_EQ(r.out, usage);
+    EXPECT_EQ(r.status, 1);
+  }
+  testkit::RunResult r = pageconv({"NOSUCH.PRT", out});
+  EXPECT_EQ(r.out, "Error openning NOSUCH.PRT \n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(testkit::exists(out));  // not created when the input is missing
+
+  testkit::writeFile(in, "X\n");
+  r = pageconv({in, dir.file("no/such/dir.rtf")});
+  EXPECT_EQ(r.out, "Error openning " + dir.file("no/such/dir.rtf") + " \n");
+  EXPECT_EQ(r.status, 1);
+  r = pageconv({dir.path(), out});
+  EXPECT_EQ(r.out, "Error openning " + dir.path() + " \n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(Pageconv, NeverOverwritesItsInput) {
+  testkit::writeFile(in, "PRECIOUS\n");
+  testkit::RunResult r = pageconv({in, in});
+  EXPECT_EQ(r.out, "Output would overwrite the input: " + in + " \n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(testkit::readFile(in), "PRECIOUS\n");
+  r = pageconv({in, dir.path() + "/./REPORT.PRT"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(testkit::readFile(in), "PRECIOUS\n");
+}
+
+TEST_F(Pageconv, RefusesInputThatCannotBeReadTwice) {
+  testkit::RunResult r =
+      testkit::run({"pageconv", {"/dev/stdin", out}, {}, dir.path(), "A\nB\n", 30});
+  EXPECT_EQ(r.out, "Error reading /dev/stdin \n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(testkit::exists(out));
+}
+
+TEST_F(Pageconv, ReplacesAnOlderOutput) {
+  testkit::writeFile(out, std::string(10000, '#'));
+  EXPECT_EQ(convert("X\n"), firstLine(false) + kFontLine + "\\fs24\n\\par X\n}\n");
+}
+
+}  // namespace
