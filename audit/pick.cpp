@@ -30,6 +30,10 @@ void Picker::pickLine(std::string_view line) {
   // position that does not parse keeps the one before it.
   scanPosition(line.substr(1), recpos);
   copyRecord(recpos);
+  // Whatever the data held, the change line stays a record of its own and the stream ends only
+  // at its own end mark: a copy that found no mark (deleted space, a file that ends early, no
+  // record length) or that met the data file's end mark is ended here.
+  out_.put(static_cast<char>(dbc::kRecordMark));
 }
 
 void Picker::copyRecord(std::int64_t pos) {
@@ -42,8 +46,8 @@ void Picker::copyRecord(std::int64_t pos) {
     for (std::size_t j = 0; j < got; ++j) {
       unsigned char chr = buffer_[j];
       if (chr == dbc::kDeleted) continue;
-      out_.put(static_cast<char>(chr));
       if (chr == dbc::kRecordMark || chr == dbc::kEofMark) return;
+      out_.put(static_cast<char>(chr));
     }
     if (got < want) return;  // the end of the file
     pos += static_cast<std::int64_t>(got);

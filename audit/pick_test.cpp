@@ -39,24 +39,26 @@ TEST(PickTest, OneRecordPerChangeLine) {
             "34|two\xFA"
             "48|six\xFA"
             "112|\xFA\xFB");
-  // No record length: the change lines alone.
-  EXPECT_EQ(pick("34\n", data, 0), "34|\xFB");
+  // No record length: the change lines alone, each a record.
+  EXPECT_EQ(pick("34\n", data, 0), "34|\xFA\xFB");
   // The last line may lack its line feed.
   EXPECT_EQ(pick("48", data, 4), "48|six\xFA\xFB");
 }
 
 TEST(PickTest, TheCopyIsBoundedByTheRecordLength) {
   std::string data = testkit::DataFile().record("abcdef").eof();
-  // Five bytes examined, no mark among them: no record end is added.
-  EXPECT_EQ(pick("40\n", data, 5), "40|abcde\xFB");
-  // The end-of-file mark ends the copy too; deleted space is examined but not copied.
+  // Five bytes examined, no mark among them: the record is ended all the same, so the next
+  // change line does not run into it.
+  EXPECT_EQ(pick("40\n41\n", data, 5), "40|abcde\xFA" "41|bcdef\xFA\xFB");
+  // The end-of-file mark ends the copy too, but only the stream's own mark ends the stream, so a
+  // record after it is still read; deleted space is examined but not copied.
   EXPECT_EQ(pick("46\n", data, 20), "46|\xFA\xFB");
-  EXPECT_EQ(pick("47\n", data, 20), "47|\xFB\xFB");
+  EXPECT_EQ(pick("47\n40\n", data, 20), "47|\xFA" "40|abcdef\xFA\xFB");
   EXPECT_EQ(pick("40\n",
                  "\xFF\xFF\xFF"
                  "ab\xFA",
                  5),
-            "40|ab\xFB");
+            "40|ab\xFA\xFB");
 }
 
 TEST(PickTest, OnlyBytesActuallyReadAreCopied) {
@@ -64,9 +66,9 @@ TEST(PickTest, OnlyBytesActuallyReadAreCopied) {
   std::string data = testkit::DataFile().record("0123456789").raw("xy").bytes();
   EXPECT_EQ(pick("40\n411\n499\n4-3\n", data, 20),
             "40|0123456789\xFA"
-            "411|xy"
-            "499|"
-            "4-3|"
+            "411|xy\xFA"
+            "499|\xFA"
+            "4-3|\xFA"
             "\xFB");
 }
 
@@ -79,8 +81,8 @@ TEST(PickTest, RecordsLongerThanTheBlockAreCopiedWhole) {
   std::string got = pick("32\n", data, 40001);
   EXPECT_EQ(got.size(), want.size() + 5);
   EXPECT_TRUE(got == "32|" + want + "\xFA\xFB");
-  // One byte short of the mark: the record's data alone.
-  EXPECT_TRUE(pick("32\n", data, 40000) == "32|" + want + "\xFB");
+  // One byte short of the mark: the record's data, ended by a mark of its own.
+  EXPECT_TRUE(pick("32\n", data, 40000) == "32|" + want + "\xFA\xFB");
 }
 
 TEST(PickTest, StrayLinesReadThePreviousPosition) {

@@ -42,9 +42,9 @@ TEST(JrnpickTest, ChangedRecordFiles) {
            {"120\n", {"4"}, "120|\xFA\xFB"},
            {"40\n", {"4"}, "40|ABC\xFA\xFB"},
            {"", {"4"}, "\xFB"},
-           {"40\n", {}, "40|\xFB"},  // no length: no data
-           {"40\n", {"0"}, "40|\xFB"},
-           {"40\n", {"2"}, "40|AB\xFB"},  // three bytes examined, no mark among them
+           {"40\n", {}, "40|\xFA\xFB"},  // no length: no data
+           {"40\n", {"0"}, "40|\xFA\xFB"},
+           {"40\n", {"2"}, "40|AB\xFA\xFB"},  // three bytes examined, no mark: ended anyway
        }) {
     testkit::writeFile(dir.file("c"), c.changes);
     std::vector<std::string> args{dir.file("c"), dir.file("data")};
