@@ -49,11 +49,15 @@ TEST(PickTest, TheCopyIsBoundedByTheRecordLength) {
   std::string data = testkit::DataFile().record("abcdef").eof();
   // Five bytes examined, no mark among them: the record is ended all the same, so the next
   // change line does not run into it.
-  EXPECT_EQ(pick("40\n41\n", data, 5), "40|abcde\xFA" "41|bcdef\xFA\xFB");
+  EXPECT_EQ(pick("40\n41\n", data, 5),
+            "40|abcde\xFA"
+            "41|bcdef\xFA\xFB");
   // The end-of-file mark ends the copy too, but only the stream's own mark ends the stream, so a
   // record after it is still read; deleted space is examined but not copied.
   EXPECT_EQ(pick("46\n", data, 20), "46|\xFA\xFB");
-  EXPECT_EQ(pick("47\n40\n", data, 20), "47|\xFA" "40|abcdef\xFA\xFB");
+  EXPECT_EQ(pick("47\n40\n", data, 20),
+            "47|\xFA"
+            "40|abcdef\xFA\xFB");
   EXPECT_EQ(pick("40\n",
                  "\xFF\xFF\xFF"
                  "ab\xFA",

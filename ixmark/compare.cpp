@@ -26,6 +26,17 @@ int CompressedSorted::getchr2() {
 
 int CompressedSorted::getsrt(std::string& buffer1) {
   buffer1.clear();
+  // Decoded into a local block first and handed over when it fills or the tag ends: one append
+  // per tag instead of one per character.
+  char out[512];
+  std::size_t k = 0;
+  auto put = [&](char c) {
+    if (k == sizeof out) {
+      buffer1.append(out, k);
+      k = 0;
+    }
+    out[k++] = c;
+  };
   // The sorted file holds no empty records; should one turn up it is passed over rather than
   // taken for the end.
   while (!ended_) {
@@ -37,26 +48,28 @@ int CompressedSorted::getsrt(std::string& buffer1) {
       break;
     }
     if (c == '\n' || c == kRecordMark) {
-      if (buffer1.empty()) continue;
+      if (buffer1.empty() && k == 0) continue;
+      buffer1.append(out, k);
       return static_cast<int>(buffer1.size());
     }
     if (c < 0x20) c = ' ';
     if (c == kDeleted) continue;
     if (c <= 0x7F) {
-      buffer1 += static_cast<char>(c);
+      put(static_cast<char>(c));
     } else if (c == kSpaceRun) {
       int n = getchr2();
-      if (n > 0) buffer1.append(static_cast<std::size_t>(n), ' ');
+      for (int i = 0; i < n; ++i) put(' ');
     } else if (c >= kPairFirst && c <= kPairLast) {
       if (!ichflg_) {
         PairChars pc = pairChars(static_cast<unsigned char>(c));
-        buffer1 += pc.first;
-        buffer1 += pc.second;
+        put(pc.first);
+        put(pc.second);
       } else {
-        buffer1 += static_cast<char>(c);
+        put(static_cast<char>(c));
       }
     }
   }
+  buffer1.append(out, k);
   return buffer1.empty() ? -1 : static_cast<int>(buffer1.size());
 }
 

@@ -51,6 +51,22 @@ int RecordReader::getrec() {
   txtpos = kNoStart;
   while (true) {
     if (buffer2.empty() || txtpos == kNoStart) txtpos = txtpos2_;
+    // Plain characters, the bulk of every record, are taken a run at a time; the rules below
+    // leave each of them as it is unless a collating sequence translates it.
+    if (txtcnt_ > 0 && !collate_.active()) {
+      const unsigned char* p = txtbuf_ + txtptr_;
+      int room = kRecordBuffer - 1 - static_cast<int>(buffer2.size());
+      int limit = txtcnt_ < room ? txtcnt_ : room;
+      int n = 0;
+      while (n < limit && p[n] >= 0x20 && p[n] <= 0x7F) ++n;
+      if (n > 0) {
+        buffer2.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
+        txtptr_ += n;
+        txtcnt_ -= n;
+        txtpos2_ += static_cast<std::uint64_t>(n);
+        continue;
+      }
+    }
     int c = getchr();
     if (c < 0) {
       // The bytes ran out without an end mark: a record read so far counts as complete.

@@ -6,55 +6,74 @@
 
 namespace dbc::ixmark {
 
+namespace {
+
+// `v` right-aligned in `width` columns, space-filled, as "%12lld" writes a number that fits.
+char* putRight(char* at, std::uint64_t v, int width) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = n; i < width; ++i) *at++ = ' ';
+  while (n > 0) *at++ = digits[--n];
+  return at;
+}
+
+}  // namespace
+
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
-  char b[48];
-  int n = std::snprintf(b, sizeof b, "%12lld%12i%12lld", static_cast<long long>(filpos1), bufpos,
-                        static_cast<long long>(txtpos));
-  std::string t(b, static_cast<std::size_t>(n));
+  // Written by hand rather than through "%12lld%12i%12lld": this runs once per index entry.
+  char b[72];
+  char* end = putRight(b, filpos1, 12);
+  end = putRight(end, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), 12);
+  end = putRight(end, txtpos, 12);
+  std::string t(b, end);
   t += key;
   return t;
 }
 
 void encodeTag(const std::string& text, bool ichflg, std::string& out) {
+  // Each character gives at most one byte and a space run two for at least two spaces, so the
+  // record never outgrows the text and its mark.
+  std::string buf(text.size() + 2, '\0');
+  char* o = buf.data();
   int spaces = 0;
   int pending = -1;  // a digit or point waiting for a partner
-  auto flushSpaces = [&] {
-    if (spaces == 1) {
-      out += ' ';
-    } else if (spaces > 1) {
-      out += static_cast<char>(kSpaceRun);
-      out += static_cast<char>(spaces);
-    }
-    spaces = 0;
-  };
-  auto flushPending = [&] {
-    if (pending >= 0) out += static_cast<char>(pending);
-    pending = -1;
-  };
   for (std::size_t i = 0; i <= text.size(); ++i) {
     unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
     if (c == ' ') {
-      flushPending();
+      if (pending >= 0) *o++ = static_cast<char>(pending);
+      pending = -1;
       ++spaces;
       continue;
     }
-    flushSpaces();
+    if (spaces == 1) {
+      *o++ = ' ';
+    } else if (spaces > 1) {
+      *o++ = static_cast<char>(kSpaceRun);
+      *o++ = static_cast<char>(spaces);
+    }
+    spaces = 0;
     if (!ichflg && pairIndex(c) >= 0) {
       if (pending < 0) {
         pending = c;
       } else {
-        out += static_cast<char>(pairCode(static_cast<unsigned char>(pending), c));
+        *o++ = static_cast<char>(pairCode(static_cast<unsigned char>(pending), c));
         pending = -1;
       }
       continue;
     }
-    flushPending();
+    if (pending >= 0) *o++ = static_cast<char>(pending);
+    pending = -1;
     if (c == 0) {
-      out += static_cast<char>(kRecordMark);
-      return;
+      *o++ = static_cast<char>(kRecordMark);
+      break;
     }
-    out += static_cast<char>(c);
+    *o++ = static_cast<char>(c);
   }
+  out.append(buf.data(), o);
 }
 
 TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz,
