@@ -4,7 +4,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all build check demo bench install clean
+.PHONY: all build check demo bench install clean fuzz fuzz-run
 
 all: build
 
@@ -25,8 +25,19 @@ demo: build
 bench: build
 	sh bench/run.sh build/bin
 
+# The fuzz targets, built with clang and libFuzzer under both sanitizers into build-fuzz/bin/.
+# fuzz-run runs each for FUZZ_SECONDS on a scratch copy of its seed corpus.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@test -f build-fuzz/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDBC_SANITIZE=ON -DDBC_FUZZ=ON -DDBC_BUILD_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
+
+fuzz-run: fuzz
+	sh fuzz/run.sh build-fuzz/bin $(FUZZ_SECONDS)
+
 install: build
 	cmake --install build --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-check
+	rm -rf build build-check build-fuzz

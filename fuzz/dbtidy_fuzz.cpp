@@ -1,0 +1,45 @@
+// dbtidy's option parser and its formatter on any options and any source, read through its own
+// line reader. Invariants: no crash; a formatted line never holds a line end of its own.
+#include <string>
+#include <vector>
+
+#include "common/stop.hpp"
+#include "dbtidy/formatter.hpp"
+#include "dbtidy/lineio.hpp"
+#include "dbtidy/options.hpp"
+#include "fuzz/input.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> parts = fuzz::split(data, size);
+  const std::string source = parts.size() > 1 ? parts[1] : parts[0];
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  dbtidy::Settings s;
+  std::vector<std::string> xargv{"dbtidy", "IN.TXT"};
+  if (parts.size() > 1)
+    for (std::string& w : dbtidy::splitOpts(parts[0])) xargv.push_back(std::move(w));
+  try {
+    dbtidy::getopts(xargv, s, sink);
+  } catch (const dbc::Stop&) {
+  }
+  if (s.tabstop == -1) s.tabstop = s.ininc;
+  // Options parse into any value; the formatter is run only with what a run would accept.
+  if (s.ininc < 0 || s.ininc > 64 || s.tabstop < 1 || s.tabstop > 64 || s.ntabs < 0 ||
+      s.ntabs > 64) {
+    std::fclose(sink);
+    return 0;
+  }
+  dbtidy::Counters counters;
+  dbtidy::LineReader in(fuzz::memoryFile(source), counters, nullptr);
+  dbtidy::Formatter fmt(s, sink);
+  std::string line;
+  while (!in.eof()) {
+    if (!in.getline_dbtidy(line)) break;
+    if (in.eof() && line.empty()) continue;
+    if (fmt.process(line, counters.linecnt) == 1 &&
+        fmt.outline().find('\n') != std::string::npos)
+      __builtin_trap();
+    if (s.kill_dbg == 2) fmt.remember(line);
+  }
+  std::fclose(sink);
+  return 0;
+}
