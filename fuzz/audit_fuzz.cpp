@@ -45,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& out = picked.text();
   if (out.empty() || out.back() != '\xFB') __builtin_trap();
   // Change lines are copied as they stand, so only a list without the mark proves the rest.
-  if (parts[0].find('\xFB') == std::string::npos &&
-      std::count(out.begin(), out.end(), '\xFB') != 1)
+  if (parts[0].find('\xFB') == std::string::npos && std::count(out.begin(), out.end(), '\xFB') != 1)
     __builtin_trap();
   (void)lines;
   return 0;

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (reader.next(r)) records.emplace_back(r);
   }
   auto key = [&](const std::string& r) {
-    std::string k(job.key.width(), '\0');
+    std::string k(dbcsort::keyBytes(job.key), '\0');
     dbcsort::recordKey(job.form, r, job.ichrs, job.key, reinterpret_cast<unsigned char*>(k.data()));
     return k;
   };

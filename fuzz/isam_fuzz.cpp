@@ -20,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const bool ichflg = (data[0] & 1) != 0;
   const bool collate = (data[0] & 2) != 0;
-  const dbc::ixmark::Variant& v = (data[0] & 4) != 0 ? dbc::ixmark::kIxmark3 : dbc::ixmark::kIxmark2;
+  const dbc::ixmark::Variant& v =
+      (data[0] & 4) != 0 ? dbc::ixmark::kIxmark3 : dbc::ixmark::kIxmark2;
   std::string index(reinterpret_cast<const char*>(data + 1), size - 1);
   unsigned char hdr[dbc::ixmark::kHeaderSize] = {};
   std::memcpy(hdr, index.data(), std::min(index.size(), sizeof hdr));
   dbc::Fd isi = fuzz::memoryFile(index);
-  dbc::ixmark::Collate table = collate ? dbc::ixmark::Collate("65:97;97:65;48:57") : dbc::ixmark::Collate();
+  dbc::ixmark::Collate table =
+      collate ? dbc::ixmark::Collate("65:97;97:65;48:57") : dbc::ixmark::Collate();
   char* tags = nullptr;
   std::size_t tagsLen = 0;
   std::FILE* tagfile = open_memstream(&tags, &tagsLen);

@@ -1,6 +1,7 @@
 // pageconv's layout pass and conversion on any print file, fed in pieces as the program reads it.
-// Invariants: no crash; the document starts with the RTF header and ends with its closing brace (and a line end);
-// every brace and backslash of the text is escaped, so the braces of the document balance.
+// Invariants: no crash; the document starts with the RTF header and ends with its closing brace
+// (and a line end); every brace and backslash of the text is escaped, so the braces of the document
+// balance.
 #include <string>
 
 #include "fuzz/input.hpp"

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string list = parts.size() > 2 ? parts[2] : "";
   dbc::Fd file = fuzz::memoryFile(bytes);
   dbc::Fd listFile = fuzz::memoryFile(list);
-  std::vector<std::string> words = fuzz::split(reinterpret_cast<const std::uint8_t*>(parts[0].data()),
-                                               parts[0].size(), " ");
+  std::vector<std::string> words =
+      fuzz::split(reinterpret_cast<const std::uint8_t*>(parts[0].data()), parts[0].size(), " ");
   std::vector<std::string> args;
   for (std::size_t i = 0; i < words.size(); ++i) {
     const std::string& w = words[i];

@@ -30,7 +30,8 @@ int leadingNumber(std::string_view s, std::size_t& i) {
     if (v < 1000000000) v = v * 10 + (s[i] - '0');
     ++i;
   }
-  return static_cast<int>(v);
+  // Far above any real column, and low enough that a segment's length stays an int.
+  return static_cast<int>(v < 1000000000 ? v : 1000000000);
 }
 
 }  // namespace

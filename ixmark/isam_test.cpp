@@ -92,6 +92,13 @@ TEST(IsamHeader, RefusedHeaders) {
   EXPECT_EQ(w.stopped, 1);
   EXPECT_NE(w.out.find("key size 164"), std::string::npos);
   EXPECT_EQ(walkBytes(testkit::IsamFile(header("1-163")).bytes()).stopped, -1);
+  // Columns far beyond any int are held at a bound, so a segment's length never overflows.
+  w = walkBytes(testkit::IsamFile(header("1-99999999999")).bytes());
+  EXPECT_EQ(w.stopped, 1);
+  EXPECT_NE(w.out.find("key size 1000000 is above 163"), std::string::npos) << w.out;
+  w = walkBytes(testkit::IsamFile(header("99999999999-1")).bytes());
+  EXPECT_EQ(w.stopped, 1);
+  EXPECT_NE(w.out.find("ends before it starts"), std::string::npos) << w.out;
   std::string sixteen;
   for (int i = 1; i <= 16; ++i) sixteen += std::to_string(i) + " ";
   w = walkBytes(testkit::IsamFile(header(sixteen)).bytes());

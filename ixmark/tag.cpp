@@ -23,22 +23,30 @@ char* putRight(char* at, std::uint64_t v, int width) {
 
 }  // namespace
 
-std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
+void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,
+             std::string& out) {
   // Written by hand rather than through "%12lld%12i%12lld": this runs once per index entry.
   char b[72];
   char* end = putRight(b, filpos1, 12);
   end = putRight(end, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), 12);
   end = putRight(end, txtpos, 12);
-  std::string t(b, end);
-  t += key;
+  out.assign(b, end);
+  out += key;
+}
+
+std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
+  std::string t;
+  tagText(filpos1, bufpos, txtpos, key, t);
   return t;
 }
 
 void encodeTag(const std::string& text, bool ichflg, std::string& out) {
   // Each character gives at most one byte and a space run two for at least two spaces, so the
   // record never outgrows the text and its mark.
-  std::string buf(text.size() + 2, '\0');
-  char* o = buf.data();
+  const std::size_t start = out.size();
+  out.resize(start + text.size() + 2);
+  char* const first = out.data() + start;
+  char* o = first;
   int spaces = 0;
   int pending = -1;  // a digit or point waiting for a partner
   for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -73,7 +81,7 @@ void encodeTag(const std::string& text, bool ichflg, std::string& out) {
     }
     *o++ = static_cast<char>(c);
   }
-  out.append(buf.data(), o);
+  out.resize(start + static_cast<std::size_t>(o - first));
 }
 
 TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz,
@@ -108,7 +116,8 @@ void TagWriter::wrttag1(const IndexEntry& e) {
   if (tagerr1 > 0) ++tagerr2;
   if (variant_.collate && collate_.active())
     for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
-  std::string tagval = tagText(e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key));
+  tagText(e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key), tagval_);
+  const std::string& tagval = tagval_;
   if (tagval == tagsav_) {
     std::printf("Duplicate record in index: %s\n", tagval.c_str());
     return;
@@ -121,7 +130,7 @@ void TagWriter::wrttag1(const IndexEntry& e) {
     std::fwrite(tagval.data(), 1, tagval.size(), tagfile_);
     std::fputc('\n', tagfile_);
   }
-  tagsav_ = std::move(tagval);
+  tagsav_.swap(tagval_);
 }
 
 }  // namespace dbc::ixmark

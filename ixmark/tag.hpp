@@ -15,6 +15,9 @@ namespace dbc::ixmark {
 // "%12lld%12i%12lld%s": block position, offset in the block, record position, key (up to its
 // first zero byte).
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key);
+// The same into `out`, reusing its storage.
+void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,
+             std::string& out);
 
 // The compressed record of one tag, 0xFA included: space runs, and digit pairs unless `ichflg`.
 void encodeTag(const std::string& text, bool ichflg, std::string& out);
@@ -36,6 +39,7 @@ class TagWriter {
   int keysiz_;
   bool verbose_;
   std::FILE* tagfile_;
+  std::string tagval_;  // the tag being formed; swapped with tagsav_ so neither reallocates
   std::string tagsav_;
   std::string tagout_;
 };

@@ -1,4 +1,6 @@
 // Each writer under an injected I/O fault: the fault is reported and nothing is lost.
+#include "testkit/fault.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "testkit/datafile.hpp"
-#include "testkit/fault.hpp"
 #include "testkit/files.hpp"
 #include "testkit/isam.hpp"
 #include "testkit/runner.hpp"
@@ -37,8 +38,9 @@ TEST(FaultTest, RecscanReportsTheBlockItCouldNotWriteBackAndDamagesNoOther) {
   for (std::size_t at : {10u, 70000u, 140000u}) data[at] = '\0';
   data += '\xFB';
   testkit::writeFile(dir.file("D.TXT"), data);
-  RunResult r = runWith({"recscan", {"D.TXT", "-f2"}, {{"QLON_ROOT", dir.file("qlon")}}, dir.path(), "", 60},
-                        {"write", 2, false, "EIO"});
+  RunResult r =
+      runWith({"recscan", {"D.TXT", "-f2"}, {{"QLON_ROOT", dir.file("qlon")}}, dir.path(), "", 60},
+              {"write", 2, false, "EIO"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Error writing ./D.TXT at offset 65536\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("records=2000"), std::string::npos) << "the report still follows";
@@ -81,11 +83,17 @@ TEST(FaultTest, DbtidyNeverLosesTheSourceNorTheFormattedText) {
 
 TEST(FaultTest, RecmendReportsTheRecordItCouldNotWriteAndRepairsTheOthers) {
   testkit::TempDir dir;
-  testkit::writeFile(dir.file("R.TXT"), "AB\001D\xFA" "EF\002H\xFA" "IJ\003L\xFA");
+  testkit::writeFile(dir.file("R.TXT"),
+                     "AB\001D\xFA"
+                     "EF\002H\xFA"
+                     "IJ\003L\xFA");
   RunResult r = runWith({"recmend", {"-d", "R.TXT", "-l", "5", "-y", "-u"}, {}, dir.path(), "", 60},
                         {"write", 2, false, "EIO"});
   EXPECT_EQ(r.err, "ERROR: 0 bytes of 5 written.\n");
-  EXPECT_EQ(testkit::readFile(dir.file("R.TXT")), "AB D\xFA" "EF\002H\xFA" "IJ L\xFA");
+  EXPECT_EQ(testkit::readFile(dir.file("R.TXT")),
+            "AB D\xFA"
+            "EF\002H\xFA"
+            "IJ L\xFA");
 }
 
 // Enough lines, and a budget small enough, that the sort writes and merges run files.
@@ -98,10 +106,9 @@ std::string manyLines(std::string* sorted) {
   }
   std::string in;
   for (const std::string& l : lines) in += l;
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const std::string& a, const std::string& b) {
-                     return a.compare(24, 8, b, 24, 8) < 0;
-                   });
+  std::stable_sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+    return a.compare(24, 8, b, 24, 8) < 0;
+  });
   for (const std::string& l : lines) *sorted += l;
   return in;
 }
@@ -110,7 +117,8 @@ TEST(FaultTest, DbcsortLeavesNoPartialOutputAndNoRunFile) {
   testkit::TempDir dir;
   std::string sorted;
   testkit::writeFile(dir.file("in"), manyLines(&sorted));
-  Command c{"DBCSORT", {"in", "out", "25-32", "-T"}, {{"DBCSORT_MEMORY", "1M"}}, dir.path(), "", 60};
+  Command c{"DBCSORT", {"in", "out", "25-32", "-T"}, {{"DBCSORT_MEMORY", "1M"}}, dir.path(), "",
+            60};
   ASSERT_EQ(testkit::run(c).status, 0);
   ASSERT_TRUE(testkit::readFile(dir.file("out")) == sorted);
   for (const char* op : {"write", "read", "rename"}) {
@@ -143,8 +151,8 @@ TEST(FaultTest, Ixmark3ReportsTheSortedFileThatAFailedSortDidNotWrite) {
   f.tree({{"AAAA", 0}, {"BBBB", 5}});
   testkit::writeFile(dir.file("X.ISI"), f.bytes());
   // ixmark3 renames nothing itself: the fault meets DBCSORT's rename of its output into place.
-  RunResult r = runWith({"ixmark3", {"./X"}, {{"DBC_CFG", dir.file("dbc.cfg")}}, dir.path(), "", 60},
-                        {"rename", 1});
+  RunResult r = runWith(
+      {"ixmark3", {"./X"}, {{"DBC_CFG", dir.file("dbc.cfg")}}, dir.path(), "", 60}, {"rename", 1});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Error opening " + wrk + "/X.SRT \n"), std::string::npos) << r.out;
 }
@@ -153,8 +161,8 @@ TEST(FaultTest, SeqnextPrintsNoNumberWhenTheNewOneCannotBeWritten) {
   testkit::TempDir dir;
   const std::string counter = "         9 and the rest\n";
   testkit::writeFile(dir.file("SERIAL.TXT"), counter);
-  RunResult r =
-      runWith({"seqnext", {dir.file("SERIAL.TXT")}, {}, dir.path(), "", 60}, {"write", 1, false, "EIO"});
+  RunResult r = runWith({"seqnext", {dir.file("SERIAL.TXT")}, {}, dir.path(), "", 60},
+                        {"write", 1, false, "EIO"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Error writing " + dir.file("SERIAL.TXT") + "\n");
   EXPECT_EQ(testkit::readFile(dir.file("SERIAL.TXT")), counter);
