@@ -8,6 +8,7 @@
 
 #include "common/io.hpp"
 #include "ixmark/record.hpp"
+#include "ixmark/tag.hpp"
 #include "ixmark/variant.hpp"
 
 namespace dbc::ixmark {

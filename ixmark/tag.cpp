@@ -6,9 +6,6 @@
 
 namespace dbc::ixmark {
 
-namespace {
-
-// `v` right-aligned in `width` columns, space-filled, as "%12lld" writes a number that fits.
 char* putRight(char* at, std::uint64_t v, int width) {
   char digits[24];
   int n = 0;
@@ -20,8 +17,6 @@ char* putRight(char* at, std::uint64_t v, int width) {
   while (n > 0) *at++ = digits[--n];
   return at;
 }
-
-}  // namespace
 
 void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,
              std::string& out) {

@@ -14,6 +14,10 @@ namespace dbc::ixmark {
 
 // "%12lld%12i%12lld%s": block position, offset in the block, record position, key (up to its
 // first zero byte).
+// `v` right-aligned in `width` columns, space-filled, as "%12lld" writes a number that fits;
+// returns the end. Room for max(width, 20) characters is needed at `at`.
+char* putRight(char* at, std::uint64_t v, int width);
+
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key);
 // The same into `out`, reusing its storage.
 void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,

@@ -9,6 +9,15 @@
 namespace dbc::ixmark {
 namespace {
 
+TEST(Tag, NumbersAreWrittenAsTheFormatWould) {
+  for (std::uint64_t v : {0ull, 7ull, 999999999999ull, 1000000000000ull, 9223372036854775807ull}) {
+    char want[32], got[32];
+    std::snprintf(want, sizeof want, "%12lld", static_cast<long long>(v));
+    *putRight(got, v, 12) = '\0';
+    EXPECT_STREQ(got, want);
+  }
+}
+
 TEST(Tag, WorkedExample) {
   std::string text = tagText(1024, 1, 0, "ABC");
   EXPECT_EQ(text, "        1024           1           0ABC");
