@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs every fuzz target for SECONDS on a scratch copy of its seed corpus; a finding is left as
-# crash-*, timeout-* or leak-* in build-fuzz/findings/NAME/ and ends the run with status 1.
+# crash-*, timeout-*, leak-* or oom-* in build-fuzz/findings/NAME/ (beside its log) and ends the
+# run with status 1.
 set -u
 bin=${1:-build-fuzz/bin}
 seconds=${2:-60}
@@ -12,7 +13,13 @@ for t in "$bin"/*_fuzz; do
   mkdir -p "$out/$name/corpus"
   cp "$here/corpus/$name"/* "$out/$name/corpus/" 2>/dev/null || true
   echo "=== $name, $seconds s"
+  rc=0
   (cd "$out/$name" && ASAN_OPTIONS=detect_leaks=1 "$t" -max_total_time="$seconds" -timeout=10 \
-      -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 corpus 2>&1 | tail -n 12) || status=1
+      -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 corpus > log 2>&1) || rc=$?
+  grep -E '^Done|stat::number_executed_units|ERROR|SUMMARY' "$out/$name/log" || true
+  if [ "$rc" -ne 0 ]; then
+    echo "finding in $out/$name (status $rc)"
+    status=1
+  fi
 done
 exit $status
