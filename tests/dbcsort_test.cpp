@@ -129,6 +129,24 @@ TEST_F(Dbcsort, TextLastLineWithoutLineFeedAndOtherColumns) {
   EXPECT_EQ(testkit::readFile(dir.file("out")), "c\na1\nb1\nb2\n");
 }
 
+TEST_F(Dbcsort, EmptyRecordsKeepTheirPlaceAmongTies) {
+  // Every record here is shorter than the key columns, so all keys tie and nothing may move.
+  testkit::writeFile(dir.file("in"), "b\n\nc\n\n  \nd\n");
+  for (std::string memory : {"", "16K"}) {
+    auto r = sort({"in", "out", "25-30", "-T"}, {{"DBCSORT_MEMORY", memory}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testkit::readFile(dir.file("out")), "b\n\nc\n\n  \nd\n");
+  }
+  testkit::writeFile(dir.file("in"),
+                     "b\xFA\xFA"
+                     "c\xFA\xFA\xFB");
+  auto r = sort({"in", "out", "25-30", "-C"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("out")),
+            "b\xFA\xFA"
+            "c\xFA\xFA\xFB");
+}
+
 std::string compressedFile(const std::vector<std::string>& texts, bool ichrs, char end = '\xFA') {
   std::string s;
   for (const auto& t : texts) s += dbc::encodeRecord(t, ichrs) + end;

@@ -124,7 +124,10 @@ Chunk::Chunk(std::size_t capacity, const SortJob& job)
       stride_(keyBytes_ + kOffsetBytes + kLengthBytes) {}
 
 bool Chunk::add(std::string_view record) {
-  std::size_t need = record.size() + stride_;
+  // Equal keys are ordered by the record's offset in the block, so every record, an empty one
+  // too, takes at least one byte there: offsets then rise strictly in input order.
+  const std::size_t room = std::max<std::size_t>(record.size(), 1);
+  std::size_t need = room + stride_;
   if (used_ + count_ * stride_ + need > memSize_) {
     if (count_ > 0) return false;
     // A record larger than the whole budget is still sorted: the block grows for it alone.
@@ -143,7 +146,7 @@ bool Chunk::add(std::string_view record) {
   recordKey(job_.form, record, job_.ichrs, job_.key, e);
   putBig32(e + keyBytes_, static_cast<std::uint32_t>(used_));
   putBig32(e + keyBytes_ + kOffsetBytes, static_cast<std::uint32_t>(record.size()));
-  used_ += record.size();
+  used_ += room;
   ++count_;
   return true;
 }
