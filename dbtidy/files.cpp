@@ -112,8 +112,10 @@ void Files::closeAll() {
     const std::string& target = s_.up_in_place == 1 ? wkfname_ : outfilename_;
     std::fprintf(out_, "\nError writing output file : %s\n\n", target.c_str());
     if (s_.up_in_place == 1) {
-      // The source is untouched and the incomplete work file holds nothing it lacks.
-      ::unlink(wkfname_.c_str());
+      // The source is untouched and an incomplete work file of our own making holds nothing it
+      // lacks. A work file named with -F is the user's: it may be anything, even a device, so
+      // it is left where it is.
+      if (s_.wkfname.empty()) ::unlink(wkfname_.c_str());
       std::fprintf(out_, "Original Source File left unchanged : %s\n", infilename_.c_str());
     }
     throw dbc::Stop{1};

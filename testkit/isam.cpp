@@ -22,25 +22,29 @@ std::string digits5(int v) {
 }  // namespace
 
 int isamKeySize(std::string_view segments) {
-  int total = 0;
+  // Numbers are held at 10^9 as the reader holds them, so damaged lists stay countable.
+  auto number = [&](std::size_t& i) {
+    long long v = 0;
+    while (i < segments.size() && segments[i] >= '0' && segments[i] <= '9') {
+      if (v < 1000000000) v = v * 10 + (segments[i] - '0');
+      ++i;
+    }
+    return v < 1000000000 ? v : 1000000000;
+  };
+  long long total = 0;
   std::size_t i = 0;
   while (i < segments.size()) {
     while (i < segments.size() && (segments[i] == ' ' || segments[i] == '\xFA')) ++i;
     if (i >= segments.size()) break;
-    int start = 0, end;
-    while (i < segments.size() && segments[i] >= '0' && segments[i] <= '9')
-      start = start * 10 + (segments[i++] - '0');
-    end = start;
+    long long start = number(i), end = start;
     if (i < segments.size() && segments[i] == '-') {
       ++i;
-      end = 0;
-      while (i < segments.size() && segments[i] >= '0' && segments[i] <= '9')
-        end = end * 10 + (segments[i++] - '0');
+      end = number(i);
     }
     if (start != 0) total += end - start + 1;
     while (i < segments.size() && segments[i] != ' ' && segments[i] != '\xFA') ++i;
   }
-  return total;
+  return static_cast<int>(total < -1000000 ? -1000000 : total > 1000000 ? 1000000 : total);
 }
 
 std::string link6(std::uint64_t v) {
@@ -67,8 +71,13 @@ std::string isamHeaderBytes(const IsamHeader& h, std::uint64_t root) {
 
 std::string uBlockBytes(std::uint64_t leftmost, const std::vector<UEntry>& entries, int keysiz,
                         int blksiz, bool endMark) {
-  std::string b = "U" + link6(leftmost);
-  for (const UEntry& e : entries) b += fitKey(e.key, keysiz) + link6(e.pos) + link6(e.child);
+  std::string b = "U";
+  b += link6(leftmost);
+  for (const UEntry& e : entries) {
+    b += fitKey(e.key, keysiz);
+    b += link6(e.pos);
+    b += link6(e.child);
+  }
   if (endMark) b += '\xFF';
   if (b.size() < static_cast<std::size_t>(blksiz)) b.resize(static_cast<std::size_t>(blksiz), '\0');
   return b;

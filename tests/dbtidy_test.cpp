@@ -237,6 +237,8 @@ TEST_F(Dbtidy, FailedWorkFileWriteLeavesTheSourceAlone) {
       << r.out;
   EXPECT_EQ(r.out.find("Copying Back"), std::string::npos);
   EXPECT_EQ(readFile(file("in.txt")), big);
+  // A work file named with -F is the user's and stays, whatever it is.
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST_F(Dbtidy, SourcePathResults) {
