@@ -85,8 +85,12 @@ bool RecordReader::next(std::string_view& record) {
     scan_ = resume;
     if (!refill()) {
       done_ = true;
+      // A space-run marker left at the very end, its count byte never come, stands for nothing;
+      // written out in front of a mark it would take that mark for its count and swallow the
+      // next record, so it is dropped.
       if (len_ == pos_) return false;
-      record = std::string_view(buf_.data() + pos_, len_ - pos_);
+      const std::size_t end = scan_ < len_ ? scan_ : len_;
+      record = std::string_view(buf_.data() + pos_, end - pos_);
       pos_ = len_;
       return true;
     }
