@@ -3,7 +3,7 @@
 # crash-*, timeout-*, leak-* or oom-* in build-fuzz/findings/NAME/ (beside its log) and ends the
 # run with status 1.
 set -u
-bin=${1:-build-fuzz/bin}
+bin=$(cd "${1:-build-fuzz/bin}" && pwd)
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 out=$(cd "$bin/.." && pwd)/findings
