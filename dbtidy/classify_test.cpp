@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dbtidy/capture_test.hpp"
+#include "testkit/capture.hpp"
 
 namespace dbtidy {
 namespace {
@@ -14,7 +14,7 @@ struct Case {
 };
 
 void expectCases(const Settings& s, std::initializer_list<Case> cases) {
-  Capture cap;
+  testkit::Capture cap;
   Classifier c(s, cap.file());
   for (const Case& k : cases) {
     c.evalverb(k.verb);
@@ -74,11 +74,11 @@ TEST(Evalverb, OptionsSwitchTheConditionalRows) {
 TEST(Evalverb, VerboseTrace) {
   Settings s;
   s.verbose = 1;
-  Capture cap;
+  testkit::Capture cap;
   Classifier c(s, cap.file());
   c.evalverb("dim");
   c.evalverb("Endif");
-  EXPECT_EQ(cap.str(), "Verb[DIM][0][1]\nVerb[ENDIF][2][0]\n");
+  EXPECT_EQ(cap.text(), "Verb[DIM][0][1]\nVerb[ENDIF][2][0]\n");
   EXPECT_EQ(c.xverb, "ENDIF");
 }
 

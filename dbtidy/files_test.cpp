@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/stop.hpp"
-#include "dbtidy/capture_test.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbtidy {
@@ -15,7 +15,7 @@ TEST(CopyTempBack, FailedCopyKeepsTheWorkFile) {
   Settings s;
   s.wkfname = dir.file("work");
   Counters c;
-  Capture cap;
+  testkit::Capture cap;
   Files files(s, c, cap.file());
   files.getinp("/dev/full", "");
   files.getout(nullptr, "");
@@ -32,7 +32,7 @@ TEST(CopyTempBack, FailedCopyKeepsTheWorkFile) {
       },
       dbc::Stop);
   const std::string work = dir.file("work");
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "Input File : /dev/full\n"
             "Creating Temporary File : " +
                 work +
@@ -50,7 +50,7 @@ TEST(CopyTempBack, ExactBlockMultipleIsCopiedWhole) {
   Settings s;
   s.wkfname = dir.file("work");
   Counters c;
-  Capture cap;
+  testkit::Capture cap;
   Files files(s, c, cap.file());
   files.getinp(dir.file("src"), "");
   files.getout(nullptr, "");

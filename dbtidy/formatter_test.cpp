@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dbtidy/capture_test.hpp"
+#include "testkit/capture.hpp"
 
 namespace dbtidy {
 namespace {
@@ -26,7 +26,7 @@ struct Step {
 
 // Formats the lines one after the other, as a run does, and checks each result and depth.
 void expectSteps(const Settings& s, const std::vector<Step>& steps) {
-  Capture cap;
+  testkit::Capture cap;
   Formatter f(s, cap.file());
   long long n = 0;
   for (const Step& step : steps) {
@@ -168,7 +168,7 @@ TEST(Formatter, WideSeparatorOnlyWithOperands) {
 TEST(Formatter, KillDebugDropsLineAndKeepsState) {
   Settings s = defaults();
   s.kill_dbg = 1;
-  Capture cap;
+  testkit::Capture cap;
   Formatter f(s, cap.file());
   std::string line = " IF A";
   f.process(line, 1);
@@ -180,7 +180,7 @@ TEST(Formatter, KillDebugDropsLineAndKeepsState) {
   line = "   MORE";
   EXPECT_EQ(f.process(line, 3), 1);
   EXPECT_EQ(f.outline(), tabs(2) + "MORE");
-  EXPECT_EQ(cap.str(), "");
+  EXPECT_EQ(cap.text(), "");
 
   // Without -K, DEBUG is an ordinary statement.
   Formatter keep(defaults(), cap.file());
@@ -192,19 +192,19 @@ TEST(Formatter, KillDebugDropsLineAndKeepsState) {
 TEST(Formatter, KillDebugVerboseReportsHistory) {
   Settings s = defaults();
   s.kill_dbg = 2;
-  Capture cap;
+  testkit::Capture cap;
   Formatter f(s, cap.file());
   long long n = 0;
   for (std::string line : {" MOVE\tA TO B", "", " DEBUG\tFIRST"}) {
     f.process(line, ++n);
     f.remember(line);
   }
-  EXPECT_EQ(cap.str(), "------\nDebug removed @ line 3\n MOVE A TO B\n DEBUG FIRST\n");
+  EXPECT_EQ(cap.text(), "------\nDebug removed @ line 3\n MOVE A TO B\n DEBUG FIRST\n");
   for (std::string line : {"* c", " ADD 1 TO X", " SUB 1 FROM X", " DEBUG 2"}) {
     f.process(line, ++n);
     f.remember(line);
   }
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "------\nDebug removed @ line 3\n MOVE A TO B\n DEBUG FIRST\n"
             "------\nDebug removed @ line 7\n DEBUG FIRST\n* c\n ADD 1 TO X\n SUB 1 FROM X\n"
             " DEBUG 2\n");
@@ -212,7 +212,7 @@ TEST(Formatter, KillDebugVerboseReportsHistory) {
 
 TEST(Formatter, LongLinesAreCutAtTheLimit) {
   Settings s = defaults();
-  Capture cap;
+  testkit::Capture cap;
   Formatter f(s, cap.file());
   f.indepth = 5000;
   std::string line = " MOVE " + std::string(990, 'A') + ":";

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dbtidy/capture_test.hpp"
 #include "dbtidy/formatter.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbtidy {
@@ -88,18 +88,18 @@ TEST(LineReader, TraceShowsEveryRead) {
   testkit::TempDir dir;
   testkit::writeFile(dir.file("in"), "a\n");
   Counters c;
-  Capture cap;
+  testkit::Capture cap;
   LineReader reader(dbc::openFile(dir.file("in"), O_RDONLY), c, cap.file());
   std::string line;
   reader.getline_dbtidy(line);
   reader.getline_dbtidy(line);
-  EXPECT_EQ(cap.str(), "Line in : [a]\nLine in : []\n");
+  EXPECT_EQ(cap.text(), "Line in : [a]\nLine in : []\n");
 }
 
 TEST(LineWriter, CutsAtTheLimitAndCountsLineEndsTwice) {
   testkit::TempDir dir;
   Counters c;
-  Capture cap;
+  testkit::Capture cap;
   LineWriter w(dbc::openFile(dir.file("out"), O_WRONLY | O_CREAT | O_TRUNC, 0644), c, cap.file());
   EXPECT_TRUE(w.putline("AB\n\tC"));
   EXPECT_TRUE(w.putline(std::string(1200, 'z')));
@@ -107,7 +107,7 @@ TEST(LineWriter, CutsAtTheLimitAndCountsLineEndsTwice) {
   EXPECT_TRUE(w.close());
   EXPECT_EQ(testkit::readFile(dir.file("out")), "AB\n\tC\n" + std::string(1000, 'z') + "\n\n");
   EXPECT_EQ(c.obytes, 7 + 1002 + 2);
-  EXPECT_EQ(cap.str().substr(0, 20), "Line Out: [AB\n\tC]\nLi");
+  EXPECT_EQ(cap.text().substr(0, 20), "Line Out: [AB\n\tC]\nLi");
 }
 
 TEST(LineWriter, FullDiskIsNoticed) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/stop.hpp"
-#include "dbtidy/capture_test.hpp"
+#include "testkit/capture.hpp"
 
 namespace dbtidy {
 namespace {
@@ -20,11 +20,11 @@ TEST(SplitOpts, EverySpaceEndsAWord) {
 
 TEST(Getopts, EveryOptionAndItsAcknowledgement) {
   Settings s;
-  Capture cap;
+  testkit::Capture cap;
   Words w = {"dbtidy", "in",  "out", "-overwrite", "-i3", "-w",  "-c", "-l",
              "-2",     "-T8", "-d4", "-Fwork",     "-kx", "-kv", "-v"};
   EXPECT_EQ(getopts(w, s, cap.file()), 0);
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "Overwrite Enabled\n"
             "  3 Spaces per Indentation\n"
             "Tabs will be inserted following verbs\n"
@@ -53,10 +53,10 @@ TEST(Getopts, EveryOptionAndItsAcknowledgement) {
 
 TEST(Getopts, EveryBadWordIsReportedAndValuesKept) {
   Settings s;
-  Capture cap;
+  testkit::Capture cap;
   Words w = {"dbtidy", "in", "-x", "-I0", "foo", "-", "-T 12abc", "-D-2", "-Ix", "-I7"};
   EXPECT_EQ(getopts(w, s, cap.file()), 1);
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "\n\nOption /x  -  is not defined\n\n"
             "\n\nInvalid format for /I option\n\n"
             "\n\nOption /foo  -  is not defined\n\n"
@@ -72,7 +72,7 @@ TEST(Getopts, EveryBadWordIsReportedAndValuesKept) {
 
 TEST(Getopts, HugeNumbersAreHeldNotWrapped) {
   Settings s;
-  Capture cap;
+  testkit::Capture cap;
   EXPECT_EQ(getopts({"dbtidy", "in", "-I99999999999999999999"}, s, cap.file()), 0);
   EXPECT_EQ(s.ininc, 2147483647);
   EXPECT_EQ(getopts({"dbtidy", "in", "-I-99999999999999999999"}, s, cap.file()), 1);
@@ -80,14 +80,14 @@ TEST(Getopts, HugeNumbersAreHeldNotWrapped) {
 
 TEST(Getopts, UpdateInPlaceConflictStopsAtOnce) {
   Settings s;
-  Capture cap;
+  testkit::Capture cap;
   try {
     getopts({"dbtidy", "in", "out", "-U", "-x"}, s, cap.file());
     FAIL() << "no stop";
   } catch (const dbc::Stop& stop) {
     EXPECT_EQ(stop.status, 1);
   }
-  EXPECT_EQ(cap.str(), "Inconsistant Options, Update in place / output file\n\n");
+  EXPECT_EQ(cap.text(), "Inconsistant Options, Update in place / output file\n\n");
   Settings t;
   EXPECT_EQ(getopts({"dbtidy", "in", "-U", "-u"}, t, cap.file()), 0);
   EXPECT_EQ(t.up_in_place, 1);
@@ -96,9 +96,9 @@ TEST(Getopts, UpdateInPlaceConflictStopsAtOnce) {
 TEST(Getopts, EnvironmentNoticeAndEmptyWordAsOutput) {
   Settings s;
   s.envopt = 1;
-  Capture cap;
+  testkit::Capture cap;
   EXPECT_EQ(getopts({"dbtidy", "in", "", "-K"}, s, cap.file()), 0);
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "DBTIDY_OPTS will be used in addition to command line options\n"
             "Kill DEBUG statements\n");
   EXPECT_EQ(s.up_in_place, -1);

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "dbtidy/capture_test.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbtidy {
@@ -22,9 +22,9 @@ struct Env {
 };
 
 SourcePath resolve(const Env& env, std::string* out = nullptr, int verbose = 0) {
-  Capture cap;
+  testkit::Capture cap;
   SourcePath p = get_srcpath(env.lookup(), verbose, cap.file());
-  if (out) *out = cap.str();
+  if (out) *out = cap.text();
   return p;
 }
 
@@ -71,13 +71,13 @@ TEST(GetSrcpath, VerboseTracesTheEnvironmentFile) {
 }
 
 TEST(ReportSrcpath, Messages) {
-  Capture cap;
+  testkit::Capture cap;
   reportSrcpath({kNoPath, ""}, cap.file());
   reportSrcpath({kSrcpathEnv, "/a"}, cap.file());
   reportSrcpath({kFilepathEnv, "/b"}, cap.file());
   reportSrcpath({kSrcpathFile, "/c"}, cap.file());
   reportSrcpath({kFilepathFile, "/d"}, cap.file());
-  EXPECT_EQ(cap.str(),
+  EXPECT_EQ(cap.text(),
             "No Source Path\n"
             "Using DBC_SRCPATH from Environment : /a\n"
             "Using DBC_FILEPATH from Environment : /b\n"

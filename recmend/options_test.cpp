@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recmend/capture_test.hpp"
+#include "testkit/capture.hpp"
 
 namespace recmend {
 namespace {
@@ -38,7 +38,7 @@ TEST(Options, FillValueMustBePrintableAndNeverWrapsIntoRange) {
   };
   for (const Case& c : cases) {
     Settings s;
-    Capture out;
+    testkit::Capture out;
     EXPECT_EQ(set_fill_val(s, c.value, out.file()), c.failed) << c.value;
     EXPECT_EQ(out.text(), c.printed) << c.value;
     EXPECT_EQ(s.FILL_VALUE, c.failed ? 32 : std::atoi(c.value)) << c.value;
@@ -47,7 +47,7 @@ TEST(Options, FillValueMustBePrintableAndNeverWrapsIntoRange) {
 
 TEST(Options, SizesAndPositionsSaturateLikeStrtoll) {
   Settings s;
-  Capture out;
+  testkit::Capture out;
   EXPECT_EQ(set_size(s, "99999999999999999999", out.file()), 0);
   EXPECT_EQ(s.RECORD_SIZE, 9223372036854775807ULL);
   EXPECT_EQ(set_position(s, "9223372036854775807", out.file()), 0);
@@ -62,7 +62,7 @@ TEST(Options, SizesAndPositionsSaturateLikeStrtoll) {
 
 TEST(Options, WalksApplyFlagsTwiceValuesOnceAndLaterValuesWin) {
   Settings s;
-  Capture out;
+  testkit::Capture out;
   std::vector<std::string> args = {"-p", "5", "-x", "word", "-p", "7", "-d", "-u", "-", ""};
   EXPECT_FALSE(read_options(s, args, out.file()));
   EXPECT_EQ(out.text(),
@@ -79,16 +79,19 @@ TEST(Options, WalksApplyFlagsTwiceValuesOnceAndLaterValuesWin) {
 
 TEST(Options, LongPathsAndWordsAreHeldWhole) {
   Settings s;
-  Capture out;
+  testkit::Capture out;
   std::string path(5000, 'p');
   std::string word = "-" + std::string(3000, 'w');
   EXPECT_FALSE(read_options(s, {"-d", path, "-i", path}, out.file()));
   EXPECT_EQ(s.DATAFILE, path);
   EXPECT_EQ(s.INPUTFILE, path);
   Settings t;
-  Capture out2;
+  testkit::Capture out2;
   EXPECT_TRUE(read_options(t, {word}, out2.file()));
-  EXPECT_EQ(out2.text(), "\"" + word.substr(1) + "\" is not a valid command.\n");
+  std::string want = "\"";
+  want += word.substr(1);
+  want += "\" is not a valid command.\n";
+  EXPECT_EQ(out2.text(), want);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "recmend/capture_test.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace recmend {
@@ -45,7 +45,7 @@ TEST(Repair, ReadErrorInADetectionRunIsReportedNotPassedOffAsTheEnd) {
   s.DATAFILE = "/proc/self/mem";
   s.RECORD_SIZE = 11;
   s.ZERO_DETECTION_FLAG = 1;
-  Capture out, err;
+  testkit::Capture out, err;
   if (access(s.DATAFILE.c_str(), R_OK | W_OK) != 0) GTEST_SKIP() << "no /proc/self/mem";
   EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
   EXPECT_EQ(out.text(), "Number of invalid characters processed: 0\n");
@@ -73,7 +73,7 @@ TEST(Repair, DetectionRunCrossesReadChunksAndRepairsEveryRecord) {
   s.RECORD_SIZE = size;
   s.FULL_DETECTION_FLAG = 1;
   s.UPDATE_FLAG = 1;
-  Capture out, err;
+  testkit::Capture out, err;
   EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
   std::string expected;
   for (std::size_t k : {std::size_t{0}, perChunk - 1, perChunk, count - 1}) {
@@ -98,7 +98,7 @@ TEST(Repair, ListLinesAreReadInPiecesOf1023Characters) {
   s.DATAFILE = dir.file("F");
   s.INPUTFILE = dir.file("L");
   s.RECORD_SIZE = 11;
-  Capture out, err;
+  testkit::Capture out, err;
   EXPECT_EQ(process_file(s, out.file(), err.file()), 1);
   EXPECT_EQ(out.text(),
             "Record position: 0\nRecord position: 11\n"

@@ -8,30 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "testkit/capture.hpp"
 #include "testkit/datafile.hpp"
 
 namespace recscan {
 namespace {
-
-// Captures what a scanner prints under -d.
-class DebugSink {
- public:
-  DebugSink() : f_(open_memstream(&buf_, &len_)) {}
-  ~DebugSink() {
-    std::fclose(f_);
-    std::free(buf_);
-  }
-  std::FILE* get() { return f_; }
-  std::string text() {
-    std::fflush(f_);
-    return std::string(buf_, len_);
-  }
-
- private:
-  char* buf_ = nullptr;
-  std::size_t len_ = 0;
-  std::FILE* f_;
-};
 
 std::string bytes(std::initializer_list<int> list) {
   std::string s;
@@ -114,10 +95,10 @@ TEST(ScanDbc, SpaceRunsAndDigitPairsByCompression) {
 }
 
 TEST(ScanDbc, DamageClassesAndDebugLines) {
-  DebugSink sink;
+  testkit::Capture sink;
   ScanSettings set = uncompressed();
   set.dbgflg = true;
-  Scanner s(set, sink.get());
+  Scanner s(set, sink.file());
   // null, CR, tab/0x14/escape (good), a high byte, deleted space after data, 0xFC..0xFE (good)
   feed(s, bytes({0x41, 0x00, 0x0D, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFC, 0xFE, 0xFA, 0xFF, 0xFA}));
   EXPECT_EQ(s.errcnt, 3);
@@ -338,10 +319,10 @@ TEST(ScanText, CrlfDeletedSpaceAndDamage) {
   EXPECT_EQ(crlf.errcnt2, 0);
   EXPECT_EQ(crlf.maxsiz, 5);
 
-  DebugSink sink;
+  testkit::Capture sink;
   ScanSettings set;
   set.dbgflg = true;
-  Scanner s(set, sink.get());
+  Scanner s(set, sink.file());
   feed(s, bytes({'A', 0x7F, 0x00, 0x01, 0x80, 0xFA, 0xFF, '\n'}), true);
   EXPECT_EQ(s.delsiz, 1);
   EXPECT_EQ(s.errcnt, 2);
@@ -404,8 +385,8 @@ TEST(ScanFastPath, SameResultsAsTheByteRulesOnRandomFiles) {
     set.dmflen = static_cast<int>(rng() % 100);
     const bool text = rng() % 3 == 0;
     const std::size_t block = 1 + rng() % 20000;
-    DebugSink fastOut, plainOut;
-    Scanner fast(set, fastOut.get()), plain(set, plainOut.get());
+    testkit::Capture fastOut, plainOut;
+    Scanner fast(set, fastOut.file()), plain(set, plainOut.file());
     plain.setFastPath(false);
     std::string a = data, b = data;
     for (std::size_t pos = 0; pos < data.size(); pos += block) {

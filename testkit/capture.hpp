@@ -1,11 +1,12 @@
-// A stream that collects what the code under test prints, for the unit tests.
+// A memory stream standing in for standard output or standard error in unit tests: hand file()
+// to the code under test, read back what it printed with text().
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-namespace recmend {
+namespace testkit {
 
 class Capture {
  public:
@@ -16,7 +17,7 @@ class Capture {
   }
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
-  FILE* file() { return f_; }
+  std::FILE* file() { return f_; }
   std::string text() {
     std::fflush(f_);
     return std::string(buf_, len_);
@@ -25,7 +26,7 @@ class Capture {
  private:
   char* buf_ = nullptr;
   std::size_t len_ = 0;
-  FILE* f_;
+  std::FILE* f_;
 };
 
-}  // namespace recmend
+}  // namespace testkit
