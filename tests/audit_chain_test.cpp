@@ -55,11 +55,25 @@ TEST(AuditChainTest, SnapshotsToChangedRecords) {
                         pos(kCount - 1) + "\n1" + pos(kCount) + "\n1" + pos(kCount + 1) + "\n";
   EXPECT_EQ(testkit::readFile(dir.file("c")), changes);
 
-  std::string want = "2" + pos(3) + "|\xFA" + "3" + pos(3) + "|" + record(3) +  //
-                     "4" + pos(17) + "|\xFA" + "4" + pos(18) + "|\xFA" +        //
-                     "2" + pos(200) + "|\xFA" + "3" + pos(200) + "|" + record(200) + "2" +
-                     pos(kCount - 1) + "|\xFA" + "3" + pos(kCount - 1) + "|" + record(kCount - 1) +
-                     "1" + pos(kCount) + "|\xFA" + "1" + pos(kCount + 1) + "|\xFA" + "\xFB";
+  // One record per change line: the line, a bar, then the record's bytes (kinds 3 and 4) or a mark.
+  std::string want;
+  auto picked = [&](char code, std::size_t k, const std::string& body) {
+    want += code;
+    want += pos(k);
+    want += '|';
+    want += body;
+  };
+  picked('2', 3, "\xFA");
+  picked('3', 3, record(3));
+  picked('4', 17, "\xFA");
+  picked('4', 18, "\xFA");
+  picked('2', 200, "\xFA");
+  picked('3', 200, record(200));
+  picked('2', kCount - 1, "\xFA");
+  picked('3', kCount - 1, record(kCount - 1));
+  picked('1', kCount, "\xFA");
+  picked('1', kCount + 1, "\xFA");
+  want += '\xFB';
   EXPECT_EQ(testkit::readFile(dir.file("d")), want);
 
   // A file compared with itself has no changes, and its extract is an empty data file.
