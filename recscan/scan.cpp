@@ -243,6 +243,26 @@ void Scanner::endRecord() {
   recpos = 0;
 }
 
+// The damage both file types share: a null byte, or a control character other than tab, 0x14
+// and escape.
+void Scanner::controlByte(unsigned char* p) {
+  const unsigned char b = *p;
+  const int fix = set_.fixflg;
+  if (b == 0x00) {
+    debug(b);
+    if (fix == 1 || fix == 2) *p = ' ';
+    if (fix == 3) *p = 0xFF;
+    errcnt++;
+    errcnt2++;
+    chgflg = 1;
+  } else if (dbc::isControlDamage(b)) {
+    errcnt++;
+    debug(b);
+    if (fix == 1) *p = ' ';
+    chgflg = 1;
+  }
+}
+
 void Scanner::dbcByte(unsigned char* p) {
   const int fix = set_.fixflg;
   // A record mark right after a null or deleted byte is taken for more of the same.
@@ -302,19 +322,7 @@ void Scanner::dbcByte(unsigned char* p) {
     }
   } else {
     recsiz++;
-    if (b == 0x00) {
-      debug(b);
-      if (fix == 1 || fix == 2) *p = ' ';
-      if (fix == 3) *p = 0xFF;
-      errcnt++;
-      errcnt2++;
-      chgflg = 1;
-    } else if (dbc::isControlDamage(b)) {
-      errcnt++;
-      debug(b);
-      if (fix == 1) *p = ' ';
-      chgflg = 1;
-    }
+    controlByte(p);
   }
 }
 
@@ -334,20 +342,7 @@ void Scanner::textByte(unsigned char* p) {
   recpos++;
   chksum = static_cast<std::uint16_t>(chksum + static_cast<std::uint64_t>(b) * recpos);
   recsiz++;
-  const int fix = set_.fixflg;
-  if (b == 0x00) {
-    debug(b);
-    if (fix == 1 || fix == 2) *p = ' ';
-    if (fix == 3) *p = 0xFF;
-    errcnt++;
-    errcnt2++;
-    chgflg = 1;
-  } else if (dbc::isControlDamage(b)) {
-    errcnt++;
-    debug(b);
-    if (fix == 1) *p = ' ';
-    chgflg = 1;
-  }
+  controlByte(p);
 }
 
 // Takes the run of ordinary bytes starting at buffer[i] as a whole; returns where it ends.

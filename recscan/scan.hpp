@@ -76,6 +76,7 @@ class Scanner {
   void estimateBlock(const unsigned char* buffer, std::size_t bytes);
   void endRecord();
   void debug(unsigned char b);
+  void controlByte(unsigned char* p);
   void dbcByte(unsigned char* p);
   void textByte(unsigned char* p);
   template <bool kText>
