@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -61,6 +62,16 @@ void writeConfig(const std::string& path, const Settings& settings) {
   std::string text;
   for (const auto& [key, value] : settings) text += key + "=" + value + "\n";
   writeFile(path, text);
+}
+
+std::vector<std::string> listDir(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    names.push_back(e.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace testkit

@@ -31,6 +31,8 @@ void writeFile(const std::string& path, std::string_view bytes);
 // The file's bytes; throws when it cannot be read.
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
+// The names in the folder `dir`, sorted; none when it cannot be read.
+std::vector<std::string> listDir(const std::string& dir);
 
 using Settings = std::vector<std::pair<std::string, std::string>>;
 

@@ -1,6 +1,5 @@
 // DBCSORT as the tag builders run it: both forms checked against a stable sort done here, with
 // small memory budgets that force runs and merges, and every failure leaving nothing behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,19 +16,6 @@
 namespace {
 
 using testkit::TempDir;
-
-std::vector<std::string> listFolder(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The stable sort the tag builders expect, done on decoded texts: columns first..last, a
 // shorter text cut there, bytes unsigned.
@@ -88,10 +74,10 @@ class Dbcsort : public ::testing::Test {
   // Nothing but the files named is left in the work folder, and the run folder is empty.
   void expectOnly(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
-    std::vector<std::string> left = listFolder(dir.path());
+    std::vector<std::string> left = testkit::listDir(dir.path());
     left.erase(std::remove(left.begin(), left.end(), "tmp"), left.end());
     EXPECT_EQ(left, names);
-    EXPECT_EQ(listFolder(tmp), std::vector<std::string>{});
+    EXPECT_EQ(testkit::listDir(tmp), std::vector<std::string>{});
   }
 
   TempDir dir;

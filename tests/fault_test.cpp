@@ -18,13 +18,6 @@ using testkit::Command;
 using testkit::Fault;
 using testkit::RunResult;
 
-std::vector<std::string> listDir(const std::string& d) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(d)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 RunResult runWith(Command c, const Fault& f) {
   testkit::inject(c, f);
   return testkit::run(c);
@@ -67,7 +60,7 @@ TEST(FaultTest, DbtidyNeverLosesTheSourceNorTheFormattedText) {
             std::string::npos)
       << r.out;
   EXPECT_EQ(testkit::readFile(dir.file("S.TXT")), source);
-  EXPECT_TRUE(listDir(tmp).empty());
+  EXPECT_TRUE(testkit::listDir(tmp).empty());
 
   // Copying back fails: the work file is kept, named, and holds the formatted source.
   r = runWith(c, {"write", 2});
@@ -131,7 +124,7 @@ TEST(FaultTest, DbcsortLeavesNoPartialOutputAndNoRunFile) {
       } else {
         EXPECT_EQ(r.status, 1) << op << nth;
         EXPECT_NE(r.err.find("DBCSORT: "), std::string::npos) << op << nth;
-        EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"in"}) << op << nth;
+        EXPECT_EQ(testkit::listDir(dir.path()), std::vector<std::string>{"in"}) << op << nth;
       }
     }
   }

@@ -32,13 +32,6 @@ std::string wide(const char* side, int step, const std::string& k1, const std::s
   return b;
 }
 
-std::vector<std::string> listDir(const std::string& d) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(d)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // A sample installation: the index X.ISI and the data file DATA.TXT in the run's folder, the
 // work directory wrk/ named by the configuration.
 struct Install {
@@ -84,7 +77,7 @@ TEST_P(BothPrograms, CleanRunLeavesNothing) {
   EXPECT_EQ(r.status, 0) << r.out;
   std::string wrkLine = GetParam() == "ixmark3" ? in.wrk + "\n" : "";
   EXPECT_EQ(r.out, wrkLine + "./X.ISI\n./DATA.TXT\n");
-  EXPECT_TRUE(listDir(in.wrk).empty());
+  EXPECT_TRUE(testkit::listDir(in.wrk).empty());
 }
 
 TEST_P(BothPrograms, DisagreementsGiveErrorDebugAndProperties) {
@@ -107,7 +100,7 @@ TEST_P(BothPrograms, DisagreementsGiveErrorDebugAndProperties) {
   in.index(f);
   auto r = in.run(GetParam());
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(listDir(in.wrk), (std::vector<std::string>{"X.DBG", "X.ERR", "X.PRP"}));
+  EXPECT_EQ(testkit::listDir(in.wrk), (std::vector<std::string>{"X.DBG", "X.ERR", "X.PRP"}));
   EXPECT_EQ(in.work("X.ERR"), "I" + tag(1024, 22, p[1], "BBBX") + "\n" +       //
                                   "T" + key(p[1], "BBBB") + "\n" +             //
                                   "T" + key(p[2], "CCCC") + "\n" +             //
@@ -203,8 +196,8 @@ TEST(Ixmark3, WorkDirectoryAndCollate) {
   EXPECT_NE(r.out.find("DBCSORT " + other + "/X.TAG " + other + "/X.SRT 25-39 -C -M=42\n"),
             std::string::npos);
   EXPECT_NE(r.out.find("0 errors"), std::string::npos);
-  EXPECT_TRUE(listDir(other).empty());
-  EXPECT_TRUE(listDir(in.wrk).empty());
+  EXPECT_TRUE(testkit::listDir(other).empty());
+  EXPECT_TRUE(testkit::listDir(in.wrk).empty());
   // An empty NDXPROBE_WRK is ignored.
   in.env["NDXPROBE_WRK"] = "";
   r = in.run("ixmark3");
@@ -300,7 +293,7 @@ TEST(IxmarkFailures, MessagesStatusesAndFilesLeft) {
       auto r = in.run(prog, c.args);
       EXPECT_EQ(r.out, expand(prog == "ixmark3" ? c.out3 : c.out2, in.wrk)) << prog << c.name;
       EXPECT_EQ(r.status, c.status) << prog << c.name;
-      EXPECT_EQ(listDir(in.wrk), c.left) << prog << c.name;
+      EXPECT_EQ(testkit::listDir(in.wrk), c.left) << prog << c.name;
       for (const auto& name : c.left) EXPECT_EQ(in.work(name), "") << prog << c.name;
     }
     {  // no work directory
@@ -337,7 +330,7 @@ TEST(IxmarkFailures, DataScanStops) {
       auto r = in.run(prog);
       EXPECT_EQ(r.status, 0);
       EXPECT_NE(r.out.find("\n7 1 bad rec size 5 6\n"), std::string::npos) << r.out;
-      EXPECT_EQ(listDir(in.wrk),
+      EXPECT_EQ(testkit::listDir(in.wrk),
                 (std::vector<std::string>{"X.DBG", "X.ERR", "X.PRP", "X.SRT", "X.TAG"}));
     }
     {  // embedded end mark: status 1
