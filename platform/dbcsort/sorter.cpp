@@ -117,9 +117,8 @@ void mergeRuns(const SortJob& job, const RunFile& file, const std::vector<Run>& 
 Chunk::Chunk(std::size_t capacity, const SortJob& job)
     : job_(job),
       capacity_(capacity),
-      mem_(new unsigned char[capacity]),
-      memSize_(capacity),
-      end_(mem_.get() + memSize_),
+      mem_(capacity),
+      end_(mem_.data() + mem_.size()),
       keyBytes_(keyBytes(job.key)),
       stride_(keyBytes_ + kOffsetBytes + kLengthBytes) {}
 
@@ -128,20 +127,19 @@ bool Chunk::add(std::string_view record) {
   // too, takes at least one byte there: offsets then rise strictly in input order.
   const std::size_t room = std::max<std::size_t>(record.size(), 1);
   std::size_t need = room + stride_;
-  if (used_ + count_ * stride_ + need > memSize_) {
+  if (used_ + count_ * stride_ + need > mem_.size()) {
     if (count_ > 0) return false;
     // A record larger than the whole budget is still sorted: the block grows for it alone.
     if (record.size() > UINT32_MAX) {
       std::fprintf(stderr, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
       throw dbc::Stop{1};
     }
-    mem_.reset();
-    mem_.reset(new unsigned char[need]);
-    memSize_ = need;
-    end_ = mem_.get() + memSize_;
+    mem_ = Block();
+    mem_ = Block(need);
+    end_ = mem_.data() + mem_.size();
     used_ = 0;
   }
-  std::memcpy(mem_.get() + used_, record.data(), record.size());
+  std::memcpy(mem_.data() + used_, record.data(), record.size());
   unsigned char* e = entry(count_);
   recordKey(job_.form, record, job_.ichrs, job_.key, e);
   putBig32(e + keyBytes_, static_cast<std::uint32_t>(used_));
@@ -159,17 +157,16 @@ std::string_view Chunk::record(std::size_t i) const {
   const unsigned char* e = end_ - (count_ - i) * stride_;
   std::uint32_t off = getBig32(e + keyBytes_);
   std::uint32_t len = getBig32(e + keyBytes_ + kOffsetBytes);
-  return {reinterpret_cast<const char*>(mem_.get()) + off, len};
+  return {reinterpret_cast<const char*>(mem_.data()) + off, len};
 }
 
 void Chunk::clear() {
   used_ = 0;
   count_ = 0;
-  if (memSize_ != capacity_) {  // back to the budget after an oversized record
-    mem_.reset();
-    mem_.reset(new unsigned char[capacity_]);
-    memSize_ = capacity_;
-    end_ = mem_.get() + memSize_;
+  if (mem_.size() != capacity_) {  // back to the budget after an oversized record
+    mem_ = Block();
+    mem_ = Block(capacity_);
+    end_ = mem_.data() + mem_.size();
   }
 }
 

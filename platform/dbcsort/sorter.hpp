@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/dbcsort/block.hpp"
 #include "platform/dbcsort/budget.hpp"
 #include "platform/dbcsort/options.hpp"
 #include "platform/dbcsort/records.hpp"
@@ -43,9 +44,7 @@ class Chunk {
 
   const SortJob& job_;
   std::size_t capacity_;
-  // Left uninitialised: only the pages a run really fills are ever touched.
-  std::unique_ptr<unsigned char[]> mem_;
-  std::size_t memSize_;
+  Block mem_;
   unsigned char* end_;
   std::size_t keyBytes_;
   std::size_t stride_;
