@@ -18,48 +18,45 @@ void appendDecoded(std::string_view record, bool ichrs, std::string& out) {
   }
 }
 
-namespace {
-
-void flushSpaces(int& spaces, std::string& out) {
-  while (spaces > 0) {
-    int n = spaces > kMaxSpaceRun ? kMaxSpaceRun : spaces;
-    if (n == 1) {
-      out.push_back(' ');
-    } else {
-      out.push_back(static_cast<char>(kSpaceRun));
-      out.push_back(static_cast<char>(n));
-    }
-    spaces -= n;
-  }
-}
-
-}  // namespace
-
-void appendEncoded(std::string_view text, bool ichrs, std::string& out) {
-  int spaces = 0;
-  int pending = -1;  // a digit or point waiting for a partner
-  for (char ch : text) {
-    unsigned char c = static_cast<unsigned char>(ch);
+char* encodeTo(std::string_view text, bool ichrs, char* out) {
+  // Taken a run at a time: this is the inner loop of every tag and record written.
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const e = p + text.size();
+  while (p < e) {
+    unsigned char c = *p;
     if (c == ' ') {
-      if (pending >= 0) out.push_back(static_cast<char>(pending)), pending = -1;
-      ++spaces;
-      continue;
-    }
-    flushSpaces(spaces, out);
-    if (!ichrs && pairIndex(c) >= 0) {
-      if (pending < 0) {
-        pending = c;
-      } else {
-        out.push_back(static_cast<char>(pairCode(static_cast<unsigned char>(pending), c)));
-        pending = -1;
+      const auto* s = p;
+      do ++p;
+      while (p < e && *p == ' ');
+      std::size_t n = static_cast<std::size_t>(p - s);
+      for (; n > static_cast<std::size_t>(kMaxSpaceRun); n -= kMaxSpaceRun) {
+        *out++ = static_cast<char>(kSpaceRun);
+        *out++ = static_cast<char>(kMaxSpaceRun);
+      }
+      if (n == 1) {
+        *out++ = ' ';
+      } else if (n > 1) {
+        *out++ = static_cast<char>(kSpaceRun);
+        *out++ = static_cast<char>(n);
       }
       continue;
     }
-    if (pending >= 0) out.push_back(static_cast<char>(pending)), pending = -1;
-    out.push_back(ch);
+    if (!ichrs && pairIndex(c) >= 0 && p + 1 < e && pairIndex(p[1]) >= 0) {
+      *out++ = static_cast<char>(pairCode(c, p[1]));
+      p += 2;
+      continue;
+    }
+    *out++ = static_cast<char>(c);
+    ++p;
   }
-  if (pending >= 0) out.push_back(static_cast<char>(pending));
-  flushSpaces(spaces, out);
+  return out;
+}
+
+void appendEncoded(std::string_view text, bool ichrs, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  char* end = encodeTo(text, ichrs, out.data() + start);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 }  // namespace dbc

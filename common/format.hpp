@@ -94,6 +94,9 @@ inline std::string decodeRecord(std::string_view record, bool ichrs) {
 // Encodes text the way DB/C compresses a record: two or more spaces become a run (split at 248),
 // two adjacent digit-or-point characters become a pair code unless `ichrs` is set. No mark.
 void appendEncoded(std::string_view text, bool ichrs, std::string& out);
+// The same written at `out`, which needs room for text.size() bytes (no character takes more
+// than one byte, no space run more than its spaces); returns the end.
+char* encodeTo(std::string_view text, bool ichrs, char* out);
 inline std::string encodeRecord(std::string_view text, bool ichrs) {
   std::string out;
   appendEncoded(text, ichrs, out);

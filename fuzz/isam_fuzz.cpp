@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dbc::ixmark::TagWriter writer(v, ichflg, table, h.keysiz, false, tagfile);
     dbc::ixmark::IsamWalk walk(isi.get(), h, "FUZZ");
     walk.walk([&](const dbc::ixmark::IndexEntry& e) { writer.wrttag1(e); }, ichflg);
+    writer.finish();
   } catch (const dbc::Stop&) {
   }
   std::fclose(tagfile);

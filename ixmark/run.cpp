@@ -177,8 +177,6 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
   if (verbose) std::printf(eofchr == 0xFB ? "DBC type file\n" : "Text type file\n");
   if (verbose) std::printf("Key size is %i\n", h.keysiz);
 
-  // The tags are written in big pieces: an index may hold tens of millions of entries.
-  std::setvbuf(tagfile.get(), nullptr, _IOFBF, 1 << 16);
   TagWriter writer(v, ichflg, collate, h.keysiz, verbose, tagfile.get());
   IsamWalk walk(isi.fd.get(), h, orgnam);
   walk.walk([&](const IndexEntry& e) { writer.wrttag1(e); }, ichflg);
@@ -186,9 +184,10 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
   if (writer.tagerr2 > 0)
     std::printf("%li index keys contained invalid characters\n", writer.tagerr2);
 
+  bool tagOk = writer.finish();
   if (v.compressedTags) std::fputc(0xFB, tagfile.get());
   // A tag file cut short would be compared as if the index had lost entries.
-  bool tagOk = std::ferror(tagfile.get()) == 0;
+  tagOk = std::ferror(tagfile.get()) == 0 && tagOk;
   tagOk = std::fclose(tagfile.release()) == 0 && tagOk;
   if (!tagOk) {
     std::printf("Error writing %s \n", tagflnm.c_str());

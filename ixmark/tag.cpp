@@ -1,82 +1,57 @@
 #include "ixmark/tag.hpp"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/format.hpp"
 
 namespace dbc::ixmark {
 
 char* putRight(char* at, std::uint64_t v, int width) {
-  char digits[24];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char digits[20];
+  char* d = digits + sizeof digits;
+  for (; v >= 100; v /= 100) {
+    d -= 2;
+    std::memcpy(d, kPairs + 2 * (v % 100), 2);
+  }
+  if (v >= 10) {
+    d -= 2;
+    std::memcpy(d, kPairs + 2 * v, 2);
+  } else {
+    *--d = static_cast<char>('0' + v);
+  }
+  const int n = static_cast<int>(digits + sizeof digits - d);
   for (int i = n; i < width; ++i) *at++ = ' ';
-  while (n > 0) *at++ = digits[--n];
+  std::memcpy(at, d, static_cast<std::size_t>(n));
+  return at + n;
+}
+
+namespace {
+
+// The tag text at `at`: "%12lld%12i%12lld%s" written by hand, as this runs once per index entry.
+char* formTag(char* at, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
+  at = putRight(at, filpos1, 12);
+  at = putRight(at, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), 12);
+  at = putRight(at, txtpos, 12);
+  while (*key != 0) *at++ = *key++;
   return at;
 }
 
-void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,
-             std::string& out) {
-  // Written by hand rather than through "%12lld%12i%12lld": this runs once per index entry.
-  char b[72];
-  char* end = putRight(b, filpos1, 12);
-  end = putRight(end, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), 12);
-  end = putRight(end, txtpos, 12);
-  out.assign(b, end);
-  out += key;
-}
+}  // namespace
 
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
-  std::string t;
-  tagText(filpos1, bufpos, txtpos, key, t);
-  return t;
+  char b[3 * 20];
+  std::string t(b, formTag(b, filpos1, bufpos, txtpos, ""));
+  return t + key;
 }
 
 void encodeTag(const std::string& text, bool ichflg, std::string& out) {
-  // Each character gives at most one byte and a space run two for at least two spaces, so the
-  // record never outgrows the text and its mark.
-  const std::size_t start = out.size();
-  out.resize(start + text.size() + 2);
-  char* const first = out.data() + start;
-  char* o = first;
-  int spaces = 0;
-  int pending = -1;  // a digit or point waiting for a partner
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    if (c == ' ') {
-      if (pending >= 0) *o++ = static_cast<char>(pending);
-      pending = -1;
-      ++spaces;
-      continue;
-    }
-    if (spaces == 1) {
-      *o++ = ' ';
-    } else if (spaces > 1) {
-      *o++ = static_cast<char>(kSpaceRun);
-      *o++ = static_cast<char>(spaces);
-    }
-    spaces = 0;
-    if (!ichflg && pairIndex(c) >= 0) {
-      if (pending < 0) {
-        pending = c;
-      } else {
-        *o++ = static_cast<char>(pairCode(static_cast<unsigned char>(pending), c));
-        pending = -1;
-      }
-      continue;
-    }
-    if (pending >= 0) *o++ = static_cast<char>(pending);
-    pending = -1;
-    if (c == 0) {
-      *o++ = static_cast<char>(kRecordMark);
-      break;
-    }
-    *o++ = static_cast<char>(c);
-  }
-  out.resize(start + static_cast<std::size_t>(o - first));
+  appendEncoded(text, ichflg, out);
+  out += static_cast<char>(kRecordMark);
 }
 
 TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz,
@@ -88,15 +63,9 @@ TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate
       verbose_(verbose),
       tagfile_(tagfile) {}
 
-void TagWriter::wrttag1(const IndexEntry& e) {
-  ++reccnt1;
-  if (verbose_ && reccnt1 % 10000 == 0) std::printf("\r%10li", reccnt1);
-  unsigned char key[kMaxKeySize + 1];
-  std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
-  key[keysiz_] = 0;
+void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
   for (int i = 0; i < keysiz_ && key[i] != 0; ++i)
     if (key[i] == '\n') key[i] = ' ';
-  tagerr1 = 0;
   for (int i = 0; i < keysiz_; ++i) {
     unsigned char c = key[i];
     // With ichrs on, 0xF9..0xFF still cannot stand in a key: written raw they would end or
@@ -104,28 +73,57 @@ void TagWriter::wrttag1(const IndexEntry& e) {
     bool invalid = c < 0x20 || (c > 0x7E && !ichflg_) || (ichflg_ && c >= kSpaceRun);
     if (!invalid) continue;
     std::printf("Invalid character 0x%02X in record starting at %lld\n", c,
-                static_cast<long long>(e.txtpos));
+                static_cast<long long>(txtpos));
     if (variant_.cleanInvalid) key[i] = ' ';
     ++tagerr1;
   }
   if (tagerr1 > 0) ++tagerr2;
+}
+
+void TagWriter::wrttag1(const IndexEntry& e) {
+  ++reccnt1;
+  if (verbose_ && reccnt1 % 10000 == 0) std::printf("\r%10li", reccnt1);
+  unsigned char key[kMaxKeySize + 1];
+  std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
+  key[keysiz_] = 0;
+  tagerr1 = 0;
+  // Nearly every key is printable through and through; only the others need the rules below.
+  bool printable = true;
+  for (int i = 0; i < keysiz_; ++i) printable &= key[i] >= 0x20 && key[i] <= 0x7E;
+  if (!printable) cleanKey(key, e.txtpos);
   if (variant_.collate && collate_.active())
     for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
-  tagText(e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key), tagval_);
-  const std::string& tagval = tagval_;
-  if (tagval == tagsav_) {
-    std::printf("Duplicate record in index: %s\n", tagval.c_str());
+  char* const tag = tags_[cur_];
+  const int len = static_cast<int>(
+      formTag(tag, e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key)) - tag);
+  if (len == lens_[cur_ ^ 1] && std::memcmp(tag, tags_[cur_ ^ 1], len) == 0) {
+    std::printf("Duplicate record in index: %.*s\n", len, tag);
     return;
   }
+  const std::string_view text(tag, static_cast<std::size_t>(len));
+  if (outlen_ + text.size() + 1 > sizeof out_) flush();
+  char* o = out_ + outlen_;
   if (variant_.compressedTags) {
-    tagout_.clear();
-    encodeTag(tagval, ichflg_, tagout_);
-    std::fwrite(tagout_.data(), 1, tagout_.size(), tagfile_);
+    o = encodeTo(text, ichflg_, o);
+    *o++ = static_cast<char>(kRecordMark);
   } else {
-    std::fwrite(tagval.data(), 1, tagval.size(), tagfile_);
-    std::fputc('\n', tagfile_);
+    std::memcpy(o, text.data(), text.size());
+    o += text.size();
+    *o++ = '\n';
   }
-  tagsav_.swap(tagval_);
+  outlen_ = static_cast<std::size_t>(o - out_);
+  lens_[cur_] = len;
+  cur_ ^= 1;
+}
+
+void TagWriter::flush() {
+  if (outlen_ > 0 && std::fwrite(out_, 1, outlen_, tagfile_) != outlen_) failed_ = true;
+  outlen_ = 0;
+}
+
+bool TagWriter::finish() {
+  flush();
+  return !failed_;
 }
 
 }  // namespace dbc::ixmark

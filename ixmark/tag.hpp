@@ -19,33 +19,49 @@ namespace dbc::ixmark {
 char* putRight(char* at, std::uint64_t v, int width);
 
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key);
-// The same into `out`, reusing its storage.
-void tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key,
-             std::string& out);
 
 // The compressed record of one tag, 0xFA included: space runs, and digit pairs unless `ichflg`.
 void encodeTag(const std::string& text, bool ichflg, std::string& out);
+
+// The longest tag text: numbers of a damaged index may be wider than their 12 columns.
+inline constexpr int kTagMax = 3 * 20 + kMaxKeySize;
 
 class TagWriter {
  public:
   TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz, bool verbose,
             std::FILE* tagfile);
+  // What a run stopped part way leaves in the tag file is every tag formed so far.
+  ~TagWriter() { flush(); }
+  TagWriter(const TagWriter&) = delete;
+  TagWriter& operator=(const TagWriter&) = delete;
   void wrttag1(const IndexEntry& e);
+  // Hands the tags still held over to the file; false when a write failed.
+  bool finish();
 
   long reccnt1 = 0;
   long tagerr1 = 0;
   long tagerr2 = 0;
 
  private:
+  // The newline, invalid-character and cleaning rules, for a key that is not printable throughout.
+  void cleanKey(unsigned char* key, std::uint64_t txtpos);
+  void flush();
+
   const Variant& variant_;
   bool ichflg_;
   const Collate& collate_;
   int keysiz_;
   bool verbose_;
   std::FILE* tagfile_;
-  std::string tagval_;  // the tag being formed; swapped with tagsav_ so neither reallocates
-  std::string tagsav_;
-  std::string tagout_;
+  // The tag being formed and the one before it, for the duplicate check; they swap places.
+  char tags_[2][kTagMax];
+  int lens_[2] = {0, -1};
+  int cur_ = 0;
+  // Tags are gathered here and handed over in big pieces: one library call per tag would cost
+  // more than forming it.
+  char out_[1 << 16];
+  std::size_t outlen_ = 0;
+  bool failed_ = false;
 };
 
 }  // namespace dbc::ixmark
