@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,23 @@ constexpr char pairChar(int index) { return index == 10 ? '.' : static_cast<char
 
 constexpr unsigned char pairCode(unsigned char first, unsigned char second) {
   return static_cast<unsigned char>(kPairFirst + 11 * pairIndex(first) + pairIndex(second));
+}
+
+// How many of the `n` bytes at `p` lie in 0x20..0x7F, counted from the start: the characters
+// that every decoding passes through unchanged, taken eight at a time.
+inline std::size_t plainRun(const unsigned char* p, std::size_t n) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    // A byte below 0x20 borrows into its top bit, one of 0x80 or more has it set; a borrow
+    // spills over only from a byte that was out of range itself.
+    if (((x - kOnes * 0x20) | x) & kHighs) break;
+  }
+  while (i < n && p[i] >= 0x20 && p[i] <= 0x7F) ++i;
+  return i;
 }
 
 struct PairChars {

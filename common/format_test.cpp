@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace dbc {
 namespace {
@@ -80,6 +81,19 @@ TEST(Format, RoundTripOnSeededText) {
     for (int j = 0; j < n; ++j) text.push_back(alphabet[rng() % alphabet.size()]);
     EXPECT_EQ(decodeRecord(encodeRecord(text, false), false), text);
     EXPECT_EQ(decodeRecord(encodeRecord(text, true), true), text);
+  }
+}
+
+TEST(Format, PlainRunStopsAtTheFirstByteOutsideTheCharacters) {
+  // Every edge byte at every place of a buffer that spans two words and a tail.
+  for (unsigned char edge : {0x00, 0x1F, 0x80, 0xF9, 0xFA, 0xFF}) {
+    for (std::size_t at = 0; at < 19; ++at) {
+      std::vector<unsigned char> b(19, 0x20);
+      for (std::size_t i = 0; i < b.size(); i += 2) b[i] = 0x7F;
+      b[at] = edge;
+      EXPECT_EQ(plainRun(b.data(), b.size()), at) << int(edge) << " at " << at;
+      EXPECT_EQ(plainRun(b.data(), at), at);
+    }
   }
 }
 

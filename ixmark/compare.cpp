@@ -1,5 +1,7 @@
 #include "ixmark/compare.hpp"
 
+#include <cstring>
+
 #include "common/format.hpp"
 #include "common/shell.hpp"
 
@@ -13,63 +15,94 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
           "DBCSORT " + shellWord(tagflnm) + " " + shellWord(srtflnm) + tail};
 }
 
-int CompressedSorted::getchr2() {
-  if (srtcnt_ == 0) {
-    ssize_t n = readFull(srtf_.get(), srtbuf_, sizeof srtbuf_);
-    if (n <= 0) return -1;
-    srtcnt_ = static_cast<int>(n);
-    srtptr_ = 0;
+CompressedSorted::CompressedSorted(Fd srtf, bool ichflg)
+    : srtf_(std::move(srtf)), ichflg_(ichflg), buf_(1 << 16) {}
+
+bool CompressedSorted::refill() {
+  if (eof_) return false;
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+    len_ -= pos_;
+    pos_ = 0;
   }
-  --srtcnt_;
-  return srtbuf_[srtptr_++];
+  if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
+  ssize_t n = readFull(srtf_.get(), buf_.data() + len_, buf_.size() - len_);
+  if (n <= 0) {
+    eof_ = true;
+    return false;
+  }
+  len_ += static_cast<std::size_t>(n);
+  return true;
+}
+
+long CompressedSorted::findEnd(std::size_t from) const {
+  const unsigned char* const b = buf_.data();
+  for (std::size_t i = from; i < len_; ++i) {
+    unsigned char c = b[i];
+    if (c == kRecordMark || c == '\n' || c == kEofMark) return static_cast<long>(i);
+    if (c == kSpaceRun && ++i == len_) break;  // the count byte is never a terminator
+  }
+  return -1;
+}
+
+void CompressedSorted::decode(const unsigned char* p, const unsigned char* e,
+                              std::string& buffer1) const {
+  // Decoded into a local block, handed over when it runs short of room for a space run and at
+  // the end: one append per tag rather than one per character.
+  char out[1024];
+  constexpr std::size_t kRoom = sizeof out - 255;
+  char* o = out;
+  while (p < e) {
+    if (static_cast<std::size_t>(o - out) > kRoom) {
+      buffer1.append(out, static_cast<std::size_t>(o - out));
+      o = out;
+    }
+    unsigned char c = *p++;
+    if (c >= 0x20 && c <= 0x7F) {
+      *o++ = static_cast<char>(c);
+    } else if (c < 0x20) {
+      *o++ = ' ';
+    } else if (c == kSpaceRun) {
+      // A count cut off by the end of the file stands for no spaces.
+      if (p < e) {
+        std::memset(o, ' ', *p);
+        o += *p++;
+      }
+    } else if (c >= kPairFirst && c <= kPairLast) {
+      if (!ichflg_) {
+        PairChars pc = pairChars(c);
+        *o++ = pc.first;
+        *o++ = pc.second;
+      } else {
+        *o++ = static_cast<char>(c);
+      }
+    }
+    // 0xFF, a deleted character, and the bytes that are no character give nothing.
+  }
+  buffer1.append(out, static_cast<std::size_t>(o - out));
 }
 
 int CompressedSorted::getsrt(std::string& buffer1) {
   buffer1.clear();
-  // Decoded into a local block first and handed over when it fills or the tag ends: one append
-  // per tag instead of one per character.
-  char out[512];
-  std::size_t k = 0;
-  auto put = [&](char c) {
-    if (k == sizeof out) {
-      buffer1.append(out, k);
-      k = 0;
-    }
-    out[k++] = c;
-  };
   // The sorted file holds no empty records; should one turn up it is passed over rather than
   // taken for the end.
   while (!ended_) {
-    int c = getchr2();
+    // Searched again from the record's start after a refill: only there is it known which
+    // byte is a run count.
+    long end = findEnd(pos_);
+    while (end < 0 && refill()) end = findEnd(pos_);
+    const unsigned char* const b = buf_.data();
     // A file that stops without its end mark ends where its bytes do; a tag cut short there is
     // still compared, so it shows up in the error file rather than vanishing.
-    if (c < 0 || c == kEofMark) {
+    std::size_t stop = end < 0 ? len_ : static_cast<std::size_t>(end);
+    decode(b + pos_, b + stop, buffer1);
+    if (end < 0 || b[stop] == kEofMark) {
       ended_ = true;
       break;
     }
-    if (c == '\n' || c == kRecordMark) {
-      if (buffer1.empty() && k == 0) continue;
-      buffer1.append(out, k);
-      return static_cast<int>(buffer1.size());
-    }
-    if (c < 0x20) c = ' ';
-    if (c == kDeleted) continue;
-    if (c <= 0x7F) {
-      put(static_cast<char>(c));
-    } else if (c == kSpaceRun) {
-      int n = getchr2();
-      for (int i = 0; i < n; ++i) put(' ');
-    } else if (c >= kPairFirst && c <= kPairLast) {
-      if (!ichflg_) {
-        PairChars pc = pairChars(static_cast<unsigned char>(c));
-        put(pc.first);
-        put(pc.second);
-      } else {
-        put(static_cast<char>(c));
-      }
-    }
+    pos_ = stop + 1;
+    if (!buffer1.empty()) return static_cast<int>(buffer1.size());
   }
-  buffer1.append(out, k);
   return buffer1.empty() ? -1 : static_cast<int>(buffer1.size());
 }
 

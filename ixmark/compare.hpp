@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/io.hpp"
 #include "ixmark/record.hpp"
@@ -24,18 +25,26 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
 // ended by 0xFB (or by its last byte when the mark is missing).
 class CompressedSorted {
  public:
-  CompressedSorted(Fd srtf, bool ichflg) : srtf_(std::move(srtf)), ichflg_(ichflg) {}
-  int getchr2();
+  CompressedSorted(Fd srtf, bool ichflg);
   // Decodes the next tag into buffer1; its length, or -1 at the end.
   int getsrt(std::string& buffer1);
 
  private:
+  // Keeps the bytes not yet decoded and reads more after them, making room when a record is
+  // longer than the buffer; false when the file has no more.
+  bool refill();
+  // Where the record starting at `from` ends (its terminator, or 0xFB), or -1 when the bytes
+  // held end first.
+  long findEnd(std::size_t from) const;
+  void decode(const unsigned char* p, const unsigned char* e, std::string& buffer1) const;
+
   Fd srtf_;
   bool ichflg_;
-  unsigned char srtbuf_[16384];
-  int srtcnt_ = 0;
-  int srtptr_ = 0;
-  bool ended_ = false;
+  std::vector<unsigned char> buf_;
+  std::size_t pos_ = 0;  // first byte not yet decoded
+  std::size_t len_ = 0;  // bytes held
+  bool eof_ = false;     // the file has no more bytes
+  bool ended_ = false;   // 0xFB met or every byte decoded
 };
 
 // ixmark's reader: fixed-length lines of keysiz + 37 bytes.

@@ -57,8 +57,7 @@ int RecordReader::getrec() {
       const unsigned char* p = txtbuf_ + txtptr_;
       int room = kRecordBuffer - 1 - static_cast<int>(buffer2.size());
       int limit = txtcnt_ < room ? txtcnt_ : room;
-      int n = 0;
-      while (n < limit && p[n] >= 0x20 && p[n] <= 0x7F) ++n;
+      int n = static_cast<int>(plainRun(p, static_cast<std::size_t>(limit)));
       if (n > 0) {
         buffer2.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
         txtptr_ += n;
