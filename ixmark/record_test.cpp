@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/io.hpp"
 #include "common/stop.hpp"
 #include "testkit/datafile.hpp"
@@ -80,6 +82,32 @@ TEST(Getrec, DbcTypeRecords) {
   EXPECT_EQ(empty.stopped, -1);
   EXPECT_EQ(empty.minsiz, 99999);
   EXPECT_EQ(empty.maxsiz, 0);
+}
+
+// Records of every length across the reader's 16 KiB reads, plain and compressed, each found
+// whole and at its own position.
+TEST(Getrec, RecordsAcrossReads) {
+  std::mt19937 gen(20261208);
+  testkit::DataFile d;
+  std::vector<Rec> want;
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = "K" + std::to_string(i);
+    for (std::size_t n = gen() % 120; n > 0; --n) text += "  A1.9xyz"[gen() % 9];
+    want.push_back({d.bytes().size(), text, text.substr(0, 2)});
+    if (i % 3 == 0) {
+      d.compressed(text);
+    } else {
+      d.record(text);
+    }
+  }
+  Read r = readAll(d.eof().bytes(), "1-2");
+  ASSERT_EQ(r.stopped, -1) << r.out;
+  ASSERT_EQ(r.recs.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    ASSERT_EQ(r.recs[i].text, want[i].text) << i;
+    ASSERT_EQ(r.recs[i].txtpos, want[i].txtpos) << i;
+    ASSERT_EQ(r.recs[i].key, want[i].key) << i;
+  }
 }
 
 TEST(Getrec, EndOfData) {
