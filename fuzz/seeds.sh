@@ -34,6 +34,10 @@ done
 "$bin/dbcsort_benchgen" "$tmp/tags.txt" "$tmp/tags.cmp" 60
 { printf '\000\030\040'; cat "$tmp/tags.txt"; } > "$c/dbcsort_fuzz/text"
 { printf '\001\030\040'; cat "$tmp/tags.cmp"; } > "$c/dbcsort_fuzz/compressed"
+# The sorted-file reader: a small read buffer, so that tags and run counts straddle reads.
+{ printf '\005'; cat "$tmp/tags.cmp"; } > "$c/sorted_fuzz/plain"
+{ printf '\205'; cat "$tmp/tags.cmp"; } > "$c/sorted_fuzz/ichrs"
+{ printf '\003AB\371'; } > "$c/sorted_fuzz/cutcount"
 
 printf -- "-I3 -W -C -L -2 -KV${sep}" > "$c/dbtidy_fuzz/sample"
 cat "$data/dbtidy/CUSTRPT.TXT" >> "$c/dbtidy_fuzz/sample"

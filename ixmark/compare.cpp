@@ -15,8 +15,8 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
           "DBCSORT " + shellWord(tagflnm) + " " + shellWord(srtflnm) + tail};
 }
 
-CompressedSorted::CompressedSorted(Fd srtf, bool ichflg)
-    : srtf_(std::move(srtf)), ichflg_(ichflg), buf_(1 << 16) {}
+CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize)
+    : srtf_(std::move(srtf)), ichflg_(ichflg), buf_(bufferSize < 1 ? 1 : bufferSize) {}
 
 bool CompressedSorted::refill() {
   if (eof_) return false;

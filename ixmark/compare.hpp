@@ -25,7 +25,8 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
 // ended by 0xFB (or by its last byte when the mark is missing).
 class CompressedSorted {
  public:
-  CompressedSorted(Fd srtf, bool ichflg);
+  // `bufferSize` is where reading starts; a longer record makes the buffer grow.
+  explicit CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize = 1 << 16);
   // Decodes the next tag into buffer1; its length, or -1 at the end.
   int getsrt(std::string& buffer1);
 
