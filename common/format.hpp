@@ -99,6 +99,26 @@ constexpr PairChars pairChars(unsigned char code) {
   return {pairChar(v / 11), pairChar(v % 11)};
 }
 
+// The two characters of every digit-pair byte side by side, so that a decoder copies a pair
+// with one two-byte move instead of working out its digits.
+struct PairTable {
+  char text[2 * (kPairLast - kPairFirst + 1)];
+};
+constexpr PairTable makePairTable() {
+  PairTable t{};
+  for (int c = kPairFirst; c <= kPairLast; ++c) {
+    PairChars pc = pairChars(static_cast<unsigned char>(c));
+    t.text[2 * (c - kPairFirst)] = pc.first;
+    t.text[2 * (c - kPairFirst) + 1] = pc.second;
+  }
+  return t;
+}
+inline constexpr PairTable kPairTable = makePairTable();
+// The two characters of the pair byte `code` (one of kPairFirst..kPairLast).
+inline const char* pairText(unsigned char code) {
+  return kPairTable.text + 2 * (code - kPairFirst);
+}
+
 // Decodes the bytes of one compressed record (without its mark) into the text it stands for:
 // digit pairs unless `ichrs` says 0x80..0xF8 are characters of their own, space runs, 0xFF
 // skipped. A run marker with no count byte after it stands for nothing.

@@ -60,6 +60,13 @@ void CompressedSorted::decode(const unsigned char* p, const unsigned char* e,
     unsigned char c = *p++;
     if (c >= 0x20 && c <= 0x7F) {
       *o++ = static_cast<char>(c);
+    } else if (c >= kPairFirst && c <= kPairLast) {
+      if (!ichflg_) {
+        std::memcpy(o, pairText(c), 2);
+        o += 2;
+      } else {
+        *o++ = static_cast<char>(c);
+      }
     } else if (c < 0x20) {
       *o++ = ' ';
     } else if (c == kSpaceRun) {
@@ -67,14 +74,6 @@ void CompressedSorted::decode(const unsigned char* p, const unsigned char* e,
       if (p < e) {
         std::memset(o, ' ', *p);
         o += *p++;
-      }
-    } else if (c >= kPairFirst && c <= kPairLast) {
-      if (!ichflg_) {
-        PairChars pc = pairChars(c);
-        *o++ = pc.first;
-        *o++ = pc.second;
-      } else {
-        *o++ = static_cast<char>(c);
       }
     }
     // 0xFF, a deleted character, and the bytes that are no character give nothing.

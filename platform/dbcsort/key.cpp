@@ -47,9 +47,9 @@ void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, uns
       if (from < to) std::memset(out + (from - begin), ' ', to - from);
       col += n;
     } else if (!ichrs && dbc::isPairByte(b)) {
-      dbc::PairChars pc = dbc::pairChars(b);
-      put(static_cast<unsigned char>(pc.first));
-      if (col < end) put(static_cast<unsigned char>(pc.second));
+      const char* pc = dbc::pairText(b);
+      put(static_cast<unsigned char>(pc[0]));
+      if (col < end) put(static_cast<unsigned char>(pc[1]));
     } else {
       put(b);
     }

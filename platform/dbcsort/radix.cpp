@@ -36,6 +36,21 @@ void insertionSort(const Segment& s, std::size_t stride, std::size_t compared, u
   }
 }
 
+// The depth at which the entries of `s` first differ, given that they agree at s.depth: one
+// pass over the segment instead of one per equal byte, which matters for keys that start with
+// a run of equal columns (right-justified numbers start with spaces).
+std::size_t commonDepth(const Segment& s, std::size_t stride, std::size_t compared) {
+  const unsigned char* ref = s.base;
+  std::size_t d = compared;
+  const unsigned char* e = s.base + stride;
+  for (std::size_t i = 1; i < s.n && d > s.depth + 1; ++i, e += stride) {
+    std::size_t k = s.depth + 1;
+    while (k < d && e[k] == ref[k]) ++k;
+    d = k;
+  }
+  return d;
+}
+
 }  // namespace
 
 void radixSort(unsigned char* base, std::size_t n, std::size_t stride, std::size_t compared) {
@@ -56,8 +71,8 @@ void radixSort(unsigned char* base, std::size_t n, std::size_t stride, std::size
       const unsigned char* p = s.base + s.depth;
       for (std::size_t i = 0; i < s.n; ++i, p += stride) ++count[*p];
       unsigned first = s.base[s.depth];
-      if (count[first] == s.n) {  // every entry has the same byte here: look at the next one
-        ++s.depth;
+      if (count[first] == s.n) {  // every entry has the same byte here: look further on
+        s.depth = commonDepth(s, stride, compared);
         continue;
       }
       std::size_t start[256];

@@ -59,5 +59,22 @@ TEST(RadixSort, EqualLeadingBytesEverywhere) {
   for (int i = 1; i < 3000; ++i) EXPECT_LE(data[i * 300 - 1], data[(i + 1) * 300 - 1]);
 }
 
+TEST(RadixSort, CommonPrefixCutShortByOneEntry) {
+  // A long shared prefix that one entry near the end leaves early, and entries alike in every
+  // compared byte: the sort must start telling them apart where that one entry differs.
+  const std::size_t n = 2000, stride = 24, compared = 20;
+  std::vector<unsigned char> data(n * stride, 'a');
+  for (std::size_t i = 0; i < n; ++i) {
+    data[i * stride + 15] = static_cast<unsigned char>('a' + (i * 7) % 5);
+    data[i * stride + 20] = static_cast<unsigned char>(i % 256);  // beyond the key
+  }
+  data[(n - 3) * stride + 4] = 'Z';  // sorts first
+  radixSort(data.data(), n, stride, compared);
+  EXPECT_EQ(data[4], 'Z');
+  for (std::size_t i = 2; i < n; ++i) {
+    EXPECT_LE(std::memcmp(&data[(i - 1) * stride], &data[i * stride], compared), 0) << i;
+  }
+}
+
 }  // namespace
 }  // namespace dbcsort

@@ -160,6 +160,19 @@ std::string_view Chunk::record(std::size_t i) const {
   return {reinterpret_cast<const char*>(mem_.data()) + off, len};
 }
 
+void Chunk::writeSorted(Writer& out) const {
+  // The records lie in the block in input order, so sorted order visits them at random: each
+  // is fetched into the cache a few records ahead of its turn.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (i + kAhead < count_) {
+      const unsigned char* e = end_ - (count_ - i - kAhead) * stride_;
+      __builtin_prefetch(mem_.data() + getBig32(e + keyBytes_));
+    }
+    writeRecord(out, job_.form, record(i));
+  }
+}
+
 void Chunk::clear() {
   used_ = 0;
   count_ = 0;
@@ -185,8 +198,7 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
         runWriter = std::make_unique<Writer>(runFile->fd(), job.budget.ioBuffer, runFile->name());
       }
       off_t start = runWriter->written();
-      for (std::size_t i = 0; i < chunk.size(); ++i)
-        writeRecord(*runWriter, job.form, chunk.record(i));
+      chunk.writeSorted(*runWriter);
       runs.push_back({start, runWriter->written()});
       chunk.clear();
     };
@@ -200,7 +212,7 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
     }
     if (runs.empty()) {  // everything fitted: no run files at all
       chunk.sort();
-      for (std::size_t i = 0; i < chunk.size(); ++i) writeRecord(out, job.form, chunk.record(i));
+      chunk.writeSorted(out);
       return total;
     }
     if (!chunk.empty()) spill();

@@ -37,6 +37,8 @@ class Chunk {
   void sort();
   // The i-th record in sorted order; valid after sort().
   std::string_view record(std::size_t i) const;
+  // Writes every record in sorted order to `out`, each with its terminator.
+  void writeSorted(Writer& out) const;
   void clear();
 
  private:
