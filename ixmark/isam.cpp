@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/io.hpp"
 #include "common/stop.hpp"
@@ -149,9 +150,21 @@ void IsamWalk::putstk(std::uint64_t pos, int off) {
 }
 
 bool IsamWalk::readBlock(std::uint64_t pos) {
+  unsigned char* other = buffer1_ == blocks_[0] ? blocks_[1] : blocks_[0];
+  if (pos == otherPos_) {
+    std::swap(curPos_, otherPos_);
+    buffer1_ = other;
+    return true;
+  }
+  if (curPos_ != 0 && buffer1_[0] == 'U') {
+    otherPos_ = curPos_;
+    buffer1_ = other;
+  }
+  curPos_ = 0;
   ssize_t n = preadFull(isif_, buffer1_, static_cast<std::size_t>(h_.blksiz),
                         static_cast<off_t>(pos > INT64_MAX ? INT64_MAX : pos));
   if (n <= 0) return false;
+  curPos_ = pos;
   // A block cut short by the end of the file ends its entries where the file ends.
   if (n < h_.blksiz) std::memset(buffer1_ + n, 0xFF, static_cast<std::size_t>(h_.blksiz - n));
   return true;

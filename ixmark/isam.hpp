@@ -64,7 +64,12 @@ class IsamWalk {
   const IndexHeader& h_;
   std::string orgnam_;
   std::uint64_t fileSize_ = 0;
-  unsigned char buffer1_[kBlockMax];
+  // The block in hand, and the one read before it: after its child the walk comes back to a
+  // U block, which is then still here instead of being read again.
+  unsigned char blocks_[2][kBlockMax];
+  unsigned char* buffer1_ = blocks_[0];
+  std::uint64_t curPos_ = 0;    // where buffer1_ came from; 0 for none
+  std::uint64_t otherPos_ = 0;  // where the other block came from; 0 for none
   std::uint64_t stack1_[kStackMax];
   int stack2_[kStackMax];
   int stkptr_ = -1;
