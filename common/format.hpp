@@ -115,7 +115,7 @@ constexpr PairTable makePairTable() {
 }
 inline constexpr PairTable kPairTable = makePairTable();
 // The two characters of the pair byte `code` (one of kPairFirst..kPairLast).
-inline const char* pairText(unsigned char code) {
+constexpr const char* pairText(unsigned char code) {
   return kPairTable.text + 2 * (code - kPairFirst);
 }
 

@@ -45,10 +45,46 @@ long CompressedSorted::findEnd(std::size_t from) const {
   return -1;
 }
 
+namespace {
+
+// What each byte of a sorted tag decodes to, but for the space-run marker: up to two
+// characters and how many of them count. One lookup in place of a chain of tests keeps the
+// decoder's branches few, as tags mix plain, pair and run bytes unpredictably.
+struct DecodeTable {
+  char text[256][2];
+  unsigned char len[256];
+};
+
+constexpr DecodeTable makeDecodeTable(bool ichrs) {
+  DecodeTable t{};
+  for (int c = 0; c < 256; ++c) {
+    t.text[c][0] = t.text[c][1] = ' ';
+    if (c < 0x20) {
+      t.len[c] = 1;  // a control character is a space
+    } else if (c <= 0x7F || (ichrs && c >= kPairFirst && c <= kPairLast)) {
+      t.text[c][0] = static_cast<char>(c);
+      t.len[c] = 1;
+    } else if (c >= kPairFirst && c <= kPairLast) {
+      t.text[c][0] = pairText(static_cast<unsigned char>(c))[0];
+      t.text[c][1] = pairText(static_cast<unsigned char>(c))[1];
+      t.len[c] = 2;
+    } else {
+      t.len[c] = 0;  // 0xFF, a deleted character, and the bytes that are no character
+    }
+  }
+  return t;
+}
+
+constexpr DecodeTable kPairsDecoded = makeDecodeTable(false);
+constexpr DecodeTable kBytesKept = makeDecodeTable(true);
+
+}  // namespace
+
 void CompressedSorted::decode(const unsigned char* p, const unsigned char* e,
                               std::string& buffer1) const {
   // Decoded into a local block, handed over when it runs short of room for a space run and at
   // the end: one append per tag rather than one per character.
+  const DecodeTable& t = ichflg_ ? kBytesKept : kPairsDecoded;
   char out[1024];
   constexpr std::size_t kRoom = sizeof out - 255;
   char* o = out;
@@ -58,25 +94,16 @@ void CompressedSorted::decode(const unsigned char* p, const unsigned char* e,
       o = out;
     }
     unsigned char c = *p++;
-    if (c >= 0x20 && c <= 0x7F) {
-      *o++ = static_cast<char>(c);
-    } else if (c >= kPairFirst && c <= kPairLast) {
-      if (!ichflg_) {
-        std::memcpy(o, pairText(c), 2);
-        o += 2;
-      } else {
-        *o++ = static_cast<char>(c);
-      }
-    } else if (c < 0x20) {
-      *o++ = ' ';
-    } else if (c == kSpaceRun) {
+    if (c == kSpaceRun) {
       // A count cut off by the end of the file stands for no spaces.
       if (p < e) {
         std::memset(o, ' ', *p);
         o += *p++;
       }
+    } else {
+      std::memcpy(o, t.text[c], 2);
+      o += t.len[c];
     }
-    // 0xFF, a deleted character, and the bytes that are no character give nothing.
   }
   buffer1.append(out, static_cast<std::size_t>(o - out));
 }
