@@ -154,7 +154,7 @@ void Chunk::sort() {
 }
 
 std::string_view Chunk::record(std::size_t i) const {
-  const unsigned char* e = end_ - (count_ - i) * stride_;
+  const unsigned char* e = sortedEntry(i);
   std::uint32_t off = getBig32(e + keyBytes_);
   std::uint32_t len = getBig32(e + keyBytes_ + kOffsetBytes);
   return {reinterpret_cast<const char*>(mem_.data()) + off, len};
@@ -165,10 +165,8 @@ void Chunk::writeSorted(Writer& out) const {
   // is fetched into the cache a few records ahead of its turn.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < count_; ++i) {
-    if (i + kAhead < count_) {
-      const unsigned char* e = end_ - (count_ - i - kAhead) * stride_;
-      __builtin_prefetch(mem_.data() + getBig32(e + keyBytes_));
-    }
+    if (i + kAhead < count_)
+      __builtin_prefetch(mem_.data() + getBig32(sortedEntry(i + kAhead) + keyBytes_));
     writeRecord(out, job_.form, record(i));
   }
 }

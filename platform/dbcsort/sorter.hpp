@@ -43,6 +43,8 @@ class Chunk {
 
  private:
   unsigned char* entry(std::size_t i) const { return end_ - (i + 1) * stride_; }
+  // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
+  const unsigned char* sortedEntry(std::size_t i) const { return end_ - (count_ - i) * stride_; }
 
   const SortJob& job_;
   std::size_t capacity_;
