@@ -1,0 +1,136 @@
+#include "common/signals.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "common/standard.hpp"
+#include "testkit/files.hpp"
+
+namespace dbc {
+namespace {
+
+// Runs `body` in a child process (signals and descriptors are process-wide) and returns its wait
+// status.
+template <typename F>
+int inChild(F body) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    body();
+    _exit(0);
+  }
+  int ws = 0;
+  waitpid(pid, &ws, 0);
+  return ws;
+}
+
+void touch(const std::string& p) { close(open(p.c_str(), O_WRONLY | O_CREAT, 0600)); }
+bool exists(const std::string& p) { return access(p.c_str(), F_OK) == 0; }
+
+TEST(Signals, ATerminatingSignalRemovesWhatIsRegisteredAndKillsWithThatSignal) {
+  testkit::TempDir dir;
+  std::string tmp = dir.file("part"), kept = dir.file("kept"), released = dir.file("done");
+  for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
+    int ws = inChild([&] {
+      touch(tmp), touch(kept), touch(released);
+      RemoveOnSignal a(tmp);
+      RemoveOnSignal b(released);
+      b.release();
+      raise(sig);
+      _exit(3);  // not reached
+    });
+    ASSERT_TRUE(WIFSIGNALED(ws)) << sig;
+    EXPECT_EQ(WTERMSIG(ws), sig);
+    EXPECT_FALSE(exists(tmp));
+    EXPECT_TRUE(exists(kept));
+    EXPECT_TRUE(exists(released));
+  }
+}
+
+TEST(Signals, AnIgnoredSignalStaysIgnored) {
+  testkit::TempDir dir;
+  std::string tmp = dir.file("part");
+  int ws = inChild([&] {
+    signal(SIGHUP, SIG_IGN);
+    touch(tmp);
+    RemoveOnSignal a(tmp);
+    raise(SIGHUP);
+    _exit(7);
+  });
+  ASSERT_TRUE(WIFEXITED(ws));
+  EXPECT_EQ(WEXITSTATUS(ws), 7);
+  EXPECT_TRUE(exists(tmp));
+}
+
+TEST(Signals, AHeldSignalWaitsForTheStepToComplete) {
+  testkit::TempDir dir;
+  std::string tmp = dir.file("work"), step = dir.file("step"), after = dir.file("after");
+  int ws = inChild([&] {
+    touch(tmp);
+    RemoveOnSignal a(tmp);
+    {
+      SignalsHeld held;
+      raise(SIGTERM);
+      touch(step);  // the step goes on to its end
+    }
+    touch(after);  // never: the signal takes effect as the hold ends
+    _exit(0);
+  });
+  ASSERT_TRUE(WIFSIGNALED(ws));
+  EXPECT_EQ(WTERMSIG(ws), SIGTERM);
+  EXPECT_TRUE(exists(step));
+  EXPECT_FALSE(exists(after));
+  EXPECT_FALSE(exists(tmp));
+}
+
+TEST(StandardDescriptors, ClosedOnesAreOpenedOnDevNullBeforeAnyFile) {
+  testkit::TempDir dir;
+  std::string data = dir.file("data");
+  touch(data);
+  int ws = inChild([&] {
+    close(0), close(1), close(2);
+    if (!openStandardDescriptors()) _exit(2);
+    int fd = open(data.c_str(), O_RDWR);
+    // The data file must not take a standard number, or a report would be written into it.
+    if (fd <= 2) _exit(1);
+    std::printf("report\n");
+    std::fflush(stdout);
+    _exit(0);
+  });
+  ASSERT_TRUE(WIFEXITED(ws));
+  EXPECT_EQ(WEXITSTATUS(ws), 0);
+  EXPECT_EQ(testkit::readFile(data), "");
+}
+
+TEST(StandardOutput, ALostReportIsSaidOnStandardErrorAndTurnsTheStatus) {
+  testkit::TempDir dir;
+  std::string err = dir.file("err");
+  for (OutputFailure failure : {OutputFailure::kStatus1, OutputFailure::kMessageOnly}) {
+    int ws = inChild([&] {
+      int full = open("/dev/full", O_WRONLY);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(full, 1), dup2(e, 2);
+      std::printf("summary line\n");
+      _exit(finishStandardOutput("prog", 0, failure));
+    });
+    ASSERT_TRUE(WIFEXITED(ws));
+    EXPECT_EQ(WEXITSTATUS(ws), failure == OutputFailure::kStatus1 ? 1 : 0);
+    EXPECT_EQ(testkit::readFile(err), "prog: write error on standard output: No space left on device\n");
+  }
+  int ws = inChild([&] {
+    int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1), dup2(e, 2);
+    std::printf("fine\n");
+    _exit(finishStandardOutput("prog", 4));
+  });
+  EXPECT_EQ(WEXITSTATUS(ws), 4);
+  EXPECT_EQ(testkit::readFile(err), "");
+}
+
+}  // namespace
+}  // namespace dbc
