@@ -8,9 +8,12 @@
 #include "audit/output.hpp"
 #include "audit/reader.hpp"
 #include "common/io.hpp"
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
   if (argc < 3) {
     std::printf("Format: jrnjoin file\n");
     return 1;
@@ -37,4 +40,11 @@ int main(int argc, char** argv) {
     return stop.status;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("jrnjoin", runProgram(argc, argv));
 }

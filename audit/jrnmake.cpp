@@ -9,9 +9,12 @@
 #include "audit/output.hpp"
 #include "audit/reader.hpp"
 #include "common/io.hpp"
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
   if (argc != 2) {
     std::printf("Format: jrnmake file\n");
     return 1;
@@ -37,4 +40,11 @@ int main(int argc, char** argv) {
     return stop.status;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("jrnmake", runProgram(argc, argv));
 }

@@ -10,9 +10,12 @@
 #include "audit/pick.hpp"
 #include "audit/reader.hpp"
 #include "common/io.hpp"
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
   // Both the change list and the data file are needed; a missing one is a usage error.
   if (argc < 3) {
     std::printf("Format: jrnpick file\n");
@@ -47,4 +50,11 @@ int main(int argc, char** argv) {
     return stop.status;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("jrnpick", runProgram(argc, argv));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/io.hpp"
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 #include "pageconv/convert.hpp"
 #include "pageconv/layout.hpp"
@@ -106,9 +107,12 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  int status;
   try {
-    return run(argc, argv);
+    status = run(argc, argv);
   } catch (const dbc::Stop& stop) {
-    return stop.status;
+    status = stop.status;
   }
+  return dbc::finishStandardOutput("pageconv", status);
 }

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "common/config.hpp"
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 #include "recscan/run.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
   try {
     std::vector<std::string> args(argv + 1, argv + argc);
     dbc::Config config(dbc::kRecscanConfig);
@@ -21,4 +24,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     return stop.status;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("recscan", runProgram(argc, argv));
 }

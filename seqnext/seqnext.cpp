@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/config.hpp"
+#include "common/standard.hpp"
 #include "seqnext/counter.hpp"
 #include "seqnext/open.hpp"
 
@@ -48,4 +49,7 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("seqnext", run(argc, argv));
+}

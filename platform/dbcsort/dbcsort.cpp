@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "common/standard.hpp"
 #include "common/stop.hpp"
 #include "platform/dbcsort/run.hpp"
 
-int main(int argc, char** argv) {
+namespace {
+
+int runProgram(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return dbcsort::runDbcsort(args);
@@ -19,4 +22,11 @@ int main(int argc, char** argv) {
     std::fputs("DBCSORT: not enough memory; set DBCSORT_MEMORY to a smaller budget\n", stderr);
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!dbc::openStandardDescriptors()) return 1;
+  return dbc::finishStandardOutput("DBCSORT", runProgram(argc, argv));
 }
