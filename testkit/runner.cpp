@@ -7,9 +7,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 
 namespace testkit {
@@ -34,7 +36,7 @@ double now() {
 
 }  // namespace
 
-RunResult run(const Command& r) {
+RunResult run(const Command& r, const Hazards& h) {
   std::string path = binPath(r.program);
   std::vector<std::string> envs;
   bool havePath = false;
@@ -61,6 +63,13 @@ RunResult run(const Command& r) {
     dup2(inPipe[0], 0);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
+    if (!h.stdoutFile.empty()) {
+      int fd = open(h.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd < 0) _exit(126);
+      dup2(fd, 1);
+      close(fd);
+    }
+    for (int fd : h.closed) close(fd);
     if (!r.cwd.empty() && chdir(r.cwd.c_str()) != 0) _exit(126);
     execve(path.c_str(), argv.data(), envp.data());
     _exit(127);
@@ -79,14 +88,21 @@ RunResult run(const Command& r) {
   int outFd = outPipe[0], errFd = errPipe[0];
   double deadline = now() + r.timeoutSeconds;
   bool killed = false;
+  double signalAt = h.signal != 0 ? now() + h.signalAfterSeconds : 0;
   while (outFd >= 0 || errFd >= 0) {
     pollfd fds[3];
     int n = 0;
     if (outFd >= 0) fds[n++] = {outFd, POLLIN, 0};
     if (errFd >= 0) fds[n++] = {errFd, POLLIN, 0};
     if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
-    int rc = poll(fds, n, 200);
+    int wait = 200;
+    if (signalAt > 0) wait = std::max(0, std::min(wait, static_cast<int>((signalAt - now()) * 1000)));
+    int rc = poll(fds, n, wait);
     if (rc < 0 && errno != EINTR) break;
+    if (signalAt > 0 && now() >= signalAt) {
+      kill(h.signalGroup ? -pid : pid, h.signal);
+      signalAt = 0;
+    }
     if (!killed && now() > deadline) {
       kill(-pid, SIGKILL);
       killed = true;
@@ -118,6 +134,14 @@ RunResult run(const Command& r) {
   if (WIFEXITED(st)) res.status = WEXITSTATUS(st);
   if (WIFSIGNALED(st)) res.status = 128 + WTERMSIG(st);
   return res;
+}
+
+std::vector<RunResult> runTogether(const std::vector<Command>& commands) {
+  std::vector<std::future<RunResult>> started;
+  for (const Command& c : commands) started.push_back(std::async(std::launch::async, [&c] { return run(c); }));
+  std::vector<RunResult> results;
+  for (auto& f : started) results.push_back(f.get());
+  return results;
 }
 
 RunResult run(const std::string& program, const std::vector<std::string>& args) {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testkit {
@@ -23,12 +24,33 @@ struct Command {
   int timeoutSeconds = 120;                // killed after this
 };
 
+// Off the happy path: standard descriptors (0, 1, 2) closed before the program starts, a file
+// standard output goes to instead of being collected (/dev/full, a FIFO), and a signal sent to the
+// program (or its whole process group, as a terminal's ^C does) some time after the start.
+struct Hazards {
+  std::vector<int> closed;
+  std::string stdoutFile;
+  int signal = 0;
+  double signalAfterSeconds = 0;
+  bool signalGroup = false;
+
+  Hazards& close(int fd) { return closed.push_back(fd), *this; }
+  Hazards& stdoutTo(std::string path) { return stdoutFile = std::move(path), *this; }
+  Hazards& signalAfter(int sig, double seconds, bool group = false) {
+    signal = sig, signalAfterSeconds = seconds, signalGroup = group;
+    return *this;
+  }
+};
+
 // The folder of the built programs: DBC_BIN_DIR, set by the build for every test.
 std::string binDir();
 std::string binPath(const std::string& program);
 
 // PATH is the build's bin/ folder, then /usr/bin and /bin, unless `env` sets it.
-RunResult run(const Command& r);
+RunResult run(const Command& r, const Hazards& h = {});
+
+// Runs the commands at the same moment and waits for all of them.
+std::vector<RunResult> runTogether(const std::vector<Command>& commands);
 
 // Convenience: `program args...` with no environment beyond PATH and no input.
 RunResult run(const std::string& program, const std::vector<std::string>& args);

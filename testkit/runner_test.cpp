@@ -1,5 +1,7 @@
 #include "testkit/runner.hpp"
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include "testkit/files.hpp"
@@ -37,6 +39,22 @@ TEST(Runner, SignalsAndTimeouts) {
   r.timeoutSeconds = 1;
   EXPECT_EQ(run(r).status, 128 + 9);
   EXPECT_EQ(run("/bin/false", {}).status, 1);
+}
+
+TEST(Runner, OffTheHappyPath) {
+  Command r{"/bin/sh", {"-c", "if [ -e /proc/self/fd/1 ]; then echo open; else echo closed >&2; fi"},
+            {}, "", "", 30};
+  EXPECT_EQ(run(r).out, "open\n");
+  EXPECT_EQ(run(r, Hazards().close(0).close(1)).err, "closed\n");
+  Command echo{"/bin/echo", {"x"}, {}, "", "", 30};
+  EXPECT_EQ(run(echo, Hazards().stdoutTo("/dev/full")).status, 1);
+  Command sleeper{"/bin/sleep", {"5"}, {}, "", "", 30};
+  EXPECT_EQ(run(sleeper, Hazards().signalAfter(SIGTERM, 0.2)).status, 128 + SIGTERM);
+  Command a{"/bin/sh", {"-c", "echo a"}, {}, "", "", 30};
+  Command b{"/bin/sh", {"-c", "echo b; exit 3"}, {}, "", "", 30};
+  std::vector<RunResult> both = runTogether({a, b});
+  EXPECT_EQ(both[0].out, "a\n");
+  EXPECT_EQ(both[1].status, 3);
 }
 
 }  // namespace
