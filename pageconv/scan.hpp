@@ -26,10 +26,25 @@ inline std::uint64_t has(std::uint64_t x, unsigned char v) {
   return (t - kOnes) & ~t & kHigh;
 }
 
+// Non-zero when some byte of x is below v (v at most 0x80).
+inline std::uint64_t below(std::uint64_t x, unsigned char v) {
+  return (x - kOnes * v) & ~x & kHigh;
+}
+
+// Non-zero when some byte of x is 0x7F or above.
+inline std::uint64_t fromDel(std::uint64_t x) { return ((x + kOnes) | x) & kHigh; }
+
+// `word` may flag a word without a match (a tab among the control bytes, say); the search then
+// goes on with the next word rather than crawling byte by byte to the end.
 template <typename Word, typename Byte>
 std::size_t findFirst(const char* p, std::size_t n, Word word, Byte byte) {
   std::size_t i = 0;
-  while (i + 8 <= n && !word(load(p + i))) i += 8;
+  for (; i + 8 <= n; i += 8) {
+    if (!word(load(p + i))) continue;
+    for (std::size_t j = i; j < i + 8; ++j) {
+      if (byte(static_cast<unsigned char>(p[j]))) return j;
+    }
+  }
   while (i < n && !byte(static_cast<unsigned char>(p[i]))) ++i;
   return i;
 }
@@ -37,7 +52,13 @@ std::size_t findFirst(const char* p, std::size_t n, Word word, Byte byte) {
 }  // namespace scan_detail
 
 inline constexpr bool isLineEnd(unsigned char c) { return c == '\n' || c == '\r' || c == '\f'; }
-inline constexpr bool isEscaped(unsigned char c) { return c == '{' || c == '}' || c == '\\'; }
+inline constexpr bool isRtfSpecial(unsigned char c) { return c == '{' || c == '}' || c == '\\'; }
+// The bytes the document cannot carry as they are: RTF's own braces and backslash, and those a
+// reader may not take as text (control bytes but the tab, DEL, and everything above 0x7F, which
+// the declared code page gives a meaning only through a hex escape).
+inline constexpr bool isEscaped(unsigned char c) {
+  return isRtfSpecial(c) || c >= 0x7f || (c < 0x20 && c != '\t');
+}
 
 // The index of the first line feed, carriage return or form feed in p[0..n), else n.
 inline std::size_t findLineEnd(const char* p, std::size_t n) {
@@ -46,11 +67,15 @@ inline std::size_t findLineEnd(const char* p, std::size_t n) {
       p, n, [](std::uint64_t x) { return has(x, '\n') | has(x, '\r') | has(x, '\f'); }, isLineEnd);
 }
 
-// The index of the first brace or backslash in p[0..n), else n.
+// The index of the first byte that must be escaped in p[0..n), else n.
 inline std::size_t findEscaped(const char* p, std::size_t n) {
   using namespace scan_detail;
   return findFirst(
-      p, n, [](std::uint64_t x) { return has(x, '{') | has(x, '}') | has(x, '\\'); }, isEscaped);
+      p, n,
+      [](std::uint64_t x) {
+        return has(x, '{') | has(x, '}') | has(x, '\\') | below(x, 0x20) | fromDel(x);
+      },
+      isEscaped);
 }
 
 }  // namespace pageconv
