@@ -20,14 +20,15 @@ class Converter {
   void finish();
 
  private:
-  void overprint(char c);
+  void overprint(const char* p, std::size_t n);
   void endLine();
   void writeLine();
   void writeText(const char* p, std::size_t n);
+  void writeUnderlined();
 
   std::string& out_;
   std::string line_;      // the current line's bytes, unescaped
-  std::vector<char> ul_;  // per column of line_, underlined; empty while nothing is
+  std::vector<char> ul_;  // per column of line_, underlined; no longer than the marks made
   std::size_t k_ = 0;     // the column the next overprinted byte goes to
   bool ovrflg_ = false;
   bool open_ = false;  // the line's paragraph mark, or the page break, is out

@@ -92,6 +92,20 @@ TEST(Converter, UnderscoresUnderlineWhatTheyOverprint) {
   expectConverted("AB\r__\fC\n", "\\par {\\ul AB}\n\\par \\page\nC\n}\n");
 }
 
+TEST(Converter, LongUnderlinedLinesStayWhole) {
+  // Underlined stretches across 4096-column boundaries, an escape on one, and underscores past
+  // the end of the line.
+  std::string text(9000, 'x');
+  text[4095] = '{';
+  std::string over(4090, ' ');
+  over += std::string(10, '_') + std::string(3900, ' ') + std::string(1005, '_');
+  std::string want = "\\par " + text.substr(0, 4090) + "{\\ul xxxxx\\{xxxx}" +
+                     text.substr(4100, 3900) + "{\\ul " + text.substr(8000) + "}_____\n}\n";
+  for (std::size_t piece : {std::string_view::npos, std::size_t{1000}}) {
+    EXPECT_EQ(converted(text + "\r" + over + "\n", piece), want) << piece;
+  }
+}
+
 TEST(Converter, OverprintWorksInPrintColumnsAndStaysEscaped) {
   // Escapes are added on the way out, so a column holds one print byte and an overprinted
   // brace or backslash can neither appear bare nor split an escape.
