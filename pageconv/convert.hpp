@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace pageconv {
 
@@ -15,17 +16,22 @@ class Converter {
   explicit Converter(std::string& out) : out_(out) {}
 
   void feed(const char* p, std::size_t n);
-  // Closes the document. Text after the last line feed is dropped, as the printer never
-  // printed it.
+  // Closes the document. Text after the last line feed was printed, so it is a line of its own.
   void finish();
 
  private:
+  void overprint(const char* p, std::size_t n);
+  void endLine();
   void writeLine();
+  void writeText(const char* p, std::size_t n);
+  void writeUnderlined();
 
   std::string& out_;
-  std::string line_;   // the current line's bytes, unescaped
-  std::size_t k_ = 0;  // the column the next overprinted byte goes to
+  std::string line_;      // the current line's bytes, unescaped
+  std::vector<char> ul_;  // per column of line_, underlined; no longer than the marks made
+  std::size_t k_ = 0;     // the column the next overprinted byte goes to
   bool ovrflg_ = false;
+  bool open_ = false;  // the line's paragraph mark, or the page break, is out
 };
 
 }  // namespace pageconv

@@ -18,41 +18,92 @@ std::string converted(std::string_view in, std::size_t piece = std::string_view:
   return out;
 }
 
-TEST(Converter, SetUpStringExampleAfterItsSkip) {
-  // What is left of the example once the set-up string before its carriage return is skipped.
-  std::string in = "\r\nAB{C}\r\n\fD\r\n";
-  std::string want = "\\par \n\\par AB\\{C\\}\n\\par \\page\n\fD\n}\n";
-  for (std::size_t piece : {std::string_view::npos, std::size_t{1}, std::size_t{2}}) {
-    EXPECT_EQ(converted(in, piece), want) << piece;
+// The same document whatever the blocks the file is read in.
+void expectConverted(std::string_view in, const std::string& want) {
+  for (std::size_t piece :
+       {std::string_view::npos, std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
+    EXPECT_EQ(converted(in, piece), want) << "in pieces of " << piece;
   }
+}
+
+TEST(Converter, SetUpStringExampleAfterItsSkip) {
+  // What is left of the example once the set-up string before its carriage return is skipped;
+  // the form feed that starts the second page stays out of the document.
+  expectConverted("\r\nAB{C}\r\n\fD\r\n", "\\par \n\\par AB\\{C\\}\n\\par \\page\nD\n}\n");
 }
 
 TEST(Converter, EscapesBracesAndBackslashes) {
   EXPECT_EQ(converted("A\\B\n{x}\n\\\\\n"), "\\par A\\\\B\n\\par \\{x\\}\n\\par \\\\\\\\\n}\n");
 }
 
-TEST(Converter, OtherBytesPassUnchanged) {
-  std::string in = "\t\x01\x1b(s3B\x7f\xe9\xff\0z\n"s;
-  EXPECT_EQ(converted(in), "\\par " + in + "}\n");
+TEST(Converter, BytesAReaderMayNotTakeAsTextAreHexEscapes) {
+  // Tabs stay; other control bytes, DEL and everything above 0x7F become \'hh in lower case.
+  expectConverted("\t\x01\x1b(s3B\x7f\x80\xab\xe9\xff\0z\n"s,
+                  "\\par \t\\'01\\'1b(s3B\\'7f\\'80\\'ab\\'e9\\'ff\\'00z\n}\n");
+  // A tab now and then must not hide a later escape from the word-wide search.
+  std::string tabs;
+  for (int i = 0; i < 40; ++i) tabs += "ab\tcdefgh";
+  expectConverted(tabs + "\x93{\n", "\\par " + tabs + "\\'93\\{\n}\n");
+  // Overprinted bytes are escaped the same way.
+  expectConverted("AB\r\xe9\x01\n", "\\par \\'e9\\'01\n}\n");
 }
 
-TEST(Converter, EmptyLinesAndDroppedText) {
+TEST(Converter, FormFeedsNeverReachTheDocument) {
+  expectConverted("\f\f\n", "\\par \\page\n\\page\n\n}\n");
+  expectConverted("A\n\fB\n\fC", "\\par A\n\\par \\page\nB\n\\par \\page\nC\n}\n");
+  // The printer's columns start after the form feed, so overprinting lines up there too.
+  expectConverted("\fAB\r X\n", "\\par \\page\nAX\n}\n");
+}
+
+TEST(Converter, TextThatNoLineFeedEndsIsALineOfItsOwn) {
   EXPECT_EQ(converted(""), "}\n");
   EXPECT_EQ(converted("\n\n"), "\\par \n\\par \n}\n");
-  // The paragraph mark is out as soon as a line starts; its text waits for the line feed.
-  EXPECT_EQ(converted("A\nno line feed"), "\\par A\n\\par }\n");
-  // Text that no line feed ended gives way to the page break.
-  EXPECT_EQ(converted("A\nlost\fB\n"), "\\par A\n\\par \\page\n\fB\n}\n");
-  EXPECT_EQ(converted("\f\f\n"), "\\par \\page\n\\page\n\f\n}\n");
+  for (std::string text : {"TOTAL 100", "{x}", "AB\r__", "  "}) {
+    SCOPED_TRACE(text);
+    // Exactly as if a line feed had ended it, before the page break and before the end.
+    expectConverted("A\n" + text + "\fB\n", converted("A\n" + text + "\n\fB\n"));
+    expectConverted("A\n" + text, converted("A\n" + text + "\n"));
+  }
+  EXPECT_EQ(converted("A\nTOTAL 100\fB\n"), "\\par A\n\\par TOTAL 100\n\\par \\page\nB\n}\n");
+  EXPECT_EQ(converted("A\nlast"), "\\par A\n\\par last\n}\n");
+  // A carriage return alone leaves no text: the page break and the end stay as they were.
+  EXPECT_EQ(converted("X\n\r\f"), "\\par X\n\\par \\page\n}\n");
+  EXPECT_EQ(converted("X\n\r"), "\\par X\n\\par }\n");
+  EXPECT_EQ(converted("X\n\f"), "\\par X\n\\par \\page\n}\n");
 }
 
 TEST(Converter, OverprintKeepsWhatBlanksLeaveAndReplacesTheRest) {
   EXPECT_EQ(converted("ABC\r   X\n"), "\\par ABCX\n}\n");
-  EXPECT_EQ(converted("ABC\r___\n"), "\\par ___\n}\n");
-  EXPECT_EQ(converted("ABCDEF\r _\r   x\n"), "\\par A_CxEF\n}\n");
+  EXPECT_EQ(converted("ABCDEF\r X\r   x\n"), "\\par AXCxEF\n}\n");
   EXPECT_EQ(converted("\rAB\n"), "\\par AB\n}\n");  // a line may start with its return
   // A form feed ends overprinting; the next line starts fresh.
-  EXPECT_EQ(converted("AB\r__\fC\n"), "\\par \\page\n\fC\n}\n");
+  EXPECT_EQ(converted("AB\rX\fC\rD\n"), "\\par XB\n\\par \\page\nD\n}\n");
+}
+
+TEST(Converter, UnderscoresUnderlineWhatTheyOverprint) {
+  // Blanks under the underscores become underscores, as does the part past the end.
+  expectConverted("TOTAL DUE   1,234.56\r_______________________\n",
+                  "\\par {\\ul TOTAL}_{\\ul DUE}___{\\ul 1,234.56}___\n}\n");
+  // A character that replaces an underlined one keeps the underline; a blank changes nothing.
+  expectConverted("ABC\r_\rX  \r  _\n", "\\par {\\ul X}B{\\ul C}\n}\n");
+  // Escapes stay inside the group; the next line is not underlined.
+  expectConverted("{\\}\xe9\r____\nAB\n", "\\par {\\ul \\{\\\\\\}\\'e9}\n\\par AB\n}\n");
+  // Underlined text before a form feed is written as a line of its own.
+  expectConverted("AB\r__\fC\n", "\\par {\\ul AB}\n\\par \\page\nC\n}\n");
+}
+
+TEST(Converter, LongUnderlinedLinesStayWhole) {
+  // Underlined stretches across 4096-column boundaries, an escape on one, and underscores past
+  // the end of the line.
+  std::string text(9000, 'x');
+  text[4095] = '{';
+  std::string over(4090, ' ');
+  over += std::string(10, '_') + std::string(3900, ' ') + std::string(1005, '_');
+  std::string want = "\\par " + text.substr(0, 4090) + "{\\ul xxxxx\\{xxxx}" +
+                     text.substr(4100, 3900) + "{\\ul " + text.substr(8000) + "}_____\n}\n";
+  for (std::size_t piece : {std::string_view::npos, std::size_t{1000}}) {
+    EXPECT_EQ(converted(text + "\r" + over + "\n", piece), want) << piece;
+  }
 }
 
 TEST(Converter, OverprintWorksInPrintColumnsAndStaysEscaped) {
@@ -61,7 +112,6 @@ TEST(Converter, OverprintWorksInPrintColumnsAndStaysEscaped) {
   EXPECT_EQ(converted("{A\r B\n"), "\\par \\{B\n}\n");
   EXPECT_EQ(converted("AB\r{\\}\n"), "\\par \\{\\\\\\}\n}\n");
   EXPECT_EQ(converted("A{B\r   X\n"), "\\par A\\{BX\n}\n");
-  EXPECT_EQ(converted("{}\r_\n"), "\\par _\\}\n}\n");
 }
 
 TEST(Converter, LongLinesStayWhole) {

@@ -11,29 +11,33 @@ std::size_t setupOffset(std::string_view first) {
   first = first.substr(0, kFirstBlock);
   if (first.empty() || first[0] != '\x1b') return 0;
   first = first.substr(0, first.find('\0'));
-  std::size_t cr = first.find('\r');
-  return cr == std::string_view::npos ? 0 : cr;
+  // A set-up string ended by a line feed must not swallow the report up to its first return.
+  std::size_t end = first.find_first_of("\r\n\f");
+  return end == std::string_view::npos ? 0 : end;
 }
 
 void Measure::feed(const char* p, std::size_t n) {
   std::int64_t linsiz = linsiz_;
+  bool text = text_;
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t run = findLineEnd(p + i, n - i);
     linsiz += static_cast<std::int64_t>(run);
+    text = text || run > 0;
     i += run;
     if (i == n) break;
     unsigned char c = static_cast<unsigned char>(p[i]);
     linmax_ = std::max(linmax_, linsiz);
+    linsiz = 0;
+    if (c == '\r') continue;  // the overprinted line is still the same line
+    if (c == '\n' || text) ++pagsiz_;
+    text = false;
     if (c == '\f') {
-      // A form feed ends the page but not the line: text after it adds to the same line.
       pagmax_ = std::max(pagmax_, pagsiz_);
       pagsiz_ = 0;
-      continue;
     }
-    linsiz = 0;
-    if (c == '\n') ++pagsiz_;
   }
   linsiz_ = linsiz;
+  text_ = text;
 }
 
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {
@@ -45,12 +49,25 @@ Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {
     if (linmax >= 135) l.fntsiz = 16;
     if (linmax >= 150) l.fntsiz = 15;
   }
+  if (pagmax > 0) {
+    // The document opens with an empty paragraph, so its first page holds one line more than
+    // the print's. Automatic spacing is taken as 1.2 times the font size.
+    const std::int64_t lines = pagmax + 1;
+    const std::int64_t height = l.paperh - 720;  // between the top and bottom margins
+    const std::int64_t spacing = l.linspc > 0 ? l.linspc : 12 * l.fntsiz;
+    // Half a point is the least spacing, and font, a page of any length gets.
+    if (lines * spacing > height) {
+      l.linspc = static_cast<int>(std::max<std::int64_t>(10, height / lines));
+    }
+  }
+  // The font never stands taller than its line, or the lines would overlap.
+  if (l.linspc > 0 && l.linspc < 10 * l.fntsiz) l.fntsiz = l.linspc / 10;
   return l;
 }
 
 std::string header(const Layout& l) {
   char buffer[1025];
-  std::string h = "{\\rtf1\\ansi\\ansicpg1252\\uc1\\margl720\\margr360\\margt360\\margb360";
+  std::string h = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\\margl720\\margr360\\margt360\\margb360";
   if (l.orient == 1) h += "\\landscape";
   std::snprintf(buffer, sizeof buffer, "\\paperw%i\\paperh%i", l.paperw, l.paperh);
   h += buffer;

@@ -13,20 +13,25 @@ namespace pageconv {
 inline constexpr std::size_t kFirstBlock = 1024;
 
 // Where both passes begin: a file that starts with an escape has its set-up string skipped up
-// to its first carriage return. `first` is the start of the file (only kFirstBlock bytes of it
-// are looked at, and only up to the first NUL).
+// to its first carriage return, line feed or form feed, which is then processed as usual.
+// `first` is the start of the file (only kFirstBlock bytes of it are looked at, and only up to
+// the first NUL).
 std::size_t setupOffset(std::string_view first);
 
-// The layout pass: line and page lengths as the bytes go by, in blocks of any size.
+// The layout pass: line and page lengths as the bytes go by, in blocks of any size. Lines are
+// counted as the document shows them: text that a form feed or the end of the file ends without
+// a line feed is a line of its own.
 class Measure {
  public:
   void feed(const char* p, std::size_t n);
-  std::int64_t linmax() const { return linmax_; }
+  std::int64_t linmax() const { return linsiz_ > linmax_ ? linsiz_ : linmax_; }
+  // The lines after the last form feed are not a counted page.
   std::int64_t pagmax() const { return pagmax_; }
 
  private:
   std::int64_t linsiz_ = 0, linmax_ = 0;
   std::int64_t pagsiz_ = 0, pagmax_ = 0;
+  bool text_ = false;  // the current line holds text that no line feed has ended yet
 };
 
 struct Layout {
@@ -37,6 +42,8 @@ struct Layout {
   int paperh;
 };
 
+// The font size and orientation that fit the longest line across the page, and the line spacing
+// (and if need be a smaller font) that fits the fullest page down it.
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax);
 
 // The three header lines that open the document and its font table.

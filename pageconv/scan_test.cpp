@@ -15,7 +15,7 @@ TEST(Scan, FindsTheFirstMatchAtEveryPosition) {
       std::string e(len, '|');     // between the braces
       if (at < len) {
         s[at] = "\n\r\f"[at % 3];
-        e[at] = "{}\\"[at % 3];
+        e[at] = "{}\\\x1f\x7f\x80\xff\0"[at % 8];
         if (at + 1 < len) s[at + 1] = '\n', e[at + 1] = '{';
       }
       EXPECT_EQ(findLineEnd(s.data(), len), at) << len << " " << at;
@@ -25,7 +25,20 @@ TEST(Scan, FindsTheFirstMatchAtEveryPosition) {
   std::string high(16, '\xff');
   high[11] = '\f';
   EXPECT_EQ(findLineEnd(high.data(), high.size()), 11u);
-  EXPECT_EQ(findEscaped(high.data(), high.size()), 16u);
+}
+
+// Each byte value on its own, amid tabs and the bytes closest to the escaped ranges, which the
+// search must pass over without stopping.
+TEST(Scan, EscapesExactlyTheBytesAReaderCannotTakeAsText) {
+  const std::string neighbours = "\t ~_|[]az09";
+  for (int v = 0; v < 256; ++v) {
+    unsigned char c = static_cast<unsigned char>(v);
+    bool want = c == '{' || c == '}' || c == '\\' || c >= 0x7f || (c < 0x20 && c != '\t');
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += neighbours;
+    text[37] = static_cast<char>(c);
+    EXPECT_EQ(findEscaped(text.data(), text.size()), want ? 37u : text.size()) << v;
+  }
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ using namespace std::string_literals;
 const std::string kFontLine = "{\\*\\panose 02070309020205020404}Courier New;}\n";
 
 std::string firstLine(bool landscape) {
-  return "{\\rtf1\\ansi\\ansicpg1252\\uc1\\margl720\\margr360\\margt360\\margb360"s +
+  return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\\margl720\\margr360\\margt360\\margb360"s +
          (landscape ? "\\landscape\\paperw15840\\paperh12240" : "\\paperw12240\\paperh15840") +
          "{\\fonttbl\\f0\\fmodern\\fcharset0\\fprq1\n";
 }
@@ -37,7 +37,15 @@ class Pageconv : public ::testing::Test {
 TEST_F(Pageconv, SetUpStringExampleByteForByte) {
   std::string print = "\x1b&l1O\x1b(s0p16.67h8.5v0s0b0T\r\nAB{C}\r\n\fD\r\n";
   EXPECT_EQ(convert(print), firstLine(false) + kFontLine + "\\fs24\n" +
-                                "\\par \n\\par AB\\{C\\}\n\\par \\page\n\fD\n}\n");
+                                "\\par \n\\par AB\\{C\\}\n\\par \\page\nD\n}\n");
+}
+
+TEST_F(Pageconv, SetUpStringEndedByALineFeedOrFormFeed) {
+  // The report after the set-up string is all there, not skipped up to its first return.
+  std::string head = firstLine(false) + kFontLine + "\\fs24\n";
+  EXPECT_EQ(convert("\033E\x1b&l1O\nREPORT\nLINE 2\r\n"),
+            head + "\\par \n\\par REPORT\n\\par LINE 2\n}\n");
+  EXPECT_EQ(convert("\033E\fREPORT\n"), head + "\\par \\page\nREPORT\n}\n");
 }
 
 TEST_F(Pageconv, LandscapeHeaderForAWidePrint) {
@@ -49,7 +57,7 @@ TEST_F(Pageconv, LandscapeHeaderForAWidePrint) {
     body += "\\par " + line + "\n";
   }
   EXPECT_EQ(convert(print + "\fEND\r\n"),
-            firstLine(true) + kFontLine + "\\fs18\\sl-180\n" + body + "\\par \\page\n\fEND\n}\n");
+            firstLine(true) + kFontLine + "\\fs18\\sl-180\n" + body + "\\par \\page\nEND\n}\n");
 }
 
 TEST_F(Pageconv, EmptyInput) {
@@ -71,11 +79,13 @@ TEST_F(Pageconv, FontSizeFollowsTheLongestLine) {
                         {135, "\\fs16\\sl-200"},
                         {149, "\\fs16\\sl-200"},
                         {150, "\\fs15\\sl-200"}}) {
-    // The longest line is ended by a carriage return; a longer unended last line does not count.
+    // The longest line is ended by a carriage return, or is the last line with no line end.
     std::string line(c.length, 'x');
-    std::string rtf = convert("short\n" + line + "\r\n" + std::string(400, 'z'));
     std::string head = firstLine(c.length >= 90) + kFontLine + c.third + "\n";
-    EXPECT_EQ(rtf, head + "\\par short\n\\par " + line + "\n\\par }\n") << c.length;
+    EXPECT_EQ(convert("short\n" + line + "\r\nz"),
+              head + "\\par short\n\\par " + line + "\n\\par z\n}\n")
+        << c.length;
+    EXPECT_EQ(convert("short\n" + line), head + "\\par short\n\\par " + line + "\n}\n") << c.length;
   }
 }
 
@@ -94,18 +104,60 @@ TEST_F(Pageconv, LineSpacingFollowsTheFullestPage) {
   EXPECT_EQ(third(page(30) + page(56)), "\\fs18\\sl-180");
   // Lines after the last form feed are not counted as a page.
   EXPECT_EQ(third(page(10) + std::string(100 * 80, '\n')), "\\fs18\\sl-200");
+  // 64 lines of 180 twips and the opening empty paragraph fill the 11520 twips exactly; one
+  // line more and the spacing shrinks, and the font with it. A last line ended by the form
+  // feed alone counts.
+  EXPECT_EQ(third(page(63)), "\\fs18\\sl-180");
+  EXPECT_EQ(third(page(64)), "\\fs17\\sl-177");
+  std::string total = page(63);
+  EXPECT_EQ(third(total.insert(total.size() - 1, "TOTAL")), "\\fs17\\sl-177");
+}
+
+TEST_F(Pageconv, PortraitPagesFitToo) {
+  auto third = [&](int width, int lines) {
+    std::string p;
+    for (int i = 0; i < lines; ++i) p += std::string(width, '-') + "\r\n";
+    std::string rtf = convert(p + "\f" + p);
+    std::size_t start = firstLine(false).size() + kFontLine.size();
+    return rtf.substr(start, rtf.find('\n', start) - start);
+  };
+  // 12 points: automatic spacing while 1.2 times the font fits.
+  EXPECT_EQ(third(78, 51), "\\fs24");
+  EXPECT_EQ(third(78, 52), "\\fs24\\sl-285");
+  // 10 points: the common 66-line page, and where the font shrinks.
+  EXPECT_EQ(third(80, 62), "\\fs20");
+  EXPECT_EQ(third(80, 63), "\\fs20\\sl-236");
+  EXPECT_EQ(third(80, 66), "\\fs20\\sl-225");
+  EXPECT_EQ(third(80, 74), "\\fs20\\sl-201");
+  EXPECT_EQ(third(80, 75), "\\fs19\\sl-198");
 }
 
 TEST_F(Pageconv, OverprintEscapingAndTheLastLine) {
-  std::string rtf = convert("ABC\r   X\nTOTAL\r_____\nA\\B {x}\nlast line");
+  std::string rtf = convert("ABC\r   X\nTOTAL\r______\nA\\B {x}\nlast line");
   std::string head = firstLine(false) + kFontLine + "\\fs24\n";
-  EXPECT_EQ(rtf, head + "\\par ABCX\n\\par _____\n\\par A\\\\B \\{x\\}\n\\par }\n");
-  // An input without a set-up string, and one whose escape has no carriage return near the
-  // start, are converted from their first byte.
-  std::string wide = "\x1b" + std::string(1100, 'e');
-  EXPECT_EQ(convert(wide + "\r\n"),
-            firstLine(true) + kFontLine + "\\fs15\\sl-200\n\\par " + wide + "\n}\n");
-  EXPECT_EQ(convert("\x1b&l1O\n"), head + "\\par \x1b&l1O\n}\n");
+  EXPECT_EQ(rtf,
+            head + "\\par ABCX\n\\par {\\ul TOTAL}_\n\\par A\\\\B \\{x\\}\n\\par last line\n}\n");
+  // An input without a set-up string, and one whose escape has no line end near the start,
+  // are converted from their first byte.
+  std::string wide = std::string(1100, 'e');
+  EXPECT_EQ(convert("\x1b" + wide + "\r\n"),
+            firstLine(true) + kFontLine + "\\fs15\\sl-200\n\\par \\'1b" + wide + "\n}\n");
+  EXPECT_EQ(convert("\x1b&l1O"), head + "\\par \\'1b&l1O\n}\n");
+}
+
+TEST_F(Pageconv, AnInvoiceAsAReaderShowsIt) {
+  // Code page 1252 text, underlined totals, a total that the form feed ends, and no form-feed
+  // byte in the document.
+  std::string print =
+      "Caf\xe9 \x80 5,00 \x93net\x94\tC:\\TMP {x}\r\n"
+      "TOTAL DUE   1,234.56\r____________________\r\n"
+      "SUBTOTAL 100\f"
+      "PAGE 2\r\n";
+  EXPECT_EQ(convert(print), firstLine(false) + kFontLine + "\\fs24\n" +
+                                "\\par Caf\\'e9 \\'80 5,00 \\'93net\\'94\tC:\\\\TMP \\{x\\}\n"
+                                "\\par {\\ul TOTAL}_{\\ul DUE}___{\\ul 1,234.56}\n"
+                                "\\par SUBTOTAL 100\n"
+                                "\\par \\page\nPAGE 2\n}\n");
 }
 
 TEST_F(Pageconv, LongLinesAreKeptWhole) {
