@@ -12,14 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const std::size_t piece = 1 + data[0] % 97;
   std::string_view in(reinterpret_cast<const char*>(data + 1), size - 1);
-  std::size_t offset = pageconv::setupOffset(in.substr(0, pageconv::kFirstBlock));
+  std::size_t offset = dbc::pageconv::setupOffset(in.substr(0, dbc::pageconv::kFirstBlock));
   if (offset > in.size()) __builtin_trap();
   std::string_view body = in.substr(offset);
-  pageconv::Measure measure;
+  dbc::pageconv::Measure measure;
   for (std::size_t at = 0; at < body.size(); at += piece)
     measure.feed(body.data() + at, std::min(piece, body.size() - at));
-  std::string text = pageconv::header(pageconv::chooseLayout(measure.linmax(), measure.pagmax()));
-  pageconv::Converter converter(text);
+  std::string text = dbc::pageconv::header(dbc::pageconv::chooseLayout(measure.linmax(), measure.pagmax()));
+  dbc::pageconv::Converter converter(text);
   for (std::size_t at = 0; at < body.size(); at += piece)
     converter.feed(body.data() + at, std::min(piece, body.size() - at));
   converter.finish();

@@ -5,7 +5,7 @@
 
 #include "pageconv/scan.hpp"
 
-namespace pageconv {
+namespace dbc::pageconv {
 
 namespace {
 
@@ -160,4 +160,4 @@ void Converter::finish() {
   open_ = false;
 }
 
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace pageconv {
+namespace dbc::pageconv {
 
 // Keeps the current line as the printer would show it, column by column, and escapes it only
 // when it is written, so an overprinted brace or backslash can never reach the document bare
@@ -34,4 +34,4 @@ class Converter {
   bool open_ = false;  // the line's paragraph mark, or the page break, is out
 };
 
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pageconv {
+namespace dbc::pageconv {
 namespace {
 
 using namespace std::string_literals;
@@ -125,4 +125,4 @@ TEST(Converter, LongLinesStayWhole) {
 }
 
 }  // namespace
-}  // namespace pageconv
+}  // namespace dbc::pageconv

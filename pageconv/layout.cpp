@@ -5,7 +5,7 @@
 
 #include "pageconv/scan.hpp"
 
-namespace pageconv {
+namespace dbc::pageconv {
 
 std::size_t setupOffset(std::string_view first) {
   first = first.substr(0, kFirstBlock);
@@ -83,4 +83,4 @@ std::string header(const Layout& l) {
   return h;
 }
 
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace pageconv {
+namespace dbc::pageconv {
 
 // The printer set-up string is looked for in this much of the start of the file.
 inline constexpr std::size_t kFirstBlock = 1024;
@@ -49,4 +49,4 @@ Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax);
 // The three header lines that open the document and its font table.
 std::string header(const Layout& layout);
 
-}  // namespace pageconv
+}  // namespace dbc::pageconv

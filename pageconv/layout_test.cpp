@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pageconv {
+namespace dbc::pageconv {
 namespace {
 
 using namespace std::string_literals;
@@ -137,4 +137,4 @@ TEST(Header, PortraitSpacingOnlyWhenThePageWouldSpill) {
 }
 
 }  // namespace
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace pageconv {
+namespace dbc::pageconv {
 
 namespace scan_detail {
 
@@ -95,4 +95,4 @@ inline std::size_t findEscaped(const char* p, std::size_t n) {
   return i;
 }
 
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace pageconv {
+namespace dbc::pageconv {
 namespace {
 
 // Every position in and around a word, with neighbours that could mislead a word-wide test.
@@ -42,4 +42,4 @@ TEST(Scan, EscapesExactlyTheBytesAReaderCannotTakeAsText) {
 }
 
 }  // namespace
-}  // namespace pageconv
+}  // namespace dbc::pageconv

@@ -1,0 +1,112 @@
+#include "pageconv/run.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/io.hpp"
+#include "common/stop.hpp"
+#include "pageconv/convert.hpp"
+#include "pageconv/layout.hpp"
+
+namespace dbc::pageconv {
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kDrain = 1 << 20;
+
+struct Files {
+  const char* inName;
+  const char* outName;
+  Fd in;
+  Fd out;
+  std::FILE* report;  // where the messages go
+};
+
+[[noreturn]] void fail(const Files& f, const char* format, const char* name) {
+  std::fprintf(f.report, format, name);
+  throw Stop{1};
+}
+
+void open(Files& f) {
+  f.in = openFile(f.inName, O_RDONLY);
+  struct stat in {};
+  if (!f.in || ::fstat(f.in.get(), &in) != 0 || S_ISDIR(in.st_mode)) {
+    fail(f, "Error openning %s \n", f.inName);
+  }
+  // The file is read twice; a pipe would give its text to the first pass only.
+  if (::lseek(f.in.get(), 0, SEEK_CUR) < 0) fail(f, "Error reading %s \n", f.inName);
+  ::posix_fadvise(f.in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+  // Emptied only once it is known not to be the print file itself.
+  f.out = openFile(f.outName, O_WRONLY | O_CREAT, 0666);
+  struct stat out {};
+  if (!f.out || ::fstat(f.out.get(), &out) != 0) fail(f, "Error openning %s \n", f.outName);
+  if (out.st_dev == in.st_dev && out.st_ino == in.st_ino) {
+    fail(f, "Output would overwrite the input: %s \n", f.outName);
+  }
+  if (S_ISREG(out.st_mode) && out.st_size > 0 && ::ftruncate(f.out.get(), 0) != 0) {
+    fail(f, "Error writing %s \n", f.outName);
+  }
+}
+
+// Reads the file from its start and hands each block, from `offset` on, to `use`.
+template <typename Use>
+void pass(const Files& f, std::vector<char>& block, std::size_t offset, Use use) {
+  if (::lseek(f.in.get(), 0, SEEK_SET) < 0) fail(f, "Error reading %s \n", f.inName);
+  for (bool first = true;; first = false) {
+    ssize_t got = readFull(f.in.get(), block.data(), block.size());
+    if (got < 0) fail(f, "Error reading %s \n", f.inName);
+    std::size_t skip = first ? std::min<std::size_t>(offset, got) : 0;
+    if (static_cast<std::size_t>(got) > skip) use(block.data() + skip, got - skip);
+    if (static_cast<std::size_t>(got) < block.size()) return;
+  }
+}
+
+void drain(const Files& f, std::string& text) {
+  if (!writeFull(f.out.get(), text)) fail(f, "Error writing %s \n", f.outName);
+  text.clear();
+}
+
+void convert(Files& f) {
+  std::vector<char> block(kBlock);
+  ssize_t got = preadFull(f.in.get(), block.data(), kFirstBlock, 0);
+  if (got < 0) fail(f, "Error reading %s \n", f.inName);
+  std::size_t offset = setupOffset(std::string_view(block.data(), got));
+
+  Measure measure;
+  pass(f, block, offset, [&](const char* p, std::size_t n) { measure.feed(p, n); });
+
+  std::string text = header(chooseLayout(measure.linmax(), measure.pagmax()));
+  text.reserve(2 * kDrain);
+  Converter converter(text);
+  pass(f, block, offset, [&](const char* p, std::size_t n) {
+    converter.feed(p, n);
+    if (text.size() >= kDrain) drain(f, text);
+  });
+  converter.finish();
+  drain(f, text);
+  if (!f.out.close()) fail(f, "Error writing %s \n", f.outName);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, Context& context) {
+  if (args.size() != 2) {
+    std::fprintf(context.out, "\nConvert Print to RTF - Nov 21, 2012\n");
+    std::fprintf(context.out, "Format: pageconv infile outfile\n");
+    return 1;
+  }
+  Files f{args[0].c_str(), args[1].c_str(), {}, {}, context.out};
+  open(f);
+  convert(f);
+  return 0;
+}
+
+}  // namespace dbc::pageconv
