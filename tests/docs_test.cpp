@@ -1,8 +1,11 @@
-// The sample installation in examples/ and the documentation that relies on it. Every command that
-// a manual page's EXAMPLES section or README.md shows after a "$ " prompt runs here on a fresh copy
-// of the sample, as a reader types it with the sample's settings in the environment, and must end
-// with status 0 and print what the page shows. The sample's indexes are rebuilt from its data file
-// by the test kit's writer and compared byte for byte, so they are no opaque bytes.
+// The documentation and the sample installation it relies on, as a reader gets them. Every manual
+// page has the sections a reader looks for and passes mandoc's lint with nothing above a style
+// note (mandoc is a real outside program: CI installs it, .ci/needs/docs; a developer's machine
+// without it skips the lint with a message). Every command that a page's EXAMPLES or README.md
+// shows after a "$ " prompt runs here on a fresh copy of examples/, as a reader types it with the
+// sample's settings in the environment, and must end with status 0 and print what is shown. The
+// sample's indexes are rebuilt from its data file by the test kit's writer and compared byte for
+// byte, so they are no opaque bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,18 +70,62 @@ std::vector<std::string> manualPages() {
   return pages;
 }
 
-class ManualPageExamples : public testing::TestWithParam<std::string> {};
+// The section headings of a page, in order.
+std::vector<std::string> sections(const std::string& roff) {
+  std::vector<std::string> found;
+  std::istringstream in(roff);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with(".SH ")) continue;
+    std::string name = line.substr(4);
+    name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+    found.push_back(name);
+  }
+  return found;
+}
 
-TEST_P(ManualPageExamples, RunOnTheSampleAsShown) {
+class ManualPage : public testing::TestWithParam<std::string> {
+ protected:
+  std::string page() const { return testkit::readFile(source("man/" + GetParam())); }
+};
+
+TEST_P(ManualPage, HasTheSectionsAReaderLooksFor) {
+  std::vector<std::string> have = sections(page());
+  std::vector<std::string> want = {"NAME", "SYNOPSIS", "DESCRIPTION", "ENVIRONMENT", "FILES",
+                                   "EXAMPLES", "SEE ALSO"};
+  // A command has options and an exit status; a file format has neither.
+  if (GetParam().ends_with(".1")) want.insert(want.begin() + 3, {"OPTIONS", "EXIT STATUS"});
+  for (const auto& w : want) {
+    EXPECT_NE(std::find(have.begin(), have.end(), w), have.end()) << GetParam() << ": no " << w;
+  }
+  ASSERT_FALSE(have.empty());
+  EXPECT_EQ(have.front(), "NAME");
+  EXPECT_EQ(have.back(), "SEE ALSO");
+}
+
+TEST_P(ManualPage, LintsClean) {
+  testkit::Command c;
+  c.program = "/bin/sh";
+  c.args = {"-c", "command -v mandoc >/dev/null || exit 99; exec mandoc -Tlint -W warning \"$0\"",
+            source("man/" + GetParam())};
+  testkit::RunResult r = testkit::run(c);
+  if (r.status == 99) {
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true") FAIL() << "mandoc is not installed";
+    GTEST_SKIP() << "mandoc is not installed (Debian package mandoc): the pages are not linted";
+  }
+  EXPECT_EQ(r.out + r.err, "") << GetParam();
+  EXPECT_EQ(r.status, 0) << GetParam();
+}
+
+TEST_P(ManualPage, ExamplesRunOnTheSampleAsShown) {
   std::vector<std::string> problems;
-  testkit::ExampleGroup g =
-      testkit::manExamples(testkit::readFile(source("man/" + GetParam())), GetParam(), problems);
+  testkit::ExampleGroup g = testkit::manExamples(page(), GetParam(), problems);
   EXPECT_EQ(joined(problems), "");
   ASSERT_FALSE(g.examples.empty()) << GetParam() << " shows no command in its EXAMPLES";
   runGroup(g);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, ManualPageExamples, testing::ValuesIn(manualPages()),
+INSTANTIATE_TEST_SUITE_P(Pages, ManualPage, testing::ValuesIn(manualPages()),
                          [](const testing::TestParamInfo<std::string>& p) {
                            std::string n = p.param;
                            for (char& ch : n) {
