@@ -1,5 +1,10 @@
 # Entry points of the suite. The release build lives in build/, the sanitizer build used by
 # `make check` in build-check/, so the two never fight over one cache.
+#
+# What each needs: `make`, `make demo` and `make install` a C++20 compiler, CMake and make only:
+# build/ is first configured without the tests and only what is installed is built. `make check` and
+# `make bench` also need GoogleTest (libgtest-dev): the tests, and the benchmarks' data
+# generators, which write their files with the test kit.
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
@@ -9,8 +14,9 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 all: build
 
 build:
-	@test -f build/CMakeCache.txt || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
-	cmake --build build -j $(JOBS)
+	@test -f build/CMakeCache.txt || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DDBC_BUILD_TESTS=OFF
+	cmake --build build -j $(JOBS) --target shipped
 
 check:
 	@test -f build-check/CMakeCache.txt || cmake -S . -B build-check $(GENERATOR) \
@@ -22,7 +28,9 @@ check:
 demo: build
 	sh examples/demo.sh build/bin
 
-bench: build
+bench:
+	cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DDBC_BUILD_TESTS=ON
+	cmake --build build -j $(JOBS)
 	sh bench/run.sh build/bin
 
 # The fuzz targets, built with clang and libFuzzer under both sanitizers into build-fuzz/bin/.
