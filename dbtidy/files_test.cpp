@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 #include "common/stop.hpp"
 #include "testkit/capture.hpp"
@@ -24,25 +25,37 @@ int stopStatus(const std::function<void()>& f) {
   return -1;
 }
 
-// A copy back that cannot rewrite the source must keep the work file, whole: it then holds the
-// only formatted copy. The run's end must not take it away either.
-TEST(CopyTempBack, ASourceThatCannotBeRewrittenKeepsTheWholeWorkFile) {
+// An update in place of a one-line source through the work file "work", both in a fresh folder.
+class CopyTempBack : public ::testing::Test {
+ protected:
+  CopyTempBack() {
+    testkit::writeFile(src, "x\n");
+    s.wkfname = work;
+  }
+  std::unique_ptr<Files> startUpdate() {
+    auto files = std::make_unique<Files>(s, c, cap.file());
+    files->getinp(src, "");
+    files->getout(nullptr, "");
+    return files;
+  }
+
   testkit::TempDir dir;
   const std::string src = dir.file("src"), work = dir.file("work");
-  testkit::writeFile(src, "x\n");
   Settings s;
-  s.wkfname = work;
   Counters c;
   testkit::Capture cap;
+};
+
+// A copy back that cannot rewrite the source must keep the work file, whole: it then holds the
+// only formatted copy. The run's end must not take it away either.
+TEST_F(CopyTempBack, ASourceThatCannotBeRewrittenKeepsTheWholeWorkFile) {
   {
-    Files files(s, c, cap.file());
-    files.getinp(src, "");
-    files.getout(nullptr, "");
-    for (int i = 0; i < 3000; ++i) files.out().putline("\tMOVE A TO B");
-    files.closeAll();
+    std::unique_ptr<Files> files = startUpdate();
+    for (int i = 0; i < 3000; ++i) files->out().putline("\tMOVE A TO B");
+    files->closeAll();
     ASSERT_EQ(std::rename(src.c_str(), dir.file("moved").c_str()), 0);
     dir.mkdir("src");
-    EXPECT_EQ(stopStatus([&] { files.copy_temp_back(); }), 1);
+    EXPECT_EQ(stopStatus([&] { files->copy_temp_back(); }), 1);
   }
   EXPECT_EQ(cap.text(), "Input File : " + src + "\nCreating Temporary File : " + work +
                             "\nCopying Back Over Original Source File\n"
@@ -52,48 +65,31 @@ TEST(CopyTempBack, ASourceThatCannotBeRewrittenKeepsTheWholeWorkFile) {
 }
 
 // Whatever ends a run before its copy back, its unfinished work file goes with it.
-TEST(CopyTempBack, AnUnfinishedWorkFileGoesWithTheRun) {
-  testkit::TempDir dir;
-  const std::string src = dir.file("src"), work = dir.file("work");
-  testkit::writeFile(src, "x\n");
-  Settings s;
-  s.wkfname = work;
-  Counters c;
-  testkit::Capture cap;
+TEST_F(CopyTempBack, AnUnfinishedWorkFileGoesWithTheRun) {
   {
-    Files files(s, c, cap.file());
-    files.getinp(src, "");
-    files.getout(nullptr, "");
-    files.out().putline("\tMOVE A TO B");
+    std::unique_ptr<Files> files = startUpdate();
+    files->out().putline("\tMOVE A TO B");
     ASSERT_TRUE(testkit::exists(work));
   }
   EXPECT_FALSE(testkit::exists(work));
   EXPECT_EQ(testkit::readFile(src), "x\n");
 }
 
-TEST(CopyTempBack, ExactBlockMultipleIsCopiedWhole) {
-  testkit::TempDir dir;
-  testkit::writeFile(dir.file("src"), "x\n");
-  Settings s;
-  s.wkfname = dir.file("work");
-  Counters c;
-  testkit::Capture cap;
-  Files files(s, c, cap.file());
-  files.getinp(dir.file("src"), "");
-  files.getout(nullptr, "");
+TEST_F(CopyTempBack, ExactBlockMultipleIsCopiedWhole) {
+  std::unique_ptr<Files> files = startUpdate();
   // Eight cut lines of 1001 bytes and one of 184: two blocks of 4096 exactly.
   std::string expected;
   for (int i = 0; i < 8; ++i) {
-    files.out().putline(std::string(1200, static_cast<char>('a' + i)));
+    files->out().putline(std::string(1200, static_cast<char>('a' + i)));
     expected += std::string(1000, static_cast<char>('a' + i)) + "\n";
   }
-  files.out().putline(std::string(183, 'z'));
+  files->out().putline(std::string(183, 'z'));
   expected += std::string(183, 'z') + "\n";
   ASSERT_EQ(expected.size(), 8192u);
-  files.closeAll();
-  files.copy_temp_back();
-  EXPECT_EQ(testkit::readFile(dir.file("src")), expected);
-  EXPECT_FALSE(testkit::exists(dir.file("work")));
+  files->closeAll();
+  files->copy_temp_back();
+  EXPECT_EQ(testkit::readFile(src), expected);
+  EXPECT_FALSE(testkit::exists(work));
 }
 
 // An update waits for every other run on the source; a run that only reads it waits for an
