@@ -1,7 +1,10 @@
 #include "dbtidy/files.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,24 +26,120 @@ bool sameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool sameFile(int a, int b) {
+  struct stat sa, sb;
+  if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+mode_t typeOf(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
 std::string tempDir() {
   const char* t = std::getenv("TMPDIR");
   return t && *t ? t : "/tmp";
 }
 
+double now() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// A sync that the file system cannot do (EINVAL) or need not do (EROFS) is no failure.
+bool synced(int rc) { return rc == 0 || errno == EINVAL || errno == EROFS; }
+
+// The new entry of a file is only on disk once its folder is synced.
+bool syncFolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  dbc::Fd dir = dbc::openFile(folder, O_RDONLY | O_DIRECTORY);
+  return !dir || synced(::fsync(dir.get()));
+}
+
+// Beside the three signals the run answers itself, every other one that would end the process
+// waits too while the source is rewritten: ^\ from a terminal, SIGPIPE from a log pipe whose
+// reader went away. One that arrived meanwhile takes effect once the copy back is done.
+class EverySignalHeld {
+ public:
+  EverySignalHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &old_);
+  }
+  ~EverySignalHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  EverySignalHeld(const EverySignalHeld&) = delete;
+  EverySignalHeld& operator=(const EverySignalHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
 }  // namespace
+
+Files::~Files() { discardWork(); }
+
+void Files::cannotOpenInput() {
+  std::fprintf(out_, "\nUnable to open input file : %s\n\n", infilename_.c_str());
+  throw dbc::Stop{1};
+}
 
 void Files::getinp(const std::string& name, const std::string& path) {
   typedName_ = name;
   infilename_ = searchpath(name, path);
   if (infilename_.empty()) infilename_ = name;
-  dbc::Fd fd = dbc::openFile(infilename_, O_RDONLY);
-  if (!fd) {
-    std::fprintf(out_, "\nUnable to open input file : %s\n\n", infilename_.c_str());
+  const bool inPlace = s_.up_in_place == 1;
+  // The source is written back where it was read; a FIFO or a device cannot take that (opening
+  // a FIFO alone would wait for a writer), so it is refused before it is opened.
+  struct stat st;
+  auto notForUpdate = [&](mode_t type) {
+    if (type == S_IFREG || type == S_IFDIR || !inPlace) return;
+    std::fprintf(out_, "\nUnable to update in place, not a regular file : %s\n\n",
+                 infilename_.c_str());
     throw dbc::Stop{1};
-  }
+  };
+  if (::stat(infilename_.c_str(), &st) == 0) notForUpdate(st.st_mode & S_IFMT);
+  dbc::Fd fd = dbc::openFile(infilename_, O_RDONLY);
+  // A folder opens, but reading it fails: it is no more a source than a missing file.
+  if (!fd || typeOf(fd.get()) == S_IFDIR) cannotOpenInput();
+  notForUpdate(typeOf(fd.get()));
   std::fprintf(out_, "Input File : %s\n", infilename_.c_str());
+  lockSource(fd);
   inf_ = std::make_unique<LineReader>(std::move(fd), counters_, s_.verbose ? out_ : nullptr);
+}
+
+void Files::lockSource(const dbc::Fd& input) {
+  const bool inPlace = s_.up_in_place == 1;
+  // A network file system takes an exclusive lock only on a descriptor open for writing; a
+  // source to be updated must be writable anyway. Failing that, the read descriptor serves.
+  dbc::Fd lk;
+  if (inPlace) {
+    lk = dbc::openFile(infilename_, O_RDWR | O_NONBLOCK);
+    if (lk && !sameFile(lk.get(), input.get())) lk.reset();
+  }
+  if (!lk) lk = dbc::Fd(::fcntl(input.get(), F_DUPFD_CLOEXEC, 3));
+  const double giveUp = now() + lockWait_;
+  bool told = false;
+  for (;;) {
+    if (::flock(lk.get(), (inPlace ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) break;
+    if (errno == EINTR) continue;
+    // A file system without locks: the run goes on as it would have without them.
+    if (errno != EWOULDBLOCK) return;
+    if (now() >= giveUp) {
+      std::fprintf(out_, "\nSource file in use by another run, left unchanged : %s\n\n",
+                   infilename_.c_str());
+      throw dbc::Stop{1};
+    }
+    if (!told) {
+      std::fprintf(out_, "Waiting for another run on : %s\n", infilename_.c_str());
+      std::fflush(out_);
+      told = true;
+    }
+    ::usleep(20000);
+  }
+  lock_ = std::move(lk);
 }
 
 void Files::refuseInput(const std::string& name, const char* what) {
@@ -48,25 +147,56 @@ void Files::refuseInput(const std::string& name, const char* what) {
   throw dbc::Stop{1};
 }
 
+void Files::refuseWork() {
+  std::fprintf(out_, "\nWork file : %s \nis not a regular file, refused\n\n", wkfname_.c_str());
+  throw dbc::Stop{1};
+}
+
+dbc::Fd Files::createWorkFile() {
+  // Created and registered for removal in one step, so a signal in between leaves nothing behind.
+  dbc::SignalsHeld held;
+  dbc::Fd fd;
+  if (!s_.wkfname.empty()) {
+    // Never through a link, and without waiting on a FIFO that slipped in since it was looked at;
+    // nothing is cut before the file is known to be a regular file.
+    fd = dbc::openFile(wkfname_, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd && typeOf(fd.get()) != S_IFREG) refuseWork();
+    if (fd && ::ftruncate(fd.get(), 0) != 0) fd.reset();
+  } else {
+    // Created with its name in one step, so nothing can be planted under it in between.
+    std::string tmpl = tempDir() + "/dbtidyXXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    fd = dbc::Fd(::mkostemp(name.data(), O_CLOEXEC));
+    wkfname_ = name.data();
+  }
+  if (fd) {
+    workOnSignal_ = dbc::RemoveOnSignal(wkfname_);
+    workUnfinished_ = true;
+  }
+  return fd;
+}
+
 void Files::getout(const char* name, const std::string& path) {
   std::FILE* trace = s_.verbose ? out_ : nullptr;
   if (s_.up_in_place == 1) {
-    dbc::Fd fd;
     if (!s_.wkfname.empty()) {
       wkfname_ = s_.wkfname;
       // Truncating the input as its own work file would lose it before a line is read.
       if (sameFile(wkfname_, infilename_)) refuseInput(wkfname_, "Work file");
+      // A device, FIFO, folder or link is no work file: it would be emptied, copied from and
+      // removed at the end (as root, a device node with it).
+      struct stat st;
+      if (::lstat(wkfname_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) refuseWork();
       std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
-      fd = dbc::openFile(wkfname_, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    } else {
-      // Created with its name in one step, so nothing can be planted under it in between.
-      std::string tmpl = tempDir() + "/dbtidyXXXXXX";
-      std::vector<char> name(tmpl.begin(), tmpl.end());
-      name.push_back('\0');
-      int raw = ::mkostemp(name.data(), O_CLOEXEC);
-      wkfname_ = name.data();
-      std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
-      fd = dbc::Fd(raw);
+    }
+    dbc::Fd fd = createWorkFile();
+    if (s_.wkfname.empty()) std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
+    // The name must be out before there is anything to recover from the file: should the run
+    // be killed during its copy back, the work file holds the only whole copy. When standard
+    // output cannot take it, standard error gets the same line.
+    if (std::fflush(out_) != 0 || std::ferror(out_)) {
+      std::fprintf(stderr, "Creating Temporary File : %s\n", wkfname_.c_str());
     }
     if (!fd) {
       std::fprintf(out_, "\nUnable to Create Output File : %s\n\n", wkfname_.c_str());
@@ -83,13 +213,18 @@ void Files::getout(const char* name, const std::string& path) {
   outfilename_ = searchpath(name, path);
   if (outfilename_.empty()) outfilename_ = name;
   if (s_.ovrwrit != 1) {
-    dbc::Fd probe = dbc::openFile(outfilename_, O_RDONLY);
-    if (probe) {
+    // A FIFO, a device or a folder exists all the same; opening a FIFO to find out would wait
+    // for a writer.
+    struct stat st;
+    bool special = ::stat(outfilename_.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    if (special || dbc::openFile(outfilename_, O_RDONLY)) {
       std::fprintf(out_, "\nOutput File : %s \nAlready Exists !! \n\n", outfilename_.c_str());
       throw dbc::Stop{1};
     }
   }
   if (sameFile(outfilename_, infilename_)) refuseInput(outfilename_, "Output File");
+  // Written where it is, never replaced: a device or FIFO (/dev/stdout, a reader's pipe) named
+  // as the output gets the formatted text and stays what it is.
   dbc::Fd fd = dbc::openFile(outfilename_, O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (!fd) {
     std::fprintf(out_, "\nUnable to Create Output File : %s\n\n", outfilename_.c_str());
@@ -99,23 +234,37 @@ void Files::getout(const char* name, const std::string& path) {
   outf_ = std::make_unique<LineWriter>(std::move(fd), counters_, trace);
 }
 
+void Files::discardWork() {
+  if (!workUnfinished_) return;
+  // Only ever a regular file of this run's making (or emptying): a partial one could be taken
+  // for the formatted source.
+  ::unlink(wkfname_.c_str());
+  workOnSignal_.release();
+  workUnfinished_ = false;
+}
+
 void Files::readFailed() {
   std::fprintf(out_, "\nError reading input file : %s\n\n", infilename_.c_str());
+  if (s_.up_in_place == 1) {
+    discardWork();
+    std::fprintf(out_, "Original Source File left unchanged : %s\n", infilename_.c_str());
+  }
   throw dbc::Stop{1};
 }
 
 void Files::closeAll() {
-  bool written = outf_->close();
+  const bool inPlace = s_.up_in_place == 1;
+  // The work file is about to become the only whole copy of the source: on disk, entry included,
+  // before the source is cut.
+  bool written = outf_->close(inPlace);
+  if (written && inPlace && !syncFolderOf(wkfname_)) written = false;
   inf_.reset();
   if (!written) {
     // A work file that lacks lines must never be copied over the source.
-    const std::string& target = s_.up_in_place == 1 ? wkfname_ : outfilename_;
+    const std::string& target = inPlace ? wkfname_ : outfilename_;
     std::fprintf(out_, "\nError writing output file : %s\n\n", target.c_str());
-    if (s_.up_in_place == 1) {
-      // The source is untouched and an incomplete work file of our own making holds nothing it
-      // lacks. A work file named with -F is the user's: it may be anything, even a device, so
-      // it is left where it is.
-      if (s_.wkfname.empty()) ::unlink(wkfname_.c_str());
+    if (inPlace) {
+      discardWork();
       std::fprintf(out_, "Original Source File left unchanged : %s\n", infilename_.c_str());
     }
     throw dbc::Stop{1};
@@ -124,6 +273,25 @@ void Files::closeAll() {
 
 void Files::copy_temp_back() {
   std::fprintf(out_, "Copying Back Over Original Source File\n");
+  std::fflush(out_);
+  // From here the source is cut and rewritten: no signal may end the run half way. One that
+  // comes takes effect once the copy back is done and said, source and work file settled.
+  dbc::SignalsHeld held;
+  EverySignalHeld others;
+  try {
+    copyHeld();
+  } catch (...) {
+    std::fflush(out_);
+    throw;
+  }
+  std::fflush(out_);
+  lock_.reset();
+}
+
+void Files::copyHeld() {
+  // The work file is complete: whatever happens now, it is kept unless the copy back succeeds.
+  workOnSignal_.release();
+  workUnfinished_ = false;
   dbc::Fd work = dbc::openFile(wkfname_, O_RDONLY);
   if (!work) {
     std::fprintf(out_, "\nFatal Error : Unable to re-open temporary file : %s \n",
@@ -148,7 +316,8 @@ void Files::copy_temp_back() {
     }
     if (static_cast<std::size_t>(n) < sizeof cb_buff) break;
   }
-  if (ok && ::fsync(source.get()) != 0 && errno != EINVAL && errno != EROFS) ok = false;
+  // The work file goes only once the rewritten source is on disk.
+  if (ok && !synced(::fsync(source.get()))) ok = false;
   if (!source.close()) ok = false;
   work.close();
   if (!ok) {

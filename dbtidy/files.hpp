@@ -1,23 +1,33 @@
 // The input, the output or work file, and the copy back that rewrites the input in place. Every
 // failure prints its message and throws dbc::Stop{1}; the input is never truncated before the
-// formatted source is safe in the work file.
+// formatted source is complete and synced in the work file.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "common/io.hpp"
+#include "common/signals.hpp"
 #include "dbtidy/lineio.hpp"
 #include "dbtidy/settings.hpp"
 
 namespace dbtidy {
 
+// How long a run waits for another run on the same source to finish before it gives up.
+constexpr double kLockWaitSeconds = 60;
+
 class Files {
  public:
   Files(const Settings& s, Counters& counters, std::FILE* out)
       : s_(s), counters_(counters), out_(out) {}
+  // A work file still unfinished (the run ends before its copy back) is removed.
+  ~Files();
+  Files(const Files&) = delete;
+  Files& operator=(const Files&) = delete;
 
-  // `name` is the input as typed; `path` the source path to look it up along.
+  // `name` is the input as typed; `path` the source path to look it up along. The source is
+  // locked against other runs from here to the end of the copy back (shared when it is only read).
   void getinp(const std::string& name, const std::string& path);
   // `name` is argument position 2 (null when there is none).
   void getout(const char* name, const std::string& path);
@@ -36,16 +46,29 @@ class Files {
   // Ends the run after a read error on the input; nothing is copied back.
   [[noreturn]] void readFailed();
 
+  void setLockWait(double seconds) { lockWait_ = seconds; }
+
  private:
-  void refuseInput(const std::string& name, const char* what);
+  [[noreturn]] void refuseInput(const std::string& name, const char* what);
+  [[noreturn]] void refuseWork();
+  [[noreturn]] void cannotOpenInput();
+  void lockSource(const dbc::Fd& input);
+  dbc::Fd createWorkFile();
+  void copyHeld();
+  void discardWork();
 
   const Settings& s_;
   Counters& counters_;
   std::FILE* out_;
+  double lockWait_ = kLockWaitSeconds;
   std::string typedName_;
   std::string infilename_;
   std::string outfilename_;
   std::string wkfname_;
+  dbc::Fd lock_;
+  // Set while the work file is unfinished: removed if the run ends, by a signal or a failure.
+  dbc::RemoveOnSignal workOnSignal_;
+  bool workUnfinished_ = false;
   std::unique_ptr<LineReader> inf_;
   std::unique_ptr<LineWriter> outf_;
 };

@@ -1,5 +1,7 @@
 #include "dbtidy/lineio.hpp"
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "dbtidy/formatter.hpp"
@@ -87,8 +89,9 @@ bool LineWriter::putline(const std::string& outline) {
   return !failed_;
 }
 
-bool LineWriter::close() {
+bool LineWriter::close(bool durable) {
   bool ok = flush();
+  if (ok && durable && ::fsync(fd_.get()) != 0) ok = false;
   if (!fd_.close()) ok = false;
   failed_ = failed_ || !ok;
   return ok;

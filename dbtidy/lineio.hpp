@@ -46,8 +46,9 @@ class LineWriter {
   // Writes at most the first 1000 characters of `outline` and one LF. Returns false when a write
   // failed (errno set); the failure sticks.
   bool putline(const std::string& outline);
-  // Writes what is buffered and closes; false when any write or the close failed.
-  bool close();
+  // Writes what is buffered and closes; false when any write or the close failed. With `durable`
+  // the bytes are synced to disk before the close, and a failed sync counts as a failed write.
+  bool close(bool durable = false);
 
  private:
   bool flush();

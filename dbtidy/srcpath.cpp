@@ -1,6 +1,7 @@
 #include "dbtidy/srcpath.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "dbtidy/lineio.hpp"
@@ -30,16 +31,25 @@ SourcePath get_srcpath(const EnvLookup& env, int verbose, std::FILE* out) {
   const char* envfile = env("DBC_ENVFILE");
   if (!envfile) return p;
   std::string envfname = envfile;
-  dbc::Fd fd = dbc::openFile(envfname, O_RDONLY);
-  if (!fd) {
+  // A file that cannot be read is one that cannot be opened: the same message, and nothing of it
+  // is taken. A folder or a device (an endless /dev/zero) is never read at all; a pipe is, but its
+  // opening does not wait for a writer that may never come.
+  const SourcePath before = p;
+  auto unable = [&] {
     std::fprintf(out, "\nError : Unable to open dbc environment file : %s \n", envfname.c_str());
-    return p;
-  }
+    return before;
+  };
+  auto readable = [](mode_t mode) { return S_ISREG(mode) || S_ISFIFO(mode); };
+  struct stat st;
+  if (::stat(envfname.c_str(), &st) == 0 && !readable(st.st_mode)) return unable();
+  dbc::Fd fd = dbc::openFile(envfname, O_RDONLY | O_NONBLOCK);
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !readable(st.st_mode)) return unable();
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   Counters counters;  // thrown away: the run's counters start after the path is known
   LineReader reader(std::move(fd), counters, verbose ? out : nullptr);
   std::string line;
-  // A read error counts as the end of the file, as the environment file is only consulted.
-  while (!reader.eof() && reader.getline_dbtidy(line)) {
+  while (!reader.eof()) {
+    if (!reader.getline_dbtidy(line)) return unable();
     if (reader.eof() && line.empty()) break;
     std::string_view text = line;
     std::size_t start = text.find_first_not_of(' ');

@@ -26,7 +26,7 @@ struct SourcePath {
 };
 
 // Decides the path once at start. `out` gets the message about an environment file that cannot
-// be opened and, with `verbose`, the trace of the lines read from it.
+// be opened or read and, with `verbose`, the trace of the lines read from it.
 SourcePath get_srcpath(const EnvLookup& env, int verbose, std::FILE* out);
 
 // The message that says which path applies.

@@ -1,4 +1,5 @@
-// Makes one I/O call of a program under test fail, through the preloaded fault injector.
+// Makes one I/O call of a program under test fail (or chosen calls slow), through the preloaded
+// fault injector.
 #pragma once
 
 #include <string>
@@ -12,6 +13,7 @@ struct Fault {
   int nth = 1;                   // the N-th such call on a descriptor above 2 fails
   bool repeat = false;           // and every one after it
   std::string error = "ENOSPC";  // or "EIO"
+  int slowMicros = 0;            // above 0: the chosen calls succeed, each this much later
 };
 
 // Adds the injector and its settings to the command's environment.

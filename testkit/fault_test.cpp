@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "testkit/files.hpp"
 
 namespace testkit {
@@ -23,6 +25,17 @@ TEST(Fault, ChosenCallFailsWithTheChosenError) {
   EXPECT_EQ(probeWith({"fsync", 1}), "fsync: No space left on device\n");
   EXPECT_EQ(probeWith({"read", 1, false, "EIO"}), "pread: Input/output error\n");
   EXPECT_EQ(probeWith({"rename", 1}), "rename: No space left on device\n");
+}
+
+TEST(Fault, SlowedCallsSucceedLater) {
+  TempDir dir;
+  std::string probe = std::string(DBC_FAULT_LIB);
+  probe = probe.substr(0, probe.rfind('/')) + "/faultprobe";
+  Command c{probe, {dir.file("f")}, {}, "", "", 30};
+  inject(c, {"write", 1, true, "ENOSPC", 30000});
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(c).out, "ok\n");
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
 }
 
 TEST(Fault, StandardStreamsAreNotCounted) {

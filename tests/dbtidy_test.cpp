@@ -225,22 +225,6 @@ TEST_F(Dbtidy, InputAsItsOwnOutputOrWorkFileIsRefused) {
   EXPECT_EQ(readFile(file("in.txt")), kSource);
 }
 
-TEST_F(Dbtidy, FailedWorkFileWriteLeavesTheSourceAlone) {
-  std::string big;
-  for (int i = 0; i < 20000; ++i) big += " MOVE A TO B\n";
-  writeFile(file("in.txt"), big);
-  auto r = run({"in.txt", "-F/dev/full"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("\nError writing output file : /dev/full\n\n"
-                       "Original Source File left unchanged : in.txt\n"),
-            std::string::npos)
-      << r.out;
-  EXPECT_EQ(r.out.find("Copying Back"), std::string::npos);
-  EXPECT_EQ(readFile(file("in.txt")), big);
-  // A work file named with -F is the user's and stays, whatever it is.
-  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-}
-
 TEST_F(Dbtidy, SourcePathResults) {
   std::string a = dir.mkdir("a"), b = dir.mkdir("b");
   writeFile(b + "/prog.txt", kSource);

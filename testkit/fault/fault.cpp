@@ -5,6 +5,9 @@
 //   DBC_FAULT_NTH    the N-th such call fails (1 = the first); with DBC_FAULT_REPEAT=1, every
 //                    call from the N-th on fails
 //   DBC_FAULT_ERRNO  ENOSPC (default) or EIO
+//   DBC_FAULT_SLOW_US  when above 0, the chosen calls do not fail: each waits that many
+//                    microseconds and then runs, as on a slow disk (to widen a moment a test
+//                    must hit)
 // Calls on standard input, output and error are not counted, so a program's messages still
 // reach the test. Writes made by stdio streams go through libc's internal calls and are not seen:
 // a writer that must be tested this way writes through common/io. Being preloaded into one process,
@@ -27,6 +30,7 @@ struct Plan {
   long nth = 0;
   bool repeat = false;
   int err = ENOSPC;
+  long slowMicros = 0;
   long seen = 0;
 };
 
@@ -45,6 +49,7 @@ Plan& plan() {
     q.repeat = rep != nullptr && !std::strcmp(rep, "1");
     const char* e = std::getenv("DBC_FAULT_ERRNO");
     if (e != nullptr && !std::strcmp(e, "EIO")) q.err = EIO;
+    if (const char* slow = std::getenv("DBC_FAULT_SLOW_US")) q.slowMicros = std::atol(slow);
     return q;
   }();
   return p;
@@ -56,6 +61,10 @@ bool fails(Op op, int fd) {
   if (p.op != op || fd <= 2) return false;
   ++p.seen;
   if (p.seen == p.nth || (p.repeat && p.seen > p.nth)) {
+    if (p.slowMicros > 0) {
+      usleep(static_cast<useconds_t>(p.slowMicros));
+      return false;
+    }
     errno = p.err;
     return true;
   }
