@@ -1,5 +1,6 @@
 #include "common/config.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,10 @@ void getlin2(std::FILE* stream, char* line) {
   std::size_t n = 0;
   while (n < kLineMax) {
     int c = std::getc(stream);
+    if (c == EOF && std::ferror(stream) && errno == EINTR) {
+      std::clearerr(stream);
+      continue;
+    }
     if (c == EOF || c == '\n') break;
     line[n++] = static_cast<char>(c);
   }
@@ -25,6 +30,12 @@ const char* processEnv(const char* name) {
   return std::getenv(name);
 }
 
+namespace {
+
+void unableToOpen(const char* cfg) { std::printf("\nError: Unable to open: %s \n", cfg); }
+
+}  // namespace
+
 std::string Config::getenv2(std::string_view key) const {
   std::string k(key);
   if (const char* v = env_(k.c_str())) return v;
@@ -35,13 +46,19 @@ std::string Config::getenv2(std::string_view key) const {
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(cfg, "r"), std::fclose);
   if (!file) {
-    std::printf("\nError: Unable to open: %s \n", cfg);
+    unableToOpen(cfg);
     return "";
   }
   char line[kLineMax + 1];
   while (!std::feof(file.get())) {
     line[0] = '\0';
     getlin2(file.get(), line);
+    // A file that opens but cannot be read (a directory, a failing device) would never reach its
+    // end: it is of no more use than one that cannot be opened, and is reported the same way.
+    if (std::ferror(file.get())) {
+      unableToOpen(cfg);
+      return "";
+    }
     if (std::feof(file.get())) break;  // a last line without its newline is never examined
     const char* p = line;
     while (*p == ' ') ++p;

@@ -18,7 +18,8 @@ inline constexpr std::size_t kNameMax = 99;
 
 // Reads the next line of `stream` into `line` (room for kLineMax characters and a NUL): stops at
 // end of file, at a newline (not stored) or after kLineMax characters, then strips trailing NULs,
-// spaces and tabs. A carriage return stays. The caller sees the end through feof(stream).
+// spaces and tabs. A carriage return stays. The caller sees the end through feof(stream) and a
+// failed read through ferror(stream); an interrupted read is retried.
 void getlin2(std::FILE* stream, char* line);
 
 // Which files a program consults after the environment.
@@ -39,7 +40,8 @@ class Config {
 
   // The value of `key`, or the empty string when it is not configured. A key may end in '=' to
   // match only that exact key; otherwise a longer key in the file that starts with `key` matches.
-  // A configuration file that cannot be opened is reported on standard output.
+  // A configuration file that cannot be opened, or cannot be read to its end, is reported on
+  // standard output; the key then counts as not configured.
   std::string getenv2(std::string_view key) const;
 
  private:

@@ -115,6 +115,32 @@ TEST_F(ConfigTest, UnreadableFileIsReportedAndCountsAsNotConfigured) {
             "\nError: Unable to open: " + dir.file("missing.cfg") + " \n");
 }
 
+// A file that opens but fails every read never reaches its end; it must not be read forever.
+TEST_F(ConfigTest, FileThatCannotBeReadIsReportedLikeOneThatCannotBeOpened) {
+  for (const std::string& cfg : {dir.path(), std::string("/proc/self/mem")}) {
+    vars["DBC_CFG"] = cfg;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(lookup("k"), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError: Unable to open: " + cfg + " \n");
+  }
+  // The environment file recscan falls back on, the same way.
+  vars.erase("DBC_CFG");
+  vars["DBC_ENVFILE"] = dir.path();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(lookup("k", kRecscanConfig), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\nError: Unable to open: " + dir.path() + " \n");
+
+  std::FILE* f = std::fopen(dir.path().c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  char buf[kLineMax + 1];
+  getlin2(f, buf);
+  EXPECT_STREQ(buf, "");
+  EXPECT_TRUE(std::ferror(f));
+  EXPECT_FALSE(std::feof(f));
+  std::fclose(f);
+}
+
 TEST_F(ConfigTest, ChangesToTheFileAreSeenByTheNextLookup) {
   cfgFile("k=1\n");
   Config c(kDbcConfig, env());

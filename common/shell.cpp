@@ -1,9 +1,16 @@
 #include "common/shell.hpp"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "common/signals.hpp"
+
+extern char** environ;
 
 namespace dbc {
 
@@ -38,6 +45,29 @@ std::string shellWord(std::string_view s, std::string_view extra) {
 int runShell(const std::string& command) {
   std::fflush(stdout);
   return std::system(command.c_str());
+}
+
+int runShellHeld(const std::string& command) {
+  std::fflush(stdout);
+  sigset_t before;
+  sigprocmask(SIG_SETMASK, nullptr, &before);
+  SignalsHeld held;
+  // Unlike system(), SIGINT is not ignored meanwhile: a ^C waits for the command, then ends us.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setsigmask(&attr, &before);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+  char sh[] = "sh", dashC[] = "-c";
+  char* argv[] = {sh, dashC, const_cast<char*>(command.c_str()), nullptr};
+  pid_t pid;
+  int rc = posix_spawn(&pid, "/bin/sh", nullptr, &attr, argv, environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return status;
 }
 
 int exitStatus(int systemResult) {

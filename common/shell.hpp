@@ -21,6 +21,12 @@ std::string shellWord(std::string_view s, std::string_view extra = "._-/");
 // runs `command` through /bin/sh and waits for it. Returns what system(3) returns.
 int runShell(const std::string& command);
 
+// runShell for a command that writes a file this process must clean up: SIGHUP, SIGINT and SIGTERM
+// sent to this process are held off until the command has ended, and take effect then. Cut off
+// halfway, the command would go on without us and could create the file again after our removal.
+// The command itself gets the signals as this process had them, so a ^C still ends it at once.
+int runShellHeld(const std::string& command);
+
 // The exit status of a child as a shell reports it: its status, 128 + signal, or -1 when the
 // shell could not be started.
 int exitStatus(int systemResult);

@@ -1,6 +1,9 @@
 #include "common/shell.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "testkit/files.hpp"
 
@@ -32,6 +35,31 @@ TEST(Shell, PlainWordsStayAsTheyAre) {
 TEST(Shell, ExitStatusOfTheChild) {
   EXPECT_EQ(exitStatus(runShell("exit 3")), 3);
   EXPECT_EQ(exitStatus(runShell("kill -9 $$")), 128 + 9);
+  EXPECT_EQ(exitStatus(runShellHeld("exit 3")), 3);
+}
+
+// A signal for the caller waits until the command has done its work, then ends the caller; the
+// command itself can still be ended by one.
+TEST(Shell, HeldCommandFinishesBeforeTheCallerDiesOfTheSignal) {
+  testkit::TempDir dir;
+  const std::string done = dir.file("done");
+  for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      signal(sig, SIG_DFL);  // a test started in the background may have SIGINT ignored
+      runShellHeld("kill -" + std::to_string(sig) + " $PPID; sleep 0.2; echo x > " +
+                   shellQuote(done));
+      _exit(3);
+    }
+    int ws = 0;
+    waitpid(pid, &ws, 0);
+    ASSERT_TRUE(WIFSIGNALED(ws)) << sig;
+    EXPECT_EQ(WTERMSIG(ws), sig);
+    EXPECT_EQ(testkit::readFile(done), "x\n") << sig;
+    ::unlink(done.c_str());
+  }
+  EXPECT_EQ(exitStatus(runShellHeld("kill -TERM $$; exit 0")), 128 + SIGTERM);
 }
 
 }  // namespace

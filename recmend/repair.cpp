@@ -70,16 +70,25 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+enum class Piece { kLine, kEnd, kFailed };
+
 // One line of the position list as the list is read: at most 1023 characters at a time, so a
-// longer line comes in pieces, each taken as a line. The piece keeps its line feed.
-bool readListPiece(FILE* list, std::string& piece) {
+// longer line comes in pieces, each taken as a line. The piece keeps its line feed. A failed read
+// (errno says why) is no end of the list: the positions after it would be silently skipped.
+Piece readListPiece(FILE* list, std::string& piece) {
   piece.clear();
-  int c;
-  while (piece.size() < 1023 && (c = std::getc(list)) != EOF) {
+  while (piece.size() < 1023) {
+    int c = std::getc(list);
+    if (c == EOF) {
+      if (!std::ferror(list)) break;
+      if (errno != EINTR) return Piece::kFailed;
+      std::clearerr(list);
+      continue;
+    }
     piece.push_back(static_cast<char>(c));
     if (c == '\n') break;
   }
-  return !piece.empty();
+  return piece.empty() ? Piece::kEnd : Piece::kLine;
 }
 
 class RepairRun {
@@ -97,12 +106,15 @@ class RepairRun {
     if (s_.POSITION_SET == 1) examine(s_.RECORD_POSITION, record.data());
     if (!list) return;
     std::string piece;
-    while (readListPiece(list, piece)) {
+    Piece got;
+    while ((got = readListPiece(list, piece)) == Piece::kLine) {
       std::string_view line(piece);
       if (line.back() == '\n') line.remove_suffix(1);
       if (line.empty() || !is_number(line)) {
+        // The text before the line feed; an empty line shows the line feed, or nothing at all.
+        std::string_view shown = line.empty() ? std::string_view(piece) : line;
         std::fputs("Input file position (", out_);
-        std::fwrite(piece.data(), 1, piece.size(), out_);
+        std::fwrite(shown.data(), 1, shown.size(), out_);
         std::fputs(") is invalid.\n", out_);
         result = 1;
         continue;
@@ -113,6 +125,14 @@ class RepairRun {
         pos = pos > (INT64_MAX - d) / 10 ? INT64_MAX : pos * 10 + d;
       }
       examine(pos, record.data());
+    }
+    if (got == Piece::kFailed) {
+      int e = errno;
+      std::fflush(out_);
+      std::fputs("An unknown error interrupted read!\n", err_);
+      errno = e;
+      perrorTo(err_, "ERROR");
+      result = 1;
     }
   }
 

@@ -84,15 +84,16 @@ Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string
   std::string dmftxt;
   for (const char* sys : {"PD", "??"}) {
     const bool last = sys[0] == '?';
-    dbc::runShell(dmfCommand(fid, dmfdir, sys, tmpfil));
+    dbc::runShellHeld(dmfCommand(fid, dmfdir, sys, tmpfil));
     dbc::Fd fd = dbc::openFile(tmpfil, O_RDONLY | O_NOFOLLOW);
-    if (!fd.valid()) {
+    char buf[40];
+    // Kept text that cannot be read is no more found than text that cannot be opened.
+    ssize_t got = fd.valid() ? dbc::readFull(fd.get(), buf, sizeof buf) : -1;
+    if (got < 0) {
       if (!last) continue;
       std::printf("\nError opening %s\n", tmpfil.c_str());
       return Dmf{-1, 0};
     }
-    char buf[40];
-    ssize_t got = dbc::readFull(fd.get(), buf, sizeof buf);
     if (got > 0) {
       dmftxt.assign(buf, static_cast<std::size_t>(got));
       break;

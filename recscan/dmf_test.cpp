@@ -71,5 +71,17 @@ TEST(Dmf, TempFileIsCreatedAfreshNeverThroughALink) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError creating " + dir.file("8.pid") + "\n");
 }
 
+// Kept text that opens but cannot be read is no definition that says "not compressed".
+TEST(Dmf, KeptTextThatCannotBeReadIsReportedAndLeavesCompressionUndefined) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.mkdir("dmf") + "/PD01.DMF", "\"CUST\":MIR 00028Y\n");
+  const std::string tmp = dir.mkdir("9.pid");
+  testing::internal::CaptureStdout();
+  Dmf d = getdmf("CUST.TXT", dir.file("dmf"), tmp);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError opening " + tmp + "\n");
+  EXPECT_EQ(d.cmpflg1, -1);
+  EXPECT_EQ(d.dmflen, 0);
+}
+
 }  // namespace
 }  // namespace recscan

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/io.hpp"
 #include "common/opnfil.hpp"
 #include "common/shell.hpp"
+#include "common/signals.hpp"
 #include "recscan/dmf.hpp"
 #include "recscan/report.hpp"
 
@@ -28,14 +30,30 @@ std::string lookup(const dbc::EnvLookup& env, const char* name) {
 
 }  // namespace
 
-int fileType(int fd, std::int64_t eofpos) {
+void printReadFailure(const std::string& fulnam, const ReadFailure& failure) {
+  std::printf("Error reading %s at offset %lli: %s\n", fulnam.c_str(),
+              static_cast<ll>(failure.offset), std::strerror(failure.error));
+}
+
+int fileType(int fd, std::int64_t eofpos, ReadFailure& failure) {
   unsigned char eofchr = 0;
-  if (eofpos > 0 && dbc::preadFull(fd, &eofchr, 1, eofpos - 1) == 1 && eofchr == 0xFB) return 1;
+  if (eofpos > 0) {
+    ssize_t got = dbc::preadFull(fd, &eofchr, 1, eofpos - 1);
+    if (got < 0) {
+      failure = ReadFailure{eofpos - 1, errno};
+      return 0;
+    }
+    if (got == 1 && eofchr == 0xFB) return 1;
+  }
   std::vector<unsigned char> buffer(kBlockSize);
   std::int64_t pos = 0;
   for (;;) {
     ssize_t bytes = dbc::preadFull(fd, buffer.data(), kBlockSize, pos);
-    if (bytes <= 0) break;
+    if (bytes < 0) {
+      failure = ReadFailure{pos, errno};
+      return 0;
+    }
+    if (bytes == 0) break;
     // Only pairs inside one block count; one split across two blocks is not seen.
     const unsigned char* p = buffer.data();
     const unsigned char* end = p + bytes;
@@ -48,14 +66,18 @@ int fileType(int fd, std::int64_t eofpos) {
 }
 
 bool scanBlocks(int fd, Scanner& scan, int filtyp, std::int64_t eofpos, bool progress,
-                const std::string& fulnam) {
+                const std::string& fulnam, ReadFailure& failure) {
   std::vector<unsigned char> buffer(kBlockSize);
   bool written = true;
   int filpct2 = 0;
   std::int64_t curpos = 0;
   for (;;) {
     ssize_t bytes = dbc::preadFull(fd, buffer.data(), kBlockSize, curpos);
-    if (bytes <= 0) break;
+    if (bytes < 0) {
+      failure = ReadFailure{curpos, errno};
+      break;
+    }
+    if (bytes == 0) break;
     const std::size_t n = static_cast<std::size_t>(bytes);
     bool back = filtyp == 1 ? scan.processBuffer(buffer.data(), n, curpos)
                             : scan.processBuffer2(buffer.data(), n, curpos);
@@ -118,13 +140,22 @@ int run(const Settings& s, const dbc::Config& config, const dbc::EnvLookup& env,
 
   struct stat st;
   std::int64_t eofpos = ::fstat(inf, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
-  const int filtyp = fileType(inf, eofpos);
+  ReadFailure failure;
+  const int filtyp = fileType(inf, eofpos, failure);
+  if (failure.failed()) {
+    printReadFailure(fulnam, failure);
+    return 1;
+  }
 
   const std::string envRoot = lookup(env, "QLON_ROOT");
   Dmf dmf{-1, 0};
-  if (createTemp(tmpfil)) {
-    dmf = getdmf(filnam, dmfDir(envRoot.c_str()), tmpfil);
-    dbc::runShell("rm " + dbc::shellWord(tmpfil));
+  {
+    // Registered before the file exists, so that no moment of its life is left uncovered.
+    dbc::RemoveOnSignal scratch(tmpfil);
+    if (createTemp(tmpfil)) {
+      dmf = getdmf(filnam, dmfDir(envRoot.c_str()), tmpfil);
+      dbc::runShellHeld("rm " + dbc::shellWord(tmpfil));
+    }
   }
   scanSet.cmpflg1 = dmf.cmpflg1;
   scanSet.dmflen = dmf.dmflen;
@@ -141,9 +172,15 @@ int run(const Settings& s, const dbc::Config& config, const dbc::EnvLookup& env,
 
   Scanner scan(scanSet, stdout);
   const std::clock_t start = std::clock();
-  const bool written = scanBlocks(inf, scan, filtyp, eofpos, s.verflg && !s.sumflg, fulnam);
+  const bool written =
+      scanBlocks(inf, scan, filtyp, eofpos, s.verflg && !s.sumflg, fulnam, failure);
   const std::clock_t end = std::clock();
   if (s.verflg) std::printf("%s", kErase);
+  // Counts of part of the file must not pass for the file's: no report, no summary line.
+  if (failure.failed()) {
+    printReadFailure(fulnam, failure);
+    return 1;
+  }
 
   ReportFacts facts;
   facts.filnam = filnam;

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "common/io.hpp"
 #include "recscan/options.hpp"
 #include "testkit/datafile.hpp"
@@ -37,13 +39,35 @@ TEST(Run, FailedWriteBackIsReportedAndTheScanGoesOn) {
   set.cmpflg1 = 0;
   Scanner scan(set);
   testing::internal::CaptureStdout();
-  bool ok = scanBlocks(fd.get(), scan, 1, static_cast<std::int64_t>(data.size()), false, "./D.TXT");
+  ReadFailure failure;
+  bool ok = scanBlocks(fd.get(), scan, 1, static_cast<std::int64_t>(data.size()), false, "./D.TXT",
+                       failure);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Error writing ./D.TXT at offset 0\nError writing ./D.TXT at offset 65536\n");
   EXPECT_FALSE(ok);
+  EXPECT_FALSE(failure.failed());
   EXPECT_EQ(scan.reccnt, 2);
   EXPECT_EQ(scan.filsiz, static_cast<std::int64_t>(data.size()));
   EXPECT_EQ(testkit::readFile(dir.file("D.TXT")), data);
+}
+
+// A file that cannot be read is neither an empty text file nor one that ends where reading failed.
+TEST(Run, FailedReadIsNoEndOfTheFile) {
+  testkit::TempDir dir;
+  dbc::Fd fd = dbc::openFile(dir.path(), O_RDONLY);
+  ReadFailure failure;
+  EXPECT_EQ(fileType(fd.get(), 0, failure), 0);
+  EXPECT_EQ(failure.offset, 0);
+  EXPECT_EQ(failure.error, EISDIR);
+
+  ScanSettings set;
+  Scanner scan(set);
+  failure = ReadFailure{};
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(scanBlocks(fd.get(), scan, 2, 0, false, "./D.TXT", failure));
+  printReadFailure("./D.TXT", failure);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Error reading ./D.TXT at offset 0: Is a directory\n");
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ Taken takeNumber(int fd, std::FILE* out, useconds_t wait) {
   if (!lockCounter(fd, out, wait)) return {Outcome::kNoLock, {}};
   Taken taken{Outcome::kShort, {}};
   char field[kFieldWidth];
-  if (dbc::preadFull(fd, field, kFieldWidth, 0) == static_cast<ssize_t>(kFieldWidth)) {
+  ssize_t got = dbc::preadFull(fd, field, kFieldWidth, 0);
+  if (got < 0) taken.outcome = Outcome::kReadFailed;
+  if (got == static_cast<ssize_t>(kFieldWidth)) {
     // A NUL ends the number, as it would in a C string.
     std::string_view text(field, kFieldWidth);
     text = text.substr(0, text.find('\0'));

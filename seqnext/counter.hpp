@@ -36,6 +36,7 @@ enum class Outcome {
   kNumber,       // `field` holds the number handed out; it is in the file
   kNoLock,       // the lock was never obtained; the file is untouched
   kShort,        // the file holds fewer than ten bytes; untouched
+  kReadFailed,   // the field could not be read (a FIFO, a failing disk): no short file; untouched
   kOverflow,     // the counter is at kSerialMax; untouched
   kWriteFailed,  // the new field could not be written back; nothing may be handed out
 };

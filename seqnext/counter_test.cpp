@@ -82,6 +82,14 @@ TEST_F(TakeNumber, ShortFileIsLeftAloneAndUnlocked) {
   EXPECT_EQ(testkit::readFile(path), "        9");
 }
 
+TEST_F(TakeNumber, ReadFailureIsNoShortFile) {
+  counter("         1\n");
+  dbc::Fd writeOnly = dbc::openFile(path, O_WRONLY);  // pread fails with EBADF
+  EXPECT_EQ(take(writeOnly.get()).outcome, Outcome::kReadFailed);
+  EXPECT_TRUE(lockable());
+  EXPECT_EQ(testkit::readFile(path), "         1\n");
+}
+
 TEST_F(TakeNumber, OverflowIsRefusedAndLeavesTheFileUnchanged) {
   dbc::Fd fd = counter("9999999999\n");
   EXPECT_EQ(take(fd.get()).outcome, Outcome::kOverflow);

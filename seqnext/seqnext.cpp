@@ -40,6 +40,9 @@ int run(int argc, char** argv) {
     case seqnext::Outcome::kWriteFailed:
       std::printf("Error writing %s\n", file.path.c_str());
       return 1;
+    case seqnext::Outcome::kReadFailed:
+      std::printf("Error reading %s\n", file.path.c_str());
+      return 1;
     case seqnext::Outcome::kNoLock:
     case seqnext::Outcome::kShort:
       break;

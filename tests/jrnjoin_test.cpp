@@ -48,9 +48,13 @@ TEST(JrnjoinTest, ChangeLists) {
 TEST(JrnjoinTest, AnUnreadableListIsAnError) {
   testkit::TempDir dir;
   testkit::writeFile(dir.file("a"), "0 5\n");
-  testkit::RunResult r = run("jrnjoin", {dir.file("a"), dir.path()});
-  EXPECT_NE(r.err.find("jrnjoin: error reading " + dir.path()), std::string::npos) << r.err;
-  EXPECT_EQ(r.status, 1);
+  for (const auto& args : {std::vector<std::string>{dir.file("a"), dir.path()},
+                           std::vector<std::string>{dir.path(), dir.file("a")}}) {
+    testkit::RunResult r = run("jrnjoin", args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("jrnjoin: error reading " + dir.path()), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1);
+  }
 }
 
 }  // namespace

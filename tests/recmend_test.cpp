@@ -159,19 +159,21 @@ const std::string kRecord1Bytes = std::string("Invalid byte 2: ") + '\0' +
 TEST(RecmendPositions, ListOfValidInvalidAndCrLfLinesAndAPositionPastTheEnd) {
   TempDir dir;
   testkit::writeFile(dir.file("F"), positionFile());
-  testkit::writeFile(dir.file("L"), "0\nabc\n11\r\n\n22\n30\n1000");
+  testkit::writeFile(dir.file("L"), "0\nabc\n11\r\n\n22\n30\n1000\nz9");
   struct utimbuf old = {1000000000, 1000000000};
   ASSERT_EQ(utime(dir.file("F").c_str(), &old), 0);
   testkit::RunResult r = recmend(dir, {"-d", "F", "-l", "11", "-p", "11", "-i", "L", "-f", "42"});
   EXPECT_EQ(r.out, kPositionPrefix + "Record position: 11\n" + kRecord1Bytes +
                        "Record position: 0\n"
-                       "Input file position (abc\n) is invalid.\n"
-                       "Input file position (11\r\n) is invalid.\n"
+                       // The text before the line feed; only an empty line shows its line feed.
+                       "Input file position (abc) is invalid.\n"
+                       "Input file position (11\r) is invalid.\n"
                        "Input file position (\n) is invalid.\n"
                        "Record position: 22\n"
                        "Invalid byte 0: \xE9 (hex: e9; dec: 233) "
                        "Record position: 30\n"
                        "Record position: 1000\n"
+                       "Input file position (z9) is invalid.\n"
                        "Number of invalid characters processed: 5\n");
   EXPECT_EQ(r.err,
             "ERROR: 6 bytes of 11 read.\nHit end of file (EOF)!\n"
