@@ -47,7 +47,7 @@ int runDbcsort(const std::vector<std::string>& args, const dbc::EnvLookup& env) 
                  std::strerror(errno));
     throw dbc::Stop{1};
   }
-  AtomicOutput out(options->outfile);
+  SortedOutput out(options->outfile);
   {
     Writer w(out.fd(), job.budget.ioBuffer, "output file " + options->outfile);
     sortRecords(job, in.get(), "input file " + options->infile, w);
