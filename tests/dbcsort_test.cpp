@@ -415,7 +415,8 @@ TEST_F(Dbcsort, LongestOutputNamesHaveTemporariesThatFit) {
 }
 
 TEST_F(Dbcsort, InputFromAPipe) {
-  auto r = testkit::run({"DBCSORT", {"/dev/stdin", "out", "1-1", "-T"}, {}, dir.path(), "b\na\n", 60});
+  auto r =
+      testkit::run({"DBCSORT", {"/dev/stdin", "out", "1-1", "-T"}, {}, dir.path(), "b\na\n", 60});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(testkit::readFile(dir.file("out")), "a\nb\n");
 }
@@ -496,7 +497,8 @@ TEST_F(Dbcsort, ReadErrorsStopTheSort) {
     for (int nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233}) {
       SCOPED_TRACE(memory + " read " + std::to_string(nth));
       testkit::writeFile(dir.file("out"), "old\n");
-      testkit::Command c = command({"in", "out", "25-44", "-T", "-M=60"}, {{"DBCSORT_MEMORY", memory}});
+      testkit::Command c =
+          command({"in", "out", "25-44", "-T", "-M=60"}, {{"DBCSORT_MEMORY", memory}});
       testkit::inject(c, {"read", nth, false, "EIO"});
       auto r = testkit::run(c);
       if (r.status == 0) {

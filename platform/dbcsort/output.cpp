@@ -41,7 +41,8 @@ SortedOutput::SortedOutput(std::string path) : path_(std::move(path)) {
     return;
   }
   const std::size_t slash = path_.rfind('/');
-  temp_ = tempPattern(folderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1));
+  temp_ =
+      tempPattern(folderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1));
   fd_ = createTemp(temp_, onSignal_);
   if (!fd_) fail("create", path_);
   // A replaced file keeps its permissions; a new one gets those of any new file.

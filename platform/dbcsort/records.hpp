@@ -40,10 +40,10 @@ class RecordReader {
   off_t end_;
   std::string name_;
   std::vector<char> buf_;
-  std::size_t pos_ = 0;   // first unread byte
-  std::size_t len_ = 0;   // bytes held
-  std::size_t scan_ = 0;  // where the search for the current record's end resumes
-  bool eof_ = false;      // the data has no more bytes to read
+  std::size_t pos_ = 0;      // first unread byte
+  std::size_t len_ = 0;      // bytes held
+  std::size_t scan_ = 0;     // where the search for the current record's end resumes
+  bool eof_ = false;         // the data has no more bytes to read
   bool done_ = false;        // 0xFB met or the data ended
   bool sequential_ = false;  // the file has no offsets: read as it comes
 };
