@@ -11,6 +11,7 @@ void inject(Command& command, const Fault& fault) {
   command.env["DBC_FAULT_NTH"] = std::to_string(fault.nth);
   command.env["DBC_FAULT_REPEAT"] = fault.repeat ? "1" : "0";
   command.env["DBC_FAULT_ERRNO"] = fault.error;
+  if (!fault.program.empty()) command.env["DBC_FAULT_PROGRAM"] = fault.program;
 }
 
 }  // namespace testkit

@@ -12,6 +12,7 @@ struct Fault {
   int nth = 1;                   // the N-th such call on a descriptor above 2 fails
   bool repeat = false;           // and every one after it
   std::string error = "ENOSPC";  // or "EIO"
+  std::string program = "";      // when set, this program alone; what it starts runs unharmed
 };
 
 // Adds the injector and its settings to the command's environment.

@@ -5,6 +5,8 @@
 //   DBC_FAULT_NTH    the N-th such call fails (1 = the first); with DBC_FAULT_REPEAT=1, every
 //                    call from the N-th on fails
 //   DBC_FAULT_ERRNO  ENOSPC (default) or EIO
+//   DBC_FAULT_PROGRAM  when set, only the program of this file name counts and fails calls; the
+//                    programs it starts (a shell, a sort) run unharmed
 // Calls on standard input, output and error are not counted, so a program's messages still
 // reach the test. Writes made by stdio streams go through libc's internal calls and are not seen:
 // a writer that must be tested this way writes through common/io. Being preloaded into one process,
@@ -36,6 +38,9 @@ Plan& plan() {
     const char* op = std::getenv("DBC_FAULT_OP");
     const char* nth = std::getenv("DBC_FAULT_NTH");
     if (op == nullptr || nth == nullptr) return q;
+    const char* only = std::getenv("DBC_FAULT_PROGRAM");
+    if (only != nullptr && *only != '\0' && std::strcmp(only, program_invocation_short_name) != 0)
+      return q;
     if (!std::strcmp(op, "write")) q.op = Op::kWrite;
     if (!std::strcmp(op, "read")) q.op = Op::kRead;
     if (!std::strcmp(op, "rename")) q.op = Op::kRename;
