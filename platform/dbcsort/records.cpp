@@ -1,5 +1,6 @@
 #include "platform/dbcsort/records.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -128,6 +129,9 @@ void Writer::flush() {
     std::fprintf(stderr, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
     throw dbc::Stop{1};
   }
+  // Only a hint: a failure here shows up in the sync that follows.
+  if (writeBehind_)
+    ::sync_file_range(fd_, written_, static_cast<off_t>(len_), SYNC_FILE_RANGE_WRITE);
   written_ += static_cast<off_t>(len_);
   len_ = 0;
 }

@@ -53,6 +53,9 @@ class RecordReader {
 class Writer {
  public:
   Writer(int fd, std::size_t bufferSize, std::string name);
+  // Has the kernel start writing each flushed stretch to disk at once, so that a sync at the end
+  // finds little left to write.
+  void writeBehind() { writeBehind_ = true; }
   void write(const void* data, std::size_t n);
   void put(char c) {
     if (len_ == buf_.size()) flush();
@@ -68,6 +71,7 @@ class Writer {
   std::vector<char> buf_;
   std::size_t len_ = 0;
   off_t written_ = 0;
+  bool writeBehind_ = false;
 };
 
 // Writes one record and its terminator in the form's output layout.
