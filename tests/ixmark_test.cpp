@@ -58,6 +58,9 @@ struct Install {
     return testkit::run({prog, std::move(args), env, dir.path(), "", 60});
   }
   std::string work(const std::string& name) { return testkit::readFile(wrk + "/" + name); }
+  void clearWork() {
+    for (const std::string& name : testkit::listDir(wrk)) std::remove((wrk + "/" + name).c_str());
+  }
 };
 
 testkit::IsamHeader header(const std::string& segs, int recsiz = 0, int blksiz = 256) {
@@ -523,7 +526,7 @@ TEST_P(BothPrograms, ReadErrorsAreNeverTheEndOfTheData) {
   std::set<std::string> reported;
   for (int nth = 1;; ++nth) {
     SCOPED_TRACE("read " + std::to_string(nth));
-    for (const auto& [name, bytes] : expected) std::remove((in.wrk + "/" + name).c_str());
+    in.clearWork();
     testkit::Command c{GetParam(), {"./X"}, in.env, in.dir.path(), "", 60};
     testkit::inject(c, {"read", nth, false, "EIO", GetParam()});
     auto r = testkit::run(c);
@@ -543,8 +546,7 @@ TEST_P(BothPrograms, ReadErrorsAreNeverTheEndOfTheData) {
     ASSERT_LT(nth, 1000);
   }
   EXPECT_EQ(reported, std::set<std::string>(files.begin(), files.end()));
-  for (const std::string& name : testkit::listDir(in.wrk))
-    std::remove((in.wrk + "/" + name).c_str());
+  in.clearWork();
 
   // An error file that cannot be written is a failed run, not one without findings.
   ASSERT_EQ(symlink("/dev/full", (in.wrk + "/X.ERR").c_str()), 0);
@@ -562,7 +564,7 @@ TEST_P(BothPrograms, ClosedStandardDescriptorsAndAFullStandardOutput) {
   ASSERT_EQ(clean.status, 0) << clean.out;
   const auto expected = workFiles(in);
   auto runWith = [&](const testkit::Hazards& h) {
-    for (const auto& [name, bytes] : expected) std::remove((in.wrk + "/" + name).c_str());
+    in.clearWork();
     auto r = testkit::run({GetParam(), {"./X"}, in.env, in.dir.path(), "", 60}, h);
     // Every file as a run with all three descriptors open leaves it.
     EXPECT_EQ(workFiles(in), expected);
@@ -604,8 +606,7 @@ TEST_P(BothPrograms, InterruptAtAnyMomentLeavesNoTemporaryFiles) {
   for (int i = 0; i < 10; ++i) {
     const double at = moment(gen);
     SCOPED_TRACE("interrupt after " + std::to_string(at) + " s");
-    for (const std::string& name : testkit::listDir(in.wrk))
-      std::remove((in.wrk + "/" + name).c_str());
+    in.clearWork();
     auto r = testkit::run({GetParam(), {"./X"}, in.env, in.dir.path(), "", 60},
                           testkit::Hazards().signalAfter(SIGINT, at, true));
     ASSERT_TRUE(r.status == 0 || r.status == 128 + SIGINT) << r.status << r.out;
