@@ -4,6 +4,7 @@
 
 #include "common/format.hpp"
 #include "common/shell.hpp"
+#include "ixmark/read_error.hpp"
 
 namespace dbc::ixmark {
 
@@ -15,8 +16,12 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
           "DBCSORT " + shellWord(tagflnm) + " " + shellWord(srtflnm) + tail};
 }
 
-CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize)
-    : srtf_(std::move(srtf)), ichflg_(ichflg), buf_(bufferSize < 1 ? 1 : bufferSize) {}
+CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize,
+                                   std::string srtflnm)
+    : srtf_(std::move(srtf)),
+      ichflg_(ichflg),
+      srtflnm_(std::move(srtflnm)),
+      buf_(bufferSize < 1 ? 1 : bufferSize) {}
 
 bool CompressedSorted::refill() {
   if (eof_) return false;
@@ -27,7 +32,8 @@ bool CompressedSorted::refill() {
   }
   if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
   ssize_t n = readFull(srtf_.get(), buf_.data() + len_, buf_.size() - len_);
-  if (n <= 0) {
+  if (n < 0) readError(srtflnm_);
+  if (n == 0) {
     eof_ = true;
     return false;
   }
@@ -135,6 +141,7 @@ int CompressedSorted::getsrt(std::string& buffer1) {
 int TextSorted::read(std::string& buffer1) {
   buffer1.assign(static_cast<std::size_t>(getsiz1_), '\0');
   std::size_t n = std::fread(buffer1.data(), 1, buffer1.size(), srtfile_);
+  if (std::ferror(srtfile_)) readError(srtflnm_);
   if (n == 0) return -1;
   buffer1.resize(n - 1);
   // The tag text as a C string: a zero byte inside ends it.

@@ -25,8 +25,10 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
 // ended by 0xFB (or by its last byte when the mark is missing).
 class CompressedSorted {
  public:
-  // `bufferSize` is where reading starts; a longer record makes the buffer grow.
-  explicit CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize = 1 << 16);
+  // `bufferSize` is where reading starts; a longer record makes the buffer grow. `srtflnm` is
+  // the file's path; a failed read of it stops the run.
+  explicit CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize = 1 << 16,
+                            std::string srtflnm = {});
   // Decodes the next tag into buffer1; its length, or -1 at the end.
   int getsrt(std::string& buffer1);
 
@@ -41,6 +43,7 @@ class CompressedSorted {
 
   Fd srtf_;
   bool ichflg_;
+  std::string srtflnm_;
   std::vector<unsigned char> buf_;
   std::size_t pos_ = 0;  // first byte not yet decoded
   std::size_t len_ = 0;  // bytes held
@@ -48,10 +51,11 @@ class CompressedSorted {
   bool ended_ = false;   // 0xFB met or every byte decoded
 };
 
-// ixmark's reader: fixed-length lines of keysiz + 37 bytes.
+// ixmark's reader: fixed-length lines of keysiz + 37 bytes. A failed read stops the run.
 class TextSorted {
  public:
-  TextSorted(std::FILE* srtfile, int getsiz1) : srtfile_(srtfile), getsiz1_(getsiz1) {}
+  TextSorted(std::FILE* srtfile, int getsiz1, std::string srtflnm = {})
+      : srtfile_(srtfile), getsiz1_(getsiz1), srtflnm_(std::move(srtflnm)) {}
   ~TextSorted() { std::fclose(srtfile_); }
   TextSorted(const TextSorted&) = delete;
   TextSorted& operator=(const TextSorted&) = delete;
@@ -60,6 +64,7 @@ class TextSorted {
  private:
   std::FILE* srtfile_;
   int getsiz1_;
+  std::string srtflnm_;
 };
 
 struct MergeResult {

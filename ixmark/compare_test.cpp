@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/format.hpp"
+#include "common/stop.hpp"
 #include "testkit/files.hpp"
 
 namespace dbc::ixmark {
@@ -79,6 +80,24 @@ TEST(CompressedSorted, TagsAcrossReads) {
   Tags got = readSorted(bytes + "\xFB");
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "tag " << i;
+}
+
+// A sorted file whose reads fail (a folder stands in for a failing disk) stops the run with its
+// name; the failure never passes for the end of the tags.
+TEST(SortedReaders, ReadErrorsStopTheRun) {
+  testkit::TempDir dir;
+  const std::string folder = dir.mkdir("X.SRT");
+  std::string b;
+  testing::internal::CaptureStdout();
+  CompressedSorted compressed(openFile(folder, O_RDONLY), false, 1 << 16, folder);
+  EXPECT_THROW(compressed.getsrt(b), Stop);
+  std::FILE* f = std::fopen(folder.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  TextSorted text(f, 41, folder);
+  EXPECT_THROW(text.read(b), Stop);
+  std::fflush(stdout);
+  const std::string said = "\nError reading " + folder + " \n";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), said + said);
 }
 
 }  // namespace

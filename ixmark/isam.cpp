@@ -8,6 +8,7 @@
 
 #include "common/io.hpp"
 #include "common/stop.hpp"
+#include "ixmark/read_error.hpp"
 
 namespace dbc::ixmark {
 
@@ -130,8 +131,8 @@ IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool
   return h;
 }
 
-IsamWalk::IsamWalk(int isif, const IndexHeader& h, std::string orgnam)
-    : isif_(isif), h_(h), orgnam_(std::move(orgnam)) {
+IsamWalk::IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::string isiflnm)
+    : isif_(isif), h_(h), orgnam_(std::move(orgnam)), isiflnm_(std::move(isiflnm)) {
   struct stat st;
   if (fstat(isif_, &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
 }
@@ -163,7 +164,8 @@ bool IsamWalk::readBlock(std::uint64_t pos) {
   curPos_ = 0;
   ssize_t n = preadFull(isif_, buffer1_, static_cast<std::size_t>(h_.blksiz),
                         static_cast<off_t>(pos > INT64_MAX ? INT64_MAX : pos));
-  if (n <= 0) return false;
+  if (n < 0) readError(isiflnm_);
+  if (n == 0) return false;
   curPos_ = pos;
   // A block cut short by the end of the file ends its entries where the file ends.
   if (n < h_.blksiz) std::memset(buffer1_ + n, 0xFF, static_cast<std::size_t>(h_.blksiz - n));

@@ -47,12 +47,13 @@ struct IndexEntry {
   int bufpos;
 };
 
-// Walks the tree from toplnk. A read of no bytes ends the walk quietly, a block of an unknown
-// type is passed over; damage that would loop or overrun (a cycle, a tree deeper than the
-// stack, an entry past the block) is reported and stops the run with status 1.
+// Walks the tree from toplnk. A read of no bytes (a link past the end of the file) ends the walk
+// quietly, a block of an unknown type is passed over; a failed read, and damage that would loop
+// or overrun (a cycle, a tree deeper than the stack, an entry past the block), are reported and
+// stop the run with status 1. `isiflnm` is the path the index was opened under.
 class IsamWalk {
  public:
-  IsamWalk(int isif, const IndexHeader& h, std::string orgnam);
+  IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::string isiflnm = {});
   void walk(const std::function<void(const IndexEntry&)>& wrttag1, bool ichflg);
 
  private:
@@ -63,6 +64,7 @@ class IsamWalk {
   int isif_;
   const IndexHeader& h_;
   std::string orgnam_;
+  std::string isiflnm_;
   std::uint64_t fileSize_ = 0;
   // The block in hand, and the one read before it: after its child the walk comes back to a
   // U block, which is then still here instead of being read again.

@@ -5,6 +5,7 @@
 #include "common/format.hpp"
 #include "common/io.hpp"
 #include "common/stop.hpp"
+#include "ixmark/read_error.hpp"
 
 namespace dbc::ixmark {
 
@@ -13,8 +14,9 @@ constexpr std::uint64_t kNoStart = ~std::uint64_t{0};
 }
 
 RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const IndexHeader& h,
-                           bool ichflg, const Collate& collate, bool verbose)
+                           bool ichflg, const Collate& collate, bool verbose, std::string txtflnm)
     : txtf_(txtf),
+      txtflnm_(std::move(txtflnm)),
       eofpos_(eofpos),
       textType_(eofchr != kEofMark),
       h_(h),
@@ -27,7 +29,8 @@ RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const Ind
 int RecordReader::getchr() {
   if (txtcnt_ == 0) {
     ssize_t n = readFull(txtf_, txtbuf_, sizeof txtbuf_);
-    if (n <= 0) return -1;
+    if (n < 0) readError(txtflnm_);
+    if (n == 0) return -1;
     txtcnt_ = static_cast<int>(n);
     txtptr_ = 0;
   }

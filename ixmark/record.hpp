@@ -14,9 +14,11 @@ inline constexpr int kRecordBuffer = 20000;  // a decoded record and its ending 
 
 class RecordReader {
  public:
+  // `txtflnm` is the path the data file was opened under.
   RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const IndexHeader& h, bool ichflg,
-               const Collate& collate, bool verbose);
+               const Collate& collate, bool verbose, std::string txtflnm = {});
 
+  // The next byte, or -1 at the end of the file; a failed read stops the run.
   int getchr();
   // 0: a record is in buffer2 with its key; -1: the data has ended. Damage ends the run (Stop).
   int getrec();
@@ -33,6 +35,7 @@ class RecordReader {
   void append(char c);
 
   int txtf_;
+  std::string txtflnm_;
   std::uint64_t eofpos_;
   bool textType_;
   const IndexHeader& h_;

@@ -1,8 +1,11 @@
 #include "ixmark/run.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +17,7 @@
 #include "ixmark/collate.hpp"
 #include "ixmark/compare.hpp"
 #include "ixmark/isam.hpp"
+#include "ixmark/read_error.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"
 
@@ -37,6 +41,37 @@ File create(const std::string& path) {
     stop(1);
   }
   return f;
+}
+
+// Closes a work file, stopping the run when anything written to it was lost: a tag file cut short
+// would be compared as if the index had lost entries, and a short error file would pass for a
+// complete list of the disagreements.
+void closeWorkFile(File& f, const std::string& path, bool ok = true) {
+  ok = std::ferror(f.get()) == 0 && ok;
+  ok = std::fclose(f.release()) == 0 && ok;
+  if (!ok) {
+    std::printf("Error writing %s \n", path.c_str());
+    stop(1);
+  }
+}
+
+// The sorted file of an earlier run that stopped before its clean-up would be compared in place
+// of the sort's output should the sort fail (a full disk, DBCSORT missing or killed), and its
+// disagreements reported as this run's. Without it, a failed sort leaves no sorted file to open.
+void removeEarlierSorted(const std::string& srtflnm) {
+  if (::unlink(srtflnm.c_str()) == 0 || errno == ENOENT) return;
+  std::printf("Error creating %s \n", srtflnm.c_str());
+  stop(1);
+}
+
+// While the sort runs, system() has this process ignore SIGINT, so a terminal's interrupt ends
+// only the sort. When that is how the sort ended, the run ends the same way, as the user asked,
+// instead of going on to report the sorted file missing.
+void endAsTheSortEnded(int systemResult) {
+  if (exitStatus(systemResult) != 128 + SIGINT) return;
+  std::fflush(stdout);
+  std::signal(SIGINT, SIG_DFL);
+  std::raise(SIGINT);
 }
 
 }  // namespace
@@ -150,7 +185,7 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
   if (verbose) std::printf("Create debug file %s\n", dbgflnm.c_str());
 
   unsigned char hdr[kHeaderSize] = {};
-  if (preadFull(isi.fd.get(), hdr, sizeof hdr, 0) < 0) std::memset(hdr, 0, sizeof hdr);
+  if (preadFull(isi.fd.get(), hdr, sizeof hdr, 0) < 0) readError(isi.fulnam);
   const IndexHeader h = readHeader(hdr, orgnam, verbose);
 
   Opened txt = opnfil(h.txtnam, "TXT", kIxmarkOpen, config);
@@ -159,6 +194,9 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
     stop(1);
   }
   if (verbose) std::printf("Open text file %s\n", txt.fulnam.c_str());
+  // A folder opens like a file, and may even seek to an end, but it has no bytes to read.
+  struct stat st;
+  if (fstat(txt.fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) readError(txt.fulnam);
 
   off_t end = lseek(txt.fd.get(), 0, SEEK_END);
   if (end < 0) {
@@ -169,7 +207,11 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
   if (verbose) std::printf("EOF position is %llu\n", static_cast<unsigned long long>(eofpos));
   int eofchr = -1;
   unsigned char last;
-  if (end > 0 && preadFull(txt.fd.get(), &last, 1, end - 1) == 1) eofchr = last;
+  if (end > 0) {
+    ssize_t n = preadFull(txt.fd.get(), &last, 1, end - 1);
+    if (n < 0) readError(txt.fulnam);
+    if (n == 1) eofchr = last;
+  }
   if (lseek(txt.fd.get(), 0, SEEK_SET) < 0) {
     std::printf("Seek error\n");
     stop(0);
@@ -178,7 +220,7 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
   if (verbose) std::printf("Key size is %i\n", h.keysiz);
 
   TagWriter writer(v, ichflg, collate, h.keysiz, verbose, tagfile.get());
-  IsamWalk walk(isi.fd.get(), h, orgnam);
+  IsamWalk walk(isi.fd.get(), h, orgnam, isi.fulnam);
   walk.walk([&](const IndexEntry& e) { writer.wrttag1(e); }, ichflg);
   if (verbose) std::printf("\r%li records in index file\n", writer.reccnt1);
   if (writer.tagerr2 > 0)
@@ -186,20 +228,15 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
 
   bool tagOk = writer.finish();
   if (v.compressedTags) std::fputc(0xFB, tagfile.get());
-  // A tag file cut short would be compared as if the index had lost entries.
-  tagOk = std::ferror(tagfile.get()) == 0 && tagOk;
-  tagOk = std::fclose(tagfile.release()) == 0 && tagOk;
-  if (!tagOk) {
-    std::printf("Error writing %s \n", tagflnm.c_str());
-    stop(1);
-  }
+  closeWorkFile(tagfile, tagflnm, tagOk);
 
+  removeEarlierSorted(srtflnm);
   SortCommand cmd = sortCommand(v, tagflnm, srtflnm, h.keysiz);
   if (verbose) std::printf("%s\n", cmd.shown.c_str());
-  runShell(cmd.run);
+  endAsTheSortEnded(runShell(cmd.run));
   if (verbose) std::printf("Sort complete\n");
 
-  RecordReader rec(txt.fd.get(), eofpos, eofchr, h, ichflg, collate, verbose);
+  RecordReader rec(txt.fd.get(), eofpos, eofchr, h, ichflg, collate, verbose, txt.fulnam);
   MergeResult result;
   if (v.compressedTags) {
     Fd srtf = openFile(srtflnm, O_RDONLY);
@@ -207,7 +244,7 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
       std::printf("Error opening %s \n", srtflnm.c_str());
       stop(1);
     }
-    CompressedSorted sorted(std::move(srtf), ichflg);
+    CompressedSorted sorted(std::move(srtf), ichflg, 1 << 16, srtflnm);
     result = merge([&](std::string& b) { return sorted.getsrt(b); }, rec, h.keysiz, eofpos,
                    errfile.get(), dbgfile.get());
   } else {
@@ -216,7 +253,7 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
       std::printf("Error opening %s \n", srtflnm.c_str());
       stop(1);
     }
-    TextSorted sorted(f, h.keysiz + 37);
+    TextSorted sorted(f, h.keysiz + 37, srtflnm);
     result = merge([&](std::string& b) { return sorted.read(b); }, rec, h.keysiz, eofpos,
                    errfile.get(), dbgfile.get());
   }
@@ -227,9 +264,9 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
                 rec.maxsiz);
   if (verbose) std::printf("%s\n", prp);
   std::fprintf(prpfile.get(), "%s\n", prp);
-  errfile.reset();
-  prpfile.reset();
-  dbgfile.reset();
+  closeWorkFile(errfile, errflnm);
+  closeWorkFile(prpfile, prpflnm);
+  closeWorkFile(dbgfile, dbgflnm);
   std::remove(tagflnm.c_str());
   std::remove(srtflnm.c_str());
   if (result.errcnt == 0) {

@@ -12,6 +12,7 @@ void inject(Command& command, const Fault& fault) {
   command.env["DBC_FAULT_REPEAT"] = fault.repeat ? "1" : "0";
   command.env["DBC_FAULT_ERRNO"] = fault.error;
   if (fault.slowMicros > 0) command.env["DBC_FAULT_SLOW_US"] = std::to_string(fault.slowMicros);
+  if (!fault.program.empty()) command.env["DBC_FAULT_PROGRAM"] = fault.program;
 }
 
 }  // namespace testkit

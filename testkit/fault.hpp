@@ -14,6 +14,7 @@ struct Fault {
   bool repeat = false;           // and every one after it
   std::string error = "ENOSPC";  // or "EIO"
   int slowMicros = 0;            // above 0: the chosen calls succeed, each this much later
+  std::string program = "";      // when set, this program alone; what it starts runs unharmed
 };
 
 // Adds the injector and its settings to the command's environment.

@@ -1,15 +1,22 @@
 // DBCSORT as the tag builders run it: both forms checked against a stable sort done here, with
 // small memory budgets that force runs and merges, and every failure leaving nothing behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/format.hpp"
+#include "testkit/fault.hpp"
 #include "testkit/files.hpp"
 #include "testkit/runner.hpp"
 
@@ -66,10 +73,15 @@ class Dbcsort : public ::testing::Test {
     // An installation that has the DB/C product's own sort builds without ours.
     if (!testkit::exists(testkit::binPath("DBCSORT"))) GTEST_SKIP() << "DBCSORT is not built";
   }
-  testkit::RunResult sort(const std::vector<std::string>& args,
-                          std::map<std::string, std::string> env = {}) {
+  testkit::Command command(const std::vector<std::string>& args,
+                           std::map<std::string, std::string> env = {}) {
     if (!env.count("TMPDIR")) env["TMPDIR"] = tmp;
-    return testkit::run({"DBCSORT", args, env, dir.path(), "", 60});
+    return {"DBCSORT", args, env, dir.path(), "", 60};
+  }
+  testkit::RunResult sort(const std::vector<std::string>& args,
+                          std::map<std::string, std::string> env = {},
+                          const testkit::Hazards& hazards = {}) {
+    return testkit::run(command(args, std::move(env)), hazards);
   }
   // Nothing but the files named is left in the work folder, and the run folder is empty.
   void expectOnly(std::vector<std::string> names) {
@@ -225,6 +237,11 @@ TEST_F(Dbcsort, ReplacesAnExistingOutputAndMaySortInPlace) {
   struct stat st;
   ASSERT_EQ(stat(dir.file("out").c_str(), &st), 0);
   EXPECT_NE(st.st_mode & 0044, 0u) << "a sorted file is not private";
+  // A private file stays private when it is replaced.
+  ASSERT_EQ(chmod(dir.file("out").c_str(), 0600), 0);
+  ASSERT_EQ(sort({"in", "out", "1-1", "-T"}).status, 0);
+  ASSERT_EQ(stat(dir.file("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
   expectOnly({"in", "out"});
 }
 
@@ -289,6 +306,220 @@ TEST_F(Dbcsort, FullDiskLeavesNoPartialOutputAndNoRunFiles) {
     EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
     expectOnly({"in", "out"});
   }
+}
+
+// The type, inode and device number of what `path` names itself (a link is not followed).
+struct Node {
+  mode_t type = 0;
+  ino_t ino = 0;
+  dev_t rdev = 0;
+  bool operator==(const Node&) const = default;
+};
+Node node(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return {};
+  return {static_cast<mode_t>(st.st_mode & S_IFMT), st.st_ino, st.st_rdev};
+}
+
+TEST_F(Dbcsort, SpecialFilesAsOutputAreWrittenNeverReplaced) {
+  testkit::writeFile(dir.file("in"), "b\nc\na\n");
+  const std::string sorted = "a\nb\nc\n";
+
+  // A FIFO: its reader gets the sorted lines, and it is still a FIFO afterwards.
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  const Node fifo = node(dir.file("fifo"));
+  auto reader = std::async(std::launch::async, [&] { return testkit::readFile(dir.file("fifo")); });
+  auto r = sort({"in", "fifo", "1-1", "-T"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(reader.get(), sorted);
+  EXPECT_EQ(node(dir.file("fifo")), fifo);
+
+  // Standard output by its name, and lost there: the failure is reported.
+  r = sort({"in", "/dev/stdout", "1-1", "-T"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, sorted);
+  r = sort({"in", "/dev/stdout", "1-1", "-T"}, {}, testkit::Hazards().stdoutTo("/dev/full"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "DBCSORT: cannot write output file /dev/stdout: No space left on device\n");
+
+  // A link to a regular file: the link stays, the file it names gets the output, cut to its
+  // length, and the input may be that very file.
+  testkit::writeFile(dir.file("target"), std::string(1000, 'o'));
+  ASSERT_EQ(symlink("target", dir.file("link").c_str()), 0);
+  r = sort({"in", "link", "1-1", "-T"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(node(dir.file("link")).type, S_IFLNK);
+  EXPECT_EQ(testkit::readFile(dir.file("target")), sorted);
+  testkit::writeFile(dir.file("target"), "2\n3\n1\n");
+  r = sort({"link", "link", "1-1", "-T"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("target")), "1\n2\n3\n");
+
+  // A folder, and a link that leads nowhere, are refused and left as they are.
+  dir.mkdir("folder");
+  ASSERT_EQ(symlink("nowhere", dir.file("dangling").c_str()), 0);
+  for (const char* out : {"folder", "dangling"}) {
+    const Node before = node(dir.file(out));
+    r = sort({"in", out, "1-1", "-T"});
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_EQ(r.err.rfind(std::string("DBCSORT: cannot open output file ") + out + ": ", 0), 0u)
+        << r.err;
+    EXPECT_EQ(node(dir.file(out)), before) << out;
+  }
+  expectOnly({"dangling", "fifo", "folder", "in", "link", "target"});
+}
+
+TEST_F(Dbcsort, DevicesAsOutputAreWrittenNeverReplaced) {
+  testkit::writeFile(dir.file("in"), "b\na\n");
+  if (geteuid() != 0) {
+    // Only root could replace a device, and only root can make one to try it on; the system's
+    // own /dev/null is safe from anyone else, so it serves.
+    const Node null = node("/dev/null");
+    auto r = sort({"in", "/dev/null", "1-1", "-T"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(node("/dev/null"), null);
+    GTEST_SKIP() << "not running as root: the copy of /dev/null that root would make was not tried";
+  }
+  // Root's copy of /dev/null, made here: the system's own is never put at risk.
+  if (mknod(dir.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+    GTEST_SKIP() << "mknod is not allowed here: " << std::strerror(errno);
+  }
+  const Node null = node(dir.file("null"));
+  ASSERT_EQ(null.type, S_IFCHR);
+  ASSERT_EQ(symlink("null", dir.file("tonull").c_str()), 0);
+  for (const char* out : {"null", "tonull"}) {
+    auto r = sort({"in", out, "1-1", "-T"});
+    EXPECT_EQ(r.status, 0) << out << r.err;
+    EXPECT_EQ(node(dir.file("null")), null) << out;
+    EXPECT_EQ(node(dir.file("tonull")).type, S_IFLNK) << out;
+  }
+  expectOnly({"in", "null", "tonull"});
+}
+
+TEST_F(Dbcsort, LongestOutputNamesHaveTemporariesThatFit) {
+  std::vector<std::string> tags = makeTags(2000, 5);
+  testkit::writeFile(dir.file("in"), textInput(tags));
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
+  // Run files in the output's folder too: without TMPDIR, with a budget that needs them.
+  for (std::size_t length : {250u, 255u}) {
+    const std::string name(length, 'n');
+    for (std::string tmpdir : {tmp, std::string()}) {
+      auto r = sort({"in", name, "25-44", "-T"}, {{"TMPDIR", tmpdir}, {"DBCSORT_MEMORY", "16K"}});
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(testkit::readFile(dir.file(name)), expected);
+      expectOnly({"in", name});
+    }
+    std::remove(dir.file(name).c_str());
+  }
+}
+
+TEST_F(Dbcsort, InputFromAPipe) {
+  auto r =
+      testkit::run({"DBCSORT", {"/dev/stdin", "out", "1-1", "-T"}, {}, dir.path(), "b\na\n", 60});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("out")), "a\nb\n");
+}
+
+// SIGTERM, SIGINT or SIGHUP at any moment of a sort that needs run files: afterwards no temporary
+// file and no run file is left, and the output is the old file or the whole sorted one.
+TEST_F(Dbcsort, SignalsAtAnyMomentLeaveNoTemporaryFiles) {
+  std::vector<std::string> tags = makeTags(100000, 6);
+  testkit::writeFile(dir.file("in"), textInput(tags));
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
+  // The input is some 70 times the budget: dozens of runs, merged in two levels.
+  const std::vector<std::string> args{"in", "out", "25-44", "-T", "-M=60"};
+  const std::map<std::string, std::string> env{{"DBCSORT_MEMORY", "64K"}};
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(sort(args, env).status, 0);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(testkit::readFile(dir.file("out")), expected);
+
+  std::mt19937 gen(16);
+  std::uniform_real_distribution<double> moment(0, seconds * 1.1);
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+  int killed = 0;
+  for (int i = 0; i < 18; ++i) {
+    const int sig = signals[i % 3];
+    const double at = moment(gen);
+    SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
+    testkit::writeFile(dir.file("out"), "old\n");
+    auto e = env;
+    if (i % 2) e["TMPDIR"] = "";  // run files beside the output
+    auto r = sort(args, e, testkit::Hazards().signalAfter(sig, at));
+    ASSERT_TRUE(r.status == 0 || r.status == 128 + sig) << r.status << r.err;
+    killed += r.status != 0;
+    const std::string out = testkit::readFile(dir.file("out"));
+    EXPECT_TRUE(out == (r.status == 0 ? expected : "old\n") || out == expected)
+        << out.size() << " bytes";
+    expectOnly({"in", "out"});
+  }
+  EXPECT_GE(killed, 9) << "the signals came too late to test anything";
+}
+
+TEST_F(Dbcsort, ClosedStandardDescriptorsNeverReachTheFiles) {
+  std::vector<std::string> tags = makeTags(3000, 7);
+  const std::string input = textInput(tags);
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
+  for (const std::vector<int>& closed :
+       std::vector<std::vector<int>>{{0}, {1}, {2}, {0, 1}, {1, 2}, {0, 1, 2}}) {
+    SCOPED_TRACE(::testing::PrintToString(closed));
+    testkit::Hazards h;
+    for (int fd : closed) h.close(fd);
+    testkit::writeFile(dir.file("in"), input);
+    auto r = sort({"in", "out", "25-44", "-T", "-M=60"}, {{"DBCSORT_MEMORY", "16K"}}, h);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(testkit::readFile(dir.file("out")), expected);
+    EXPECT_EQ(testkit::readFile(dir.file("in")), input);
+    // A failure's message has nowhere to go, but it must not go into a file.
+    r = sort({"in", "nodir/out", "25-44", "-T"}, {}, h);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(testkit::readFile(dir.file("in")), input);
+    expectOnly({"in", "out"});
+  }
+  // Nothing of a sort goes to standard output, so a full one loses nothing.
+  auto r = sort({"in", "out", "25-44", "-T"}, {}, testkit::Hazards().stdoutTo("/dev/full"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testkit::readFile(dir.file("out")), expected);
+}
+
+// A read that fails, of the input or of a run file, at any point: the sort stops with a message
+// and the old output stays; it never takes the failure for the end of the data.
+TEST_F(Dbcsort, ReadErrorsStopTheSort) {
+  std::vector<std::string> tags = makeTags(3000, 8);
+  testkit::writeFile(dir.file("in"), textInput(tags));
+  std::string expected;
+  for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
+  for (std::string memory : {"", "16K"}) {
+    for (int nth : {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233}) {
+      SCOPED_TRACE(memory + " read " + std::to_string(nth));
+      testkit::writeFile(dir.file("out"), "old\n");
+      testkit::Command c =
+          command({"in", "out", "25-44", "-T", "-M=60"}, {{"DBCSORT_MEMORY", memory}});
+      testkit::inject(c, {"read", nth, false, "EIO"});
+      auto r = testkit::run(c);
+      if (r.status == 0) {
+        EXPECT_EQ(testkit::readFile(dir.file("out")), expected);
+      } else {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("DBCSORT: cannot read "), std::string::npos) << r.err;
+        EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
+      }
+      expectOnly({"in", "out"});
+    }
+  }
+  // The output cannot be synced before its rename: the old one stays.
+  testkit::writeFile(dir.file("out"), "old\n");
+  testkit::Command c = command({"in", "out", "25-44", "-T"});
+  testkit::inject(c, {"fsync", 1, false, "EIO"});
+  auto r = testkit::run(c);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "DBCSORT: cannot write output file out: Input/output error\n");
+  EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
+  expectOnly({"in", "out"});
 }
 
 }  // namespace

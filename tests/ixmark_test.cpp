@@ -1,12 +1,20 @@
 // ixmark3 and ixmark run end to end on indexes from the testkit writer, with DBCSORT on PATH.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "common/format.hpp"
 #include "testkit/datafile.hpp"
+#include "testkit/fault.hpp"
 #include "testkit/files.hpp"
 #include "testkit/isam.hpp"
 #include "testkit/runner.hpp"
@@ -50,6 +58,9 @@ struct Install {
     return testkit::run({prog, std::move(args), env, dir.path(), "", 60});
   }
   std::string work(const std::string& name) { return testkit::readFile(wrk + "/" + name); }
+  void clearWork() {
+    for (const std::string& name : testkit::listDir(wrk)) std::remove((wrk + "/" + name).c_str());
+  }
 };
 
 testkit::IsamHeader header(const std::string& segs, int recsiz = 0, int blksiz = 256) {
@@ -277,6 +288,19 @@ TEST(IxmarkFailures, MessagesStatusesAndFilesLeft) {
        "./NODATA.ISI\n./GONE.TXT\nError opening ./GONE \n",
        1,
        {"NODATA.DBG", "NODATA.ERR", "NODATA.PRP", "NODATA.TAG"}},
+      // A folder opens like a file but cannot be read: never an empty index or data file.
+      {"index a folder",
+       {"./FOLDER"},
+       "{wrk}\n./FOLDER.ISI\n\nError reading ./FOLDER.ISI \n",
+       "./FOLDER.ISI\n\nError reading ./FOLDER.ISI \n",
+       1,
+       {"FOLDER.DBG", "FOLDER.ERR", "FOLDER.PRP", "FOLDER.TAG"}},
+      {"data file a folder",
+       {"./DIRDATA"},
+       "{wrk}\n./DIRDATA.ISI\n./DATADIR.TXT\n\nError reading ./DATADIR.TXT \n",
+       "./DIRDATA.ISI\n./DATADIR.TXT\n\nError reading ./DATADIR.TXT \n",
+       1,
+       {"DIRDATA.DBG", "DIRDATA.ERR", "DIRDATA.PRP", "DIRDATA.TAG"}},
   };
   for (const std::string prog : {"ixmark3", "ixmark"}) {
     for (const Failure& c : cases) {
@@ -290,6 +314,13 @@ TEST(IxmarkFailures, MessagesStatusesAndFilesLeft) {
       testkit::IsamHeader nodata = header("1-4");
       nodata.dataName = "./GONE";
       testkit::writeFile(in.dir.file("NODATA.ISI"), testkit::IsamFile(nodata).bytes());
+      in.dir.mkdir("FOLDER.ISI");
+      testkit::IsamHeader dirdata = header("1-4");
+      dirdata.dataName = "./DATADIR";
+      testkit::IsamFile withEntries(dirdata);
+      withEntries.setRoot(withEntries.vBlock({{"AAAA", 0}}));
+      testkit::writeFile(in.dir.file("DIRDATA.ISI"), withEntries.bytes());
+      in.dir.mkdir("DATADIR.TXT");
       auto r = in.run(prog, c.args);
       EXPECT_EQ(r.out, expand(prog == "ixmark3" ? c.out3 : c.out2, in.wrk)) << prog << c.name;
       EXPECT_EQ(r.status, c.status) << prog << c.name;
@@ -396,6 +427,209 @@ TEST(IxmarkFailures, DamagedIndexesStopWithStatus1) {
           << prog << c.name << r.out;
     }
   }
+}
+
+// An index and data file that disagree in a few places over many records, so that a run leaves
+// error, properties and debug files; `n` records of 40 bytes.
+void manyRecords(Install& in, int n) {
+  testkit::DataFile d;
+  std::vector<IsamEntry> entries;
+  for (int i = 0; i < n; ++i) {
+    char k[16];
+    std::snprintf(k, sizeof k, "K%07d", i);
+    if (i % 1000 != 7) entries.push_back({k, d.bytes().size()});  // a record without an entry
+    d.record(k + std::string(32, 'x'));
+  }
+  in.data(d.eof());
+  testkit::IsamFile f(header("1-8", 40, 1024));
+  f.tree(entries);
+  in.index(f);
+}
+
+std::map<std::string, std::string> workFiles(Install& in) {
+  std::map<std::string, std::string> files;
+  for (const std::string& name : testkit::listDir(in.wrk)) files[name] = in.work(name);
+  return files;
+}
+
+// A sorted file left by an earlier run that stopped before its clean-up must never be compared
+// in place of the output of a sort that failed: the run reports the sorted file missing.
+TEST_P(BothPrograms, StaleSortedFileIsNeverCompared) {
+  const bool three = GetParam() == "ixmark3";
+  testkit::TempDir shims;
+  const std::string real = testkit::binPath("DBCSORT");
+  struct Sort {
+    const char* name;
+    std::string script;  // empty: no DBCSORT anywhere on PATH
+  };
+  std::vector<Sort> sorts{
+      {"fails", "exit 1"},
+      {"killed", "kill -TERM $$"},
+      {"disk full", "trap '' XFSZ; ulimit -f 0; exec '" + real + "' \"$@\""},
+      {"missing", ""},
+  };
+  for (const Sort& sort : sorts) {
+    SCOPED_TRACE(sort.name);
+    Install in;
+    in.data(fiveRecords());
+    testkit::IsamFile f(header("1-4", 10));
+    f.tree({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}});
+    in.index(f);
+    // Sorted tags of another index: compared, they would report five disagreements.
+    std::string stale;
+    for (const char* k : {"AAAX", "BBBX", "CCCX", "DDDX", "EEEX"}) {
+      std::string t = tag(1024, 7, 0, k);
+      stale += three ? dbc::encodeRecord(t, false) + "\xFA" : t + "\n";
+    }
+    if (three) stale += "\xFB";
+    testkit::writeFile(in.wrk + "/X.SRT", stale);
+    const std::string bin = shims.mkdir(sort.name);
+    if (!sort.script.empty()) {
+      testkit::writeFile(bin + "/DBCSORT", "#!/bin/sh\n" + sort.script + "\n");
+      chmod((bin + "/DBCSORT").c_str(), 0755);
+    }
+    in.env["PATH"] = bin + ":/usr/bin:/bin";
+    auto r = in.run(GetParam());
+    EXPECT_EQ(r.status, 1) << r.out;
+    const std::string missing = "Error opening " + in.wrk + "/X.SRT \n";
+    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), missing.size())), missing);
+    EXPECT_EQ(testkit::listDir(in.wrk),
+              (std::vector<std::string>{"X.DBG", "X.ERR", "X.PRP", "X.TAG"}));
+    for (const char* name : {"X.DBG", "X.ERR", "X.PRP"}) EXPECT_EQ(in.work(name), "") << name;
+  }
+  {  // a sorted file that cannot be removed: the run stops before the sort
+    Install in;
+    in.data(fiveRecords());
+    testkit::IsamFile f(header("1-4", 10));
+    f.tree({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}});
+    in.index(f);
+    in.dir.mkdir("wrk/X.SRT/inside");
+    auto r = in.run(GetParam());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error creating " + in.wrk + "/X.SRT \n"), std::string::npos) << r.out;
+    EXPECT_TRUE(testkit::exists(in.wrk + "/X.SRT/inside"));
+  }
+}
+
+// A read that fails anywhere (index, data file, sorted file) is reported with the file's name and
+// status 1; it never passes for the end of that file, which would report a completed comparison.
+TEST_P(BothPrograms, ReadErrorsAreNeverTheEndOfTheData) {
+  Install in;
+  manyRecords(in, 3000);
+  auto clean = in.run(GetParam());
+  ASSERT_EQ(clean.status, 0) << clean.out;
+  const auto expected = workFiles(in);
+  ASSERT_EQ(expected.size(), 3u);
+  std::vector<std::string> files{"./X.ISI", "./DATA.TXT"};
+  // ixmark reads its sorted file through a stream, out of the injector's reach (see compare_test).
+  if (GetParam() == "ixmark3") files.push_back(in.wrk + "/X.SRT");
+  std::set<std::string> reported;
+  for (int nth = 1;; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth));
+    in.clearWork();
+    testkit::Command c{GetParam(), {"./X"}, in.env, in.dir.path(), "", 60};
+    testkit::inject(c, {"read", nth, false, "EIO", GetParam()});
+    auto r = testkit::run(c);
+    if (r.status == 0) {
+      // Past the run's last read: nothing failed.
+      EXPECT_EQ(workFiles(in), expected);
+      break;
+    }
+    EXPECT_EQ(r.status, 1) << r.out;
+    bool named = false;
+    for (const std::string& f : files) {
+      if (r.out.find("\nError reading " + f + " \n") == std::string::npos) continue;
+      named = true;
+      reported.insert(f);
+    }
+    EXPECT_TRUE(named) << r.out;
+    ASSERT_LT(nth, 1000);
+  }
+  EXPECT_EQ(reported, std::set<std::string>(files.begin(), files.end()));
+  in.clearWork();
+
+  // An error file that cannot be written is a failed run, not one without findings.
+  ASSERT_EQ(symlink("/dev/full", (in.wrk + "/X.ERR").c_str()), 0);
+  auto r = in.run(GetParam());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Error writing " + in.wrk + "/X.ERR \n"), std::string::npos) << r.out;
+}
+
+TEST_P(BothPrograms, ClosedStandardDescriptorsAndAFullStandardOutput) {
+  Install in;
+  manyRecords(in, 300);
+  const std::string index = testkit::readFile(in.dir.file("X.ISI"));
+  const std::string data = testkit::readFile(in.dir.file("DATA.TXT"));
+  auto clean = in.run(GetParam());
+  ASSERT_EQ(clean.status, 0) << clean.out;
+  const auto expected = workFiles(in);
+  auto runWith = [&](const testkit::Hazards& h) {
+    in.clearWork();
+    auto r = testkit::run({GetParam(), {"./X"}, in.env, in.dir.path(), "", 60}, h);
+    // Every file as a run with all three descriptors open leaves it.
+    EXPECT_EQ(workFiles(in), expected);
+    EXPECT_EQ(testkit::readFile(in.dir.file("X.ISI")), index);
+    EXPECT_EQ(testkit::readFile(in.dir.file("DATA.TXT")), data);
+    EXPECT_EQ(testkit::listDir(in.dir.path()),
+              (std::vector<std::string>{"DATA.TXT", "X.ISI", "dbc.cfg", "wrk"}));
+    return r;
+  };
+  for (const std::vector<int>& closed :
+       std::vector<std::vector<int>>{{0}, {1}, {2}, {0, 1}, {1, 2}, {0, 1, 2}}) {
+    SCOPED_TRACE(::testing::PrintToString(closed));
+    testkit::Hazards h;
+    for (int fd : closed) h.close(fd);
+    EXPECT_EQ(runWith(h).status, 0);
+  }
+  auto r = runWith(testkit::Hazards().stdoutTo("/dev/full"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind(GetParam() + ": write error on standard output", 0), 0u) << r.err;
+}
+
+// A terminal's ^C reaches the program, its shell and the sort together, at any moment of the run:
+// the run ends as the interrupt asked, and none of the sort's temporary files is left.
+TEST_P(BothPrograms, InterruptAtAnyMomentLeavesNoTemporaryFiles) {
+  Install in;
+  manyRecords(in, 80000);
+  const std::string tmp = in.dir.mkdir("tmp");
+  in.env["TMPDIR"] = tmp;
+  in.env["DBCSORT_MEMORY"] = "64K";  // run files, merged in levels
+  auto start = std::chrono::steady_clock::now();
+  auto clean = in.run(GetParam());
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(clean.status, 0) << clean.out;
+  std::mt19937 gen(9);
+  std::uniform_real_distribution<double> moment(0, seconds);
+  const std::set<std::string> work{"X.DBG", "X.ERR", "X.PRP", "X.SRT", "X.TAG"};
+  int interrupted = 0;
+  for (int i = 0; i < 10; ++i) {
+    const double at = moment(gen);
+    SCOPED_TRACE("interrupt after " + std::to_string(at) + " s");
+    in.clearWork();
+    auto r = testkit::run({GetParam(), {"./X"}, in.env, in.dir.path(), "", 60},
+                          testkit::Hazards().signalAfter(SIGINT, at, true));
+    ASSERT_TRUE(r.status == 0 || r.status == 128 + SIGINT) << r.status << r.out;
+    interrupted += r.status != 0;
+    for (const std::string& name : testkit::listDir(in.wrk))
+      EXPECT_TRUE(work.count(name)) << name << " left in the work folder";
+    EXPECT_EQ(testkit::listDir(tmp), std::vector<std::string>{});
+    // A sorted file there is the whole sort of the whole tag file.
+    if (testkit::exists(in.wrk + "/X.SRT")) {
+      auto s = testkit::run({"DBCSORT",
+                             {in.wrk + "/X.TAG", in.dir.file("check.srt"), "25-44",
+                              GetParam() == "ixmark3" ? "-C" : "-T", "-M=52"},
+                             {},
+                             in.dir.path(),
+                             "",
+                             60});
+      ASSERT_EQ(s.status, 0) << s.err;
+      EXPECT_TRUE(testkit::readFile(in.wrk + "/X.SRT") ==
+                  testkit::readFile(in.dir.file("check.srt")));
+      std::remove(in.dir.file("check.srt").c_str());
+    }
+  }
+  EXPECT_GE(interrupted, 5) << "the interrupts came too late to test anything";
 }
 
 }  // namespace

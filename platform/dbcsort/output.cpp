@@ -1,16 +1,15 @@
 #include "platform/dbcsort/output.hpp"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "common/stop.hpp"
+#include "platform/dbcsort/temp.hpp"
 
 namespace dbcsort {
 
@@ -31,30 +30,58 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-AtomicOutput::AtomicOutput(std::string path) : path_(std::move(path)) {
-  std::string pattern = path_ + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) fail("create", path_);
-  fd_.reset(fd);
-  temp_ = name.data();
-  // mkstemp makes the file private; the sorted file gets the usual mode of a new file.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+SortedOutput::SortedOutput(std::string path) : path_(std::move(path)) {
+  struct stat st;
+  const bool exists = ::lstat(path_.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    // Not truncated here: the input may be this very file (through a link), and it is read
+    // whole before the first byte of output is written; commit() cuts what is left over.
+    fd_ = dbc::openFile(path_, O_WRONLY | O_NOCTTY);
+    if (!fd_) fail("open", path_);
+    return;
+  }
+  const std::size_t slash = path_.rfind('/');
+  temp_ =
+      tempPattern(folderOf(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1));
+  fd_ = createTemp(temp_, onSignal_);
+  if (!fd_) fail("create", path_);
+  // A replaced file keeps its permissions; a new one gets those of any new file.
+  mode_t mode = st.st_mode & 07777;
+  if (!exists) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd_.get(), mode);
 }
 
-AtomicOutput::~AtomicOutput() {
-  if (!committed_) {
+SortedOutput::~SortedOutput() {
+  if (!committed_ && !temp_.empty()) {
     fd_.reset();
     ::unlink(temp_.c_str());
   }
 }
 
-void AtomicOutput::commit() {
+void SortedOutput::commit() {
+  if (temp_.empty()) {
+    struct stat st;
+    if (::fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+      off_t end = ::lseek(fd_.get(), 0, SEEK_CUR);
+      if (end < 0 || ::ftruncate(fd_.get(), end) != 0) fail("write", path_);
+    }
+    if (!fd_.close()) fail("write", path_);
+    committed_ = true;
+    return;
+  }
+  // Synced before the rename, so that after a crash the name holds the old file or the new one,
+  // whole, and never a new name with blocks still unwritten.
+  if (::fsync(fd_.get()) != 0) fail("write", path_);
   if (!fd_.close()) fail("write", path_);
+  // The rename and the end of the temporary name's removal on a signal are one step: a signal
+  // that comes meanwhile takes effect once the output is in place.
+  dbc::SignalsHeld held;
   if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("replace", path_);
+  onSignal_.release();
   committed_ = true;
 }
 

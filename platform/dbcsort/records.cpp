@@ -1,5 +1,6 @@
 #include "platform/dbcsort/records.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,7 +33,16 @@ bool RecordReader::refill() {
   if (end_ >= 0 && static_cast<off_t>(want) > end_ - offset_) {
     want = static_cast<std::size_t>(end_ - offset_);
   }
-  ssize_t got = want == 0 ? 0 : dbc::preadFull(fd_, buf_.data() + len_, want, offset_);
+  ssize_t got = 0;
+  if (want > 0) {
+    got = sequential_ ? dbc::readFull(fd_, buf_.data() + len_, want)
+                      : dbc::preadFull(fd_, buf_.data() + len_, want, offset_);
+    // A pipe or a FIFO (/dev/stdin) has no offsets; read whole, it is read as it comes.
+    if (got < 0 && errno == ESPIPE && end_ < 0 && offset_ == 0 && !sequential_) {
+      sequential_ = true;
+      got = dbc::readFull(fd_, buf_.data() + len_, want);
+    }
+  }
   if (got < 0) {
     std::fprintf(stderr, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
     throw dbc::Stop{1};
@@ -119,6 +129,9 @@ void Writer::flush() {
     std::fprintf(stderr, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
     throw dbc::Stop{1};
   }
+  // Only a hint: a failure here shows up in the sync that follows.
+  if (writeBehind_)
+    ::sync_file_range(fd_, written_, static_cast<off_t>(len_), SYNC_FILE_RANGE_WRITE);
   written_ += static_cast<off_t>(len_);
   len_ = 0;
 }

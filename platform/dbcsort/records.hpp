@@ -16,8 +16,9 @@ namespace dbcsort {
 class RecordReader {
  public:
   // Reads the bytes of `fd` from `start` up to `end` (or to the end of the file when `end` is
-  // -1) with positioned reads, so that several readers may share one descriptor. `name` is
-  // what a read error message calls the file.
+  // -1) with positioned reads, so that several readers may share one descriptor; a whole file
+  // that has no offsets (a pipe) is read as it comes. `name` is what a read error message calls
+  // the file.
   RecordReader(int fd, Form form, off_t start, off_t end, std::size_t bufferSize, std::string name);
 
   // The next record without its terminator, valid until the next call; false at the end.
@@ -39,11 +40,12 @@ class RecordReader {
   off_t end_;
   std::string name_;
   std::vector<char> buf_;
-  std::size_t pos_ = 0;   // first unread byte
-  std::size_t len_ = 0;   // bytes held
-  std::size_t scan_ = 0;  // where the search for the current record's end resumes
-  bool eof_ = false;      // the data has no more bytes to read
-  bool done_ = false;     // 0xFB met or the data ended
+  std::size_t pos_ = 0;      // first unread byte
+  std::size_t len_ = 0;      // bytes held
+  std::size_t scan_ = 0;     // where the search for the current record's end resumes
+  bool eof_ = false;         // the data has no more bytes to read
+  bool done_ = false;        // 0xFB met or the data ended
+  bool sequential_ = false;  // the file has no offsets: read as it comes
 };
 
 // Buffered writes to a descriptor; the first failure prints a message naming `name` on
@@ -51,6 +53,9 @@ class RecordReader {
 class Writer {
  public:
   Writer(int fd, std::size_t bufferSize, std::string name);
+  // Has the kernel start writing each flushed stretch to disk at once, so that a sync at the end
+  // finds little left to write.
+  void writeBehind() { writeBehind_ = true; }
   void write(const void* data, std::size_t n);
   void put(char c) {
     if (len_ == buf_.size()) flush();
@@ -66,6 +71,7 @@ class Writer {
   std::vector<char> buf_;
   std::size_t len_ = 0;
   off_t written_ = 0;
+  bool writeBehind_ = false;
 };
 
 // Writes one record and its terminator in the form's output layout.

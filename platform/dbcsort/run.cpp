@@ -47,9 +47,10 @@ int runDbcsort(const std::vector<std::string>& args, const dbc::EnvLookup& env) 
                  std::strerror(errno));
     throw dbc::Stop{1};
   }
-  AtomicOutput out(options->outfile);
+  SortedOutput out(options->outfile);
   {
     Writer w(out.fd(), job.budget.ioBuffer, "output file " + options->outfile);
+    if (!out.tempPath().empty()) w.writeBehind();
     sortRecords(job, in.get(), "input file " + options->infile, w);
     if (job.form == Form::kCompressed) w.put(static_cast<char>(0xFB));
     w.flush();

@@ -1,7 +1,5 @@
 #include "platform/dbcsort/sorter.hpp"
 
-#include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include "common/stop.hpp"
 #include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/radix.hpp"
+#include "platform/dbcsort/temp.hpp"
 
 namespace dbcsort {
 
@@ -36,22 +35,16 @@ std::uint32_t getBig32(const unsigned char* p) {
          std::uint32_t{p[3]};
 }
 
-// A file for sorted runs. It is removed from its folder as soon as it is created, so that it
+// A file for sorted runs. It has no name beyond the moment of its creation, so that it
 // disappears with the process however the process ends.
 class RunFile {
  public:
-  explicit RunFile(const std::string& dir) {
-    std::string pattern = dir + "/DBCSORT.run.XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
+  explicit RunFile(const std::string& dir) : fd_(createUnnamed(tempPattern(dir, "DBCSORT.run"))) {
+    if (!fd_) {
       std::fprintf(stderr, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
                    std::strerror(errno));
       throw dbc::Stop{1};
     }
-    fd_.reset(fd);
-    ::unlink(name.data());
     name_ = "temporary file in " + dir;
   }
   int fd() const { return fd_.get(); }

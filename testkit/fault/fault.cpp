@@ -8,6 +8,8 @@
 //   DBC_FAULT_SLOW_US  when above 0, the chosen calls do not fail: each waits that many
 //                    microseconds and then runs, as on a slow disk (to widen a moment a test
 //                    must hit)
+//   DBC_FAULT_PROGRAM  when set, only the program of this file name counts and fails calls; the
+//                    programs it starts (a shell, a sort) run unharmed
 // Calls on standard input, output and error are not counted, so a program's messages still
 // reach the test. Writes made by stdio streams go through libc's internal calls and are not seen:
 // a writer that must be tested this way writes through common/io. Being preloaded into one process,
@@ -40,6 +42,9 @@ Plan& plan() {
     const char* op = std::getenv("DBC_FAULT_OP");
     const char* nth = std::getenv("DBC_FAULT_NTH");
     if (op == nullptr || nth == nullptr) return q;
+    const char* only = std::getenv("DBC_FAULT_PROGRAM");
+    if (only != nullptr && *only != '\0' && std::strcmp(only, program_invocation_short_name) != 0)
+      return q;
     if (!std::strcmp(op, "write")) q.op = Op::kWrite;
     if (!std::strcmp(op, "read")) q.op = Op::kRead;
     if (!std::strcmp(op, "rename")) q.op = Op::kRename;
