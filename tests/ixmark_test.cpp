@@ -528,7 +528,7 @@ TEST_P(BothPrograms, ReadErrorsAreNeverTheEndOfTheData) {
     SCOPED_TRACE("read " + std::to_string(nth));
     in.clearWork();
     testkit::Command c{GetParam(), {"./X"}, in.env, in.dir.path(), "", 60};
-    testkit::inject(c, {"read", nth, false, "EIO", GetParam()});
+    testkit::inject(c, {"read", nth, false, "EIO", 0, GetParam()});
     auto r = testkit::run(c);
     if (r.status == 0) {
       // Past the run's last read: nothing failed.
