@@ -10,7 +10,7 @@
 #include "dbtidy/classify.hpp"
 #include "dbtidy/settings.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 // Longest line that is ever written; anything a line would grow beyond this is cut while it is
 // built, so deep indentation of a long line costs nothing and overruns nothing.
@@ -35,13 +35,27 @@ class Formatter {
   void remember(const std::string& line);
 
   int indepth = 0;
-  int cont = 0;
+  bool cont = false;
   int lst_tab = 0;
 
  private:
+  // A statement line cut into its parts; the verb itself goes to verb_.
+  struct Statement {
+    std::string_view label;
+    std::string_view operands;
+  };
+
   void append(char c, long long count);
   void append(std::string_view text);
   void indent();
+
+  void continueStatement(std::string_view text);
+  bool cutStatement(std::string_view text, Statement& st);
+  void reportRemoval(const std::string& line, long long linecnt);
+  void depthBefore(BlockClass cls);
+  void place(const Statement& st, BlockClass cls, Placement placement);
+  void appendStatement(const Statement& st);
+  void depthAfter(BlockClass cls);
 
   const Settings s_;
   std::FILE* report_;
@@ -51,4 +65,4 @@ class Formatter {
   std::array<std::string, 4> history_;  // line1 .. line4
 };
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy
