@@ -45,17 +45,20 @@ class Formatter {
     std::string_view operands;
   };
 
-  void append(char c, long long count);
-  void append(std::string_view text);
-  void indent();
+  // Every line runs through these, so they are inline (defined in formatter.cpp, the only place
+  // that calls them): one call per line costs as much as a phase does.
+  inline void append(char c, long long count);
+  inline void append(std::string_view text);
+  inline void indent();
 
-  void continueStatement(std::string_view text);
-  bool cutStatement(std::string_view text, Statement& st);
+  // The phases of process, in the order it runs them.
+  inline void continueStatement(std::string_view text);
+  inline bool cutStatement(std::string_view text, Statement& st);
   void reportRemoval(const std::string& line, long long linecnt);
-  void depthBefore(BlockClass cls);
-  void place(const Statement& st, BlockClass cls, Placement placement);
-  void appendStatement(const Statement& st);
-  void depthAfter(BlockClass cls);
+  inline void depthBefore(BlockClass cls);
+  inline void place(const Statement& st, BlockClass cls, Placement placement);
+  inline void appendStatement(const Statement& st);
+  inline void depthAfter(BlockClass cls);
 
   const Settings s_;
   std::FILE* report_;
