@@ -58,9 +58,9 @@ TEST_F(CopyTempBack, ASourceThatCannotBeRewrittenKeepsTheWholeWorkFile) {
     EXPECT_EQ(stopStatus([&] { files->copy_temp_back(); }), 1);
   }
   EXPECT_EQ(fake.out.text(), "Input File : " + src + "\nCreating Temporary File : " + work +
-                            "\nCopying Back Over Original Source File\n"
-                            "\nFatal Error : Unable to re-open Original Source file : " +
-                            src + " \n");
+                                 "\nCopying Back Over Original Source File\n"
+                                 "\nFatal Error : Unable to re-open Original Source file : " +
+                                 src + " \n");
   EXPECT_EQ(testkit::readFile(work).size(), 3000u * 13u);
 }
 
@@ -103,9 +103,10 @@ TEST(SourceLock, AnUpdateWaitsForEveryRunAndAReaderOnlyForAnUpdate) {
     UpdateMode up_in_place;
     bool waits;
   };
-  for (Case k : {Case{LOCK_SH, UpdateMode::kInPlace, true}, Case{LOCK_EX, UpdateMode::kInPlace, true},
-                 Case{LOCK_SH, UpdateMode::kOutputFile, false},
-                 Case{LOCK_EX, UpdateMode::kOutputFile, true}}) {
+  for (Case k :
+       {Case{LOCK_SH, UpdateMode::kInPlace, true}, Case{LOCK_EX, UpdateMode::kInPlace, true},
+        Case{LOCK_SH, UpdateMode::kOutputFile, false},
+        Case{LOCK_EX, UpdateMode::kOutputFile, true}}) {
     dbc::Fd other = dbc::openFile(src, O_RDONLY);
     ASSERT_EQ(::flock(other.get(), k.held), 0);
     Settings s;
@@ -117,9 +118,9 @@ TEST(SourceLock, AnUpdateWaitsForEveryRunAndAReaderOnlyForAnUpdate) {
     int status = stopStatus([&] { files.getinp(src, ""); });
     if (k.waits) {
       EXPECT_EQ(status, 1);
-      EXPECT_EQ(fake.out.text(), "Input File : " + src + "\nWaiting for another run on : " + src +
-                                "\n\nSource file in use by another run, left unchanged : " + src +
-                                "\n\n");
+      EXPECT_EQ(fake.out.text(),
+                "Input File : " + src + "\nWaiting for another run on : " + src +
+                    "\n\nSource file in use by another run, left unchanged : " + src + "\n\n");
     } else {
       EXPECT_EQ(status, -1);
       EXPECT_EQ(fake.out.text(), "Input File : " + src + "\n");

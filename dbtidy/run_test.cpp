@@ -29,10 +29,10 @@ TEST(DbtidyRun, ReadsOnlyTheContextsEnvironment) {
   const std::string out = fake.out.text();
   const std::string prefix = kBanner +
                              "DBTIDY_OPTS will be used in addition to command line options\n"
-                             "Kill DEBUG statements\n"
-                             "Using DBC_SRCPATH from Environment : " + src + "\n"
-                             "Input File : " + src + "/P.TXT\n"
-                             "Creating Temporary File : " + tmp + "/dbtidy";
+                             "Kill DEBUG statements\n" +
+                             ("Using DBC_SRCPATH from Environment : " + src + "\n") +
+                             ("Input File : " + src + "/P.TXT\n") +
+                             ("Creating Temporary File : " + tmp + "/dbtidy");
   EXPECT_EQ(out.substr(0, prefix.size()), prefix);
   EXPECT_NE(out.find("Copy back Complete\nDeleting Temporary File\n"), std::string::npos);
   EXPECT_EQ(testkit::readFile(src + "/P.TXT"), "\tif a\n\tendif\n");
@@ -60,9 +60,8 @@ TEST(DbtidyRun, HelpWithoutArgumentsAndFailuresAsStop) {
   } catch (const Stop& stop) {
     EXPECT_EQ(stop.status, 1);
   }
-  EXPECT_EQ(fake.out.text(),
-            kBanner + "No Source Path\n\nUnable to open input file : " + dir.file("missing") +
-                "\n\n");
+  EXPECT_EQ(fake.out.text(), kBanner + "No Source Path\n\nUnable to open input file : " +
+                                 dir.file("missing") + "\n\n");
 }
 
 }  // namespace

@@ -20,13 +20,13 @@ enum class KillDebug : int {
 };
 
 struct Settings {
-  int ininc = 5;         // spaces per indentation level
-  int tabstop = -1;      // columns per tab stop; -1 until the options are parsed, then ininc
-  int ntabs = 3;         // tab stops between a label and the verb of a data declaration
-  bool spcswt = true;    // a space follows the verb; false (-W): a tab does
-  bool cmpdir = false;   // #IF / #ELSE / #ENDIF move the indentation
-  bool lblsplit = false; // labels stay on the line of their statement
-  bool loopswt = false;  // WHILE, UNTIL, CONTINUE, BREAK line up with their LOOP
+  int ininc = 5;          // spaces per indentation level
+  int tabstop = -1;       // columns per tab stop; -1 until the options are parsed, then ininc
+  int ntabs = 3;          // tab stops between a label and the verb of a data declaration
+  bool spcswt = true;     // a space follows the verb; false (-W): a tab does
+  bool cmpdir = false;    // #IF / #ELSE / #ENDIF move the indentation
+  bool lblsplit = false;  // labels stay on the line of their statement
+  bool loopswt = false;   // WHILE, UNTIL, CONTINUE, BREAK line up with their LOOP
   // Updating in place is the default, -U or not: a run given only a source rewrites it. Only an
   // output file named in position 2 turns it off.
   UpdateMode up_in_place = UpdateMode::kInPlace;
