@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 namespace {
 
@@ -13,13 +13,16 @@ constexpr std::string_view kDeclarations[] = {
     "QUEUE",     "LABEL",  "OBJECT", "METHOD", "CLASS",   "EXTERNAL",
 };
 
-enum Condition { kAlways, kLoopStyle2, kDirectives };
+enum class Condition { kAlways, kLoopStyle2, kDirectives };
 
 struct BlockVerb {
   std::string_view word;
-  int cls;
+  BlockClass cls;
   Condition when;
 };
+
+using enum BlockClass;
+using enum Condition;
 
 constexpr BlockVerb kBlockVerbs[] = {
     {"IF", kOpens, kAlways},
@@ -56,20 +59,24 @@ void Classifier::evalverb(std::string_view verb) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   verbswt = kOrdinary;
-  splitswt = s_.lblsplit;
+  // -L keeps every label on its line by seeding the placement with the data column: only a
+  // routine head then differs, which the test below still finds.
+  splitswt = s_.lblsplit ? Placement::kDataColumn : Placement::kSplitLabel;
 
+  // One leading "G" (global) is dropped for this test only: GDIM declares like DIM, but GIF is no
+  // IF below.
   std::string_view word = xverb;
   if (!word.empty() && word[0] == 'G') word.remove_prefix(1);
   if (word == "ROUTINE" || word == "LROUTINE") {
-    splitswt = kFirstTabStop;
+    splitswt = Placement::kFirstTabStop;
   } else if (isDeclaration(word)) {
-    splitswt = kDataColumn;
+    splitswt = Placement::kDataColumn;
   }
 
   std::string_view whole = xverb;
   auto enabled = [this](Condition when) {
-    return when == kAlways || (when == kLoopStyle2 && s_.loopswt == 1) ||
-           (when == kDirectives && s_.cmpdir == 1);
+    return when == kAlways || (when == kLoopStyle2 && s_.loopswt) ||
+           (when == kDirectives && s_.cmpdir);
   };
   bool matched = false;
   for (const BlockVerb& b : kBlockVerbs) {
@@ -80,9 +87,12 @@ void Classifier::evalverb(std::string_view verb) {
     }
   }
   // Every directive that starts with #IF (#IFDEF, #IFNDEF, ...) opens a level.
-  if (!matched && whole.substr(0, 3) == "#IF" && s_.cmpdir == 1) verbswt = kOpens;
+  if (!matched && whole.substr(0, 3) == "#IF" && s_.cmpdir) verbswt = kOpens;
 
-  if (s_.verbose) std::fprintf(trace_, "Verb[%s][%i][%i]\n", xverb.c_str(), verbswt, splitswt);
+  if (s_.verbose) {
+    std::fprintf(trace_, "Verb[%s][%i][%i]\n", xverb.c_str(), static_cast<int>(verbswt),
+                 static_cast<int>(splitswt));
+  }
 }
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -8,10 +8,10 @@
 
 #include "dbtidy/settings.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
-// Block classes (verbswt).
-enum : int {
+// Block classes (verbswt), in the numbers the -V trace shows.
+enum class BlockClass : int {
   kOrdinary = 0,
   kOpens = 1,
   kCloses = 2,
@@ -22,8 +22,8 @@ enum : int {
   kDebug = 7,
 };
 
-// Label placements (splitswt).
-enum : int {
+// Label placements (splitswt), in the numbers the -V trace shows.
+enum class Placement : int {
   kSplitLabel = 0,    // label alone on its line, statement below
   kDataColumn = 1,    // verb moved to ntabs x tabstop
   kFirstTabStop = 2,  // verb moved to the first tab stop
@@ -38,12 +38,12 @@ class Classifier {
   void evalverb(std::string_view verb);
 
   std::string xverb;
-  int verbswt = kOrdinary;
-  int splitswt = kSplitLabel;
+  BlockClass verbswt = BlockClass::kOrdinary;
+  Placement splitswt = Placement::kSplitLabel;
 
  private:
   const Settings s_;
   std::FILE* trace_;
 };
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -4,7 +4,7 @@
 
 #include "testkit/capture.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
 
 struct Case {
@@ -18,8 +18,8 @@ void expectCases(const Settings& s, std::initializer_list<Case> cases) {
   Classifier c(s, cap.file());
   for (const Case& k : cases) {
     c.evalverb(k.verb);
-    EXPECT_EQ(c.verbswt, k.verbswt) << k.verb;
-    EXPECT_EQ(c.splitswt, k.splitswt) << k.verb;
+    EXPECT_EQ(static_cast<int>(c.verbswt), k.verbswt) << k.verb;
+    EXPECT_EQ(static_cast<int>(c.splitswt), k.splitswt) << k.verb;
   }
 }
 
@@ -54,8 +54,8 @@ TEST(Evalverb, DeclarationsWithOrWithoutG) {
 
 TEST(Evalverb, OptionsSwitchTheConditionalRows) {
   Settings s;
-  s.loopswt = 1;
-  s.cmpdir = 1;
+  s.loopswt = true;
+  s.cmpdir = true;
   expectCases(s, {{"while", 3, 0},
                   {"UNTIL", 3, 0},
                   {"CONTINUE", 3, 0},
@@ -67,13 +67,13 @@ TEST(Evalverb, OptionsSwitchTheConditionalRows) {
                   {"#ENDIF", 2, 0},
                   {"#ELSEIF", 0, 0}});
   Settings l;
-  l.lblsplit = 1;
+  l.lblsplit = true;
   expectCases(l, {{"MOVE", 0, 1}, {"IF", 1, 1}, {"ROUTINE", 0, 2}, {"GROUTINE", 0, 2}});
 }
 
 TEST(Evalverb, VerboseTrace) {
   Settings s;
-  s.verbose = 1;
+  s.verbose = true;
   testkit::Capture cap;
   Classifier c(s, cap.file());
   c.evalverb("dim");
@@ -83,4 +83,4 @@ TEST(Evalverb, VerboseTrace) {
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

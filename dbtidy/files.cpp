@@ -14,7 +14,7 @@
 #include "common/stop.hpp"
 #include "dbtidy/srcpath.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 namespace {
 
@@ -35,11 +35,6 @@ bool sameFile(int a, int b) {
 mode_t typeOf(int fd) {
   struct stat st;
   return ::fstat(fd, &st) == 0 ? st.st_mode & S_IFMT : 0;
-}
-
-std::string tempDir() {
-  const char* t = std::getenv("TMPDIR");
-  return t && *t ? t : "/tmp";
 }
 
 double now() {
@@ -77,9 +72,27 @@ class EverySignalHeld {
   sigset_t old_;
 };
 
+// The work file into the source, block by block; a short block is the last. False when a read
+// or a write failed: unlike the end of the file, a failed read must not pass for a copy done.
+bool copyBlocks(const dbc::Fd& work, const dbc::Fd& source) {
+  char cb_buff[kCopyBlock];
+  for (;;) {
+    ssize_t n = dbc::readFull(work.get(), cb_buff, sizeof cb_buff);
+    if (n < 0 || (n > 0 && !dbc::writeFull(source.get(), cb_buff, static_cast<std::size_t>(n)))) {
+      return false;
+    }
+    if (static_cast<std::size_t>(n) < sizeof cb_buff) return true;
+  }
+}
+
 }  // namespace
 
 Files::~Files() { discardWork(); }
+
+std::string Files::tempDir() const {
+  const char* t = context_.env("TMPDIR");
+  return t && *t ? t : "/tmp";
+}
 
 void Files::cannotOpenInput() {
   std::fprintf(out_, "\nUnable to open input file : %s\n\n", infilename_.c_str());
@@ -90,7 +103,7 @@ void Files::getinp(const std::string& name, const std::string& path) {
   typedName_ = name;
   infilename_ = searchpath(name, path);
   if (infilename_.empty()) infilename_ = name;
-  const bool inPlace = s_.up_in_place == 1;
+  const bool inPlace = s_.inPlace();
   // The source is written back where it was read; a FIFO or a device cannot take that (opening
   // a FIFO alone would wait for a writer), so it is refused before it is opened.
   struct stat st;
@@ -111,7 +124,7 @@ void Files::getinp(const std::string& name, const std::string& path) {
 }
 
 void Files::lockSource(const dbc::Fd& input) {
-  const bool inPlace = s_.up_in_place == 1;
+  const bool inPlace = s_.inPlace();
   // A network file system takes an exclusive lock only on a descriptor open for writing; a
   // source to be updated must be writable anyway. Failing that, the read descriptor serves.
   dbc::Fd lk;
@@ -178,41 +191,49 @@ dbc::Fd Files::createWorkFile() {
 }
 
 void Files::getout(const char* name, const std::string& path) {
-  std::FILE* trace = s_.verbose ? out_ : nullptr;
-  if (s_.up_in_place == 1) {
-    if (!s_.wkfname.empty()) {
-      wkfname_ = s_.wkfname;
-      // Truncating the input as its own work file would lose it before a line is read.
-      if (sameFile(wkfname_, infilename_)) refuseInput(wkfname_, "Work file");
-      // A device, FIFO, folder or link is no work file: it would be emptied, copied from and
-      // removed at the end (as root, a device node with it).
-      struct stat st;
-      if (::lstat(wkfname_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) refuseWork();
-      std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
-    }
-    dbc::Fd fd = createWorkFile();
-    if (s_.wkfname.empty()) std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
-    // The name must be out before there is anything to recover from the file: should the run
-    // be killed during its copy back, the work file holds the only whole copy. When standard
-    // output cannot take it, standard error gets the same line.
-    if (std::fflush(out_) != 0 || std::ferror(out_)) {
-      std::fprintf(stderr, "Creating Temporary File : %s\n", wkfname_.c_str());
-    }
-    if (!fd) {
-      std::fprintf(out_, "\nUnable to Create Output File : %s\n\n", wkfname_.c_str());
-      throw dbc::Stop{1};
-    }
-    outf_ = std::make_unique<LineWriter>(std::move(fd), counters_, trace);
-    return;
+  if (s_.inPlace()) {
+    getWorkFile();
+  } else {
+    getOutputFile(name, path);
   }
+}
 
+void Files::getWorkFile() {
+  if (!s_.wkfname.empty()) {
+    wkfname_ = s_.wkfname;
+    // Truncating the input as its own work file would lose it before a line is read.
+    if (sameFile(wkfname_, infilename_)) refuseInput(wkfname_, "Work file");
+    // A device, FIFO, folder or link is no work file: it would be emptied, copied from and
+    // removed at the end (as root, a device node with it).
+    struct stat st;
+    if (::lstat(wkfname_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) refuseWork();
+    std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
+  }
+  dbc::Fd fd = createWorkFile();
+  if (s_.wkfname.empty()) std::fprintf(out_, "Creating Temporary File : %s\n", wkfname_.c_str());
+  // The name must be out before there is anything to recover from the file: should the run
+  // be killed during its copy back, the work file holds the only whole copy. When standard
+  // output cannot take it, standard error gets the same line.
+  if (std::fflush(out_) != 0 || std::ferror(out_)) {
+    std::fprintf(context_.err, "Creating Temporary File : %s\n", wkfname_.c_str());
+  }
+  if (!fd) {
+    std::fprintf(out_, "\nUnable to Create Output File : %s\n\n", wkfname_.c_str());
+    throw dbc::Stop{1};
+  }
+  outf_ = std::make_unique<LineWriter>(std::move(fd), counters_, s_.verbose ? out_ : nullptr);
+}
+
+void Files::getOutputFile(const char* name, const std::string& path) {
   if (!name || name[0] == '-') {
     std::fprintf(out_, "No Output file Indicated !\n");
     throw dbc::Stop{1};
   }
+  // An output name found in a source folder designates that file; otherwise the file is made
+  // under the name as typed.
   outfilename_ = searchpath(name, path);
   if (outfilename_.empty()) outfilename_ = name;
-  if (s_.ovrwrit != 1) {
+  if (!s_.ovrwrit) {
     // A FIFO, a device or a folder exists all the same; opening a FIFO to find out would wait
     // for a writer.
     struct stat st;
@@ -231,7 +252,7 @@ void Files::getout(const char* name, const std::string& path) {
     throw dbc::Stop{1};
   }
   std::fprintf(out_, "Output file : %s\n", outfilename_.c_str());
-  outf_ = std::make_unique<LineWriter>(std::move(fd), counters_, trace);
+  outf_ = std::make_unique<LineWriter>(std::move(fd), counters_, s_.verbose ? out_ : nullptr);
 }
 
 void Files::discardWork() {
@@ -245,7 +266,7 @@ void Files::discardWork() {
 
 void Files::readFailed() {
   std::fprintf(out_, "\nError reading input file : %s\n\n", infilename_.c_str());
-  if (s_.up_in_place == 1) {
+  if (s_.inPlace()) {
     discardWork();
     std::fprintf(out_, "Original Source File left unchanged : %s\n", infilename_.c_str());
   }
@@ -253,7 +274,7 @@ void Files::readFailed() {
 }
 
 void Files::closeAll() {
-  const bool inPlace = s_.up_in_place == 1;
+  const bool inPlace = s_.inPlace();
   // The work file is about to become the only whole copy of the source: on disk, entry included,
   // before the source is cut.
   bool written = outf_->close(inPlace);
@@ -301,21 +322,13 @@ void Files::copyHeld() {
   // The source itself is rewritten (not replaced), so its inode, owner and links stay.
   dbc::Fd source = dbc::openFile(infilename_, O_WRONLY | O_TRUNC);
   if (!source) {
+    // This one message names the source as it was typed, not as it was found along the path.
     std::fprintf(out_, "\nFatal Error : Unable to re-open Original Source file : %s \n",
                  typedName_.c_str());
     throw dbc::Stop{1};
   }
   std::fprintf(out_, "Outputing to : %s\n", infilename_.c_str());
-  char cb_buff[kCopyBlock];
-  bool ok = true;
-  for (;;) {
-    ssize_t n = dbc::readFull(work.get(), cb_buff, sizeof cb_buff);
-    if (n < 0 || (n > 0 && !dbc::writeFull(source.get(), cb_buff, static_cast<std::size_t>(n)))) {
-      ok = false;
-      break;
-    }
-    if (static_cast<std::size_t>(n) < sizeof cb_buff) break;
-  }
+  bool ok = copyBlocks(work, source);
   // The work file goes only once the rewritten source is on disk.
   if (ok && !synced(::fsync(source.get()))) ok = false;
   if (!source.close()) ok = false;
@@ -328,10 +341,12 @@ void Files::copyHeld() {
   }
   std::fprintf(out_, "Copy back Complete\n");
   std::fprintf(out_, "Deleting Temporary File\n");
+  // The source is rewritten by now; the status still says the run did not end clean, so that a
+  // work file left behind does not go unnoticed.
   if (std::remove(wkfname_.c_str()) != 0) {
     std::fprintf(out_, "Error Deleting Temp File\n");
     throw dbc::Stop{1};
   }
 }
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -7,20 +7,22 @@
 #include <memory>
 #include <string>
 
+#include "common/context.hpp"
 #include "common/io.hpp"
 #include "common/signals.hpp"
 #include "dbtidy/lineio.hpp"
 #include "dbtidy/settings.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 // How long a run waits for another run on the same source to finish before it gives up.
 constexpr double kLockWaitSeconds = 60;
 
 class Files {
  public:
-  Files(const Settings& s, Counters& counters, std::FILE* out)
-      : s_(s), counters_(counters), out_(out) {}
+  // The messages go to the context's output; the work file is made in its TMPDIR.
+  Files(const Settings& s, Counters& counters, const dbc::Context& context)
+      : s_(s), counters_(counters), context_(context), out_(context.out) {}
   // A work file still unfinished (the run ends before its copy back) is removed.
   ~Files();
   Files(const Files&) = delete;
@@ -53,12 +55,16 @@ class Files {
   [[noreturn]] void refuseWork();
   [[noreturn]] void cannotOpenInput();
   void lockSource(const dbc::Fd& input);
+  void getWorkFile();
+  void getOutputFile(const char* name, const std::string& path);
   dbc::Fd createWorkFile();
+  std::string tempDir() const;
   void copyHeld();
   void discardWork();
 
   const Settings& s_;
   Counters& counters_;
+  const dbc::Context& context_;
   std::FILE* out_;
   double lockWait_ = kLockWaitSeconds;
   std::string typedName_;
@@ -73,4 +79,4 @@ class Files {
   std::unique_ptr<LineWriter> outf_;
 };
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

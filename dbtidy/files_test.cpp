@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "common/stop.hpp"
-#include "testkit/capture.hpp"
+#include "testkit/context.hpp"
 #include "testkit/files.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
 
 int stopStatus(const std::function<void()>& f) {
@@ -33,7 +33,7 @@ class CopyTempBack : public ::testing::Test {
     s.wkfname = work;
   }
   std::unique_ptr<Files> startUpdate() {
-    auto files = std::make_unique<Files>(s, c, cap.file());
+    auto files = std::make_unique<Files>(s, c, fake.context());
     files->getinp(src, "");
     files->getout(nullptr, "");
     return files;
@@ -43,7 +43,7 @@ class CopyTempBack : public ::testing::Test {
   const std::string src = dir.file("src"), work = dir.file("work");
   Settings s;
   Counters c;
-  testkit::Capture cap;
+  testkit::FakeContext fake;
 };
 
 // A copy back that cannot rewrite the source must keep the work file, whole: it then holds the
@@ -57,10 +57,10 @@ TEST_F(CopyTempBack, ASourceThatCannotBeRewrittenKeepsTheWholeWorkFile) {
     dir.mkdir("src");
     EXPECT_EQ(stopStatus([&] { files->copy_temp_back(); }), 1);
   }
-  EXPECT_EQ(cap.text(), "Input File : " + src + "\nCreating Temporary File : " + work +
-                            "\nCopying Back Over Original Source File\n"
-                            "\nFatal Error : Unable to re-open Original Source file : " +
-                            src + " \n");
+  EXPECT_EQ(fake.out.text(), "Input File : " + src + "\nCreating Temporary File : " + work +
+                                 "\nCopying Back Over Original Source File\n"
+                                 "\nFatal Error : Unable to re-open Original Source file : " +
+                                 src + " \n");
   EXPECT_EQ(testkit::readFile(work).size(), 3000u * 13u);
 }
 
@@ -100,28 +100,30 @@ TEST(SourceLock, AnUpdateWaitsForEveryRunAndAReaderOnlyForAnUpdate) {
   testkit::writeFile(src, "x\n");
   struct Case {
     int held;
-    int up_in_place;
+    UpdateMode up_in_place;
     bool waits;
   };
-  for (Case k : {Case{LOCK_SH, 1, true}, Case{LOCK_EX, 1, true}, Case{LOCK_SH, -1, false},
-                 Case{LOCK_EX, -1, true}}) {
+  for (Case k :
+       {Case{LOCK_SH, UpdateMode::kInPlace, true}, Case{LOCK_EX, UpdateMode::kInPlace, true},
+        Case{LOCK_SH, UpdateMode::kOutputFile, false},
+        Case{LOCK_EX, UpdateMode::kOutputFile, true}}) {
     dbc::Fd other = dbc::openFile(src, O_RDONLY);
     ASSERT_EQ(::flock(other.get(), k.held), 0);
     Settings s;
     s.up_in_place = k.up_in_place;
     Counters c;
-    testkit::Capture cap;
-    Files files(s, c, cap.file());
+    testkit::FakeContext fake;
+    Files files(s, c, fake.context());
     files.setLockWait(0.2);
     int status = stopStatus([&] { files.getinp(src, ""); });
     if (k.waits) {
       EXPECT_EQ(status, 1);
-      EXPECT_EQ(cap.text(), "Input File : " + src + "\nWaiting for another run on : " + src +
-                                "\n\nSource file in use by another run, left unchanged : " + src +
-                                "\n\n");
+      EXPECT_EQ(fake.out.text(),
+                "Input File : " + src + "\nWaiting for another run on : " + src +
+                    "\n\nSource file in use by another run, left unchanged : " + src + "\n\n");
     } else {
       EXPECT_EQ(status, -1);
-      EXPECT_EQ(cap.text(), "Input File : " + src + "\n");
+      EXPECT_EQ(fake.out.text(), "Input File : " + src + "\n");
     }
   }
   EXPECT_EQ(testkit::readFile(src), "x\n");
@@ -129,4 +131,4 @@ TEST(SourceLock, AnUpdateWaitsForEveryRunAndAReaderOnlyForAnUpdate) {
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -3,13 +3,27 @@
 #include <algorithm>
 #include <climits>
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 namespace {
 
 bool graphic(char c) {
   unsigned char u = static_cast<unsigned char>(c);
   return u >= 0x21 && u <= 0x7E;
+}
+
+// Comment lines ("*"), "+" and "." lines and empty lines are copied as they stand, and leave the
+// depth and a pending continuation alone: a continuation carries over them.
+bool keptVerbatim(const std::string& line) {
+  return line.empty() || line[0] == '*' || line[0] == '+' || line[0] == '.';
+}
+
+// A tab before "." is kept: those tabs line up the members of a record or list. Every other tab
+// becomes one space, in the line itself, so the -KV report and history show it converted.
+void convertTabs(std::string& line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\t' && (i + 1 >= line.size() || line[i + 1] != '.')) line[i] = ' ';
+  }
 }
 
 }  // namespace
@@ -42,74 +56,65 @@ void Formatter::remember(const std::string& line) {
   history_.back() = line;
 }
 
-int Formatter::process(std::string& line, long long linecnt) {
-  outline_.clear();
-  if (line.empty() || line[0] == '*' || line[0] == '+' || line[0] == '.') {
-    append(line);
-    return 1;
-  }
+// A line after one that ended with ":" is never classified, never moves the depth and is never
+// removed as DEBUG: it is the same statement, one tab further in than its start.
+void Formatter::continueStatement(std::string_view text) {
+  cont = false;
+  append(s_.tab, static_cast<long long>(lst_tab) + 1);
+  std::size_t start = text.find_first_not_of(' ');
+  if (start == std::string_view::npos) return;
+  std::string_view rest = text.substr(start);
+  append(rest);
+  cont = rest[rest.find_last_not_of(' ')] == ':';
+}
 
-  // A tab before "." is kept: those tabs line up the members of a record or list.
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\t' && (i + 1 >= line.size() || line[i + 1] != '.')) line[i] = ' ';
-  }
-  std::string_view text = line;
-
-  if (cont == 1) {
-    cont = 0;
-    append(s_.tab, static_cast<long long>(lst_tab) + 1);
-    std::size_t start = text.find_first_not_of(' ');
-    if (start != std::string_view::npos) {
-      std::string_view rest = text.substr(start);
-      append(rest);
-      cont = rest[rest.find_last_not_of(' ')] == ':' ? 1 : 0;
-    }
-    return 1;
-  }
-
+// Label (appended to the line at once), verb and operands. False when nothing but blanks follows
+// the label: the line is then the label alone, its trailing blanks gone.
+bool Formatter::cutStatement(std::string_view text, Statement& st) {
   std::size_t pos = 0;
   while (pos < text.size() && graphic(text[pos])) ++pos;
-  std::string_view label = text.substr(0, pos);
-  append(label);
-  if (nomore(text.substr(pos))) return 1;
+  st.label = text.substr(0, pos);
+  append(st.label);
+  if (nomore(text.substr(pos))) return false;
 
   while (pos < text.size() && text[pos] == ' ') ++pos;
   std::size_t verbStart = pos;
   while (pos < text.size() && graphic(text[pos])) ++pos;
   verb_.assign(text.substr(verbStart, pos - verbStart));
 
-  std::string_view operands;
+  st.operands = {};
   std::size_t opStart = text.find_first_not_of(' ', pos);
   if (opStart != std::string_view::npos) {
-    operands = text.substr(opStart);
-    operands = operands.substr(0, operands.find_last_not_of(' ') + 1);
+    st.operands = text.substr(opStart);
+    st.operands = st.operands.substr(0, st.operands.find_last_not_of(' ') + 1);
   }
+  return true;
+}
 
-  cls_.evalverb(verb_);
-  const int cls = cls_.verbswt;
-  const int placement = cls_.splitswt;
-
-  if (s_.kill_dbg != 0 && cls == kDebug) {
-    if (s_.kill_dbg == 2) {
-      std::fprintf(report_, "------\n");
-      std::fprintf(report_, "Debug removed @ line %lli\n", linecnt);
-      for (const std::string& h : history_) {
-        if (!h.empty()) std::fprintf(report_, "%s\n", h.c_str());
-      }
-      std::fprintf(report_, "%s\n", line.c_str());
-    }
-    outline_.clear();
-    return 0;
+void Formatter::reportRemoval(const std::string& line, long long linecnt) {
+  std::fprintf(report_, "------\n");
+  std::fprintf(report_, "Debug removed @ line %lli\n", linecnt);
+  for (const std::string& h : history_) {
+    if (!h.empty()) std::fprintf(report_, "%s\n", h.c_str());
   }
+  std::fprintf(report_, "%s\n", line.c_str());
+}
 
-  if (cls == kCloses || cls == kDivides) indepth -= 1;
-  if (cls == kClosesSwitch) indepth -= 2;
+// A closing or dividing line is written one level out; closing more blocks than were opened
+// leaves the depth at 0.
+void Formatter::depthBefore(BlockClass cls) {
+  if (cls == BlockClass::kCloses || cls == BlockClass::kDivides) indepth -= 1;
+  if (cls == BlockClass::kClosesSwitch) indepth -= 2;
   if (indepth < 0) indepth = 0;
+}
 
-  const bool labelled = !label.empty();
-  if (cls == kListEnd) {
+// What stands before the verb. A label kept beside its statement puts the verb at a tab stop, not
+// at the depth: declarations and routine heads line up whatever block they are in.
+void Formatter::place(const Statement& st, BlockClass cls, Placement placement) {
+  const bool labelled = !st.label.empty();
+  if (cls == BlockClass::kListEnd) {
     append(s_.tab, s_.ntabs);
-  } else if (labelled && placement == kSplitLabel) {
+  } else if (labelled && placement == Placement::kSplitLabel) {
     lst_tab = indepth + 1;
     append('\n', 1);
     append(s_.tab, 1);
@@ -121,30 +126,64 @@ int Formatter::process(std::string& line, long long linecnt) {
   } else {
     lst_tab = s_.ntabs;
     long long column = static_cast<long long>(s_.tabstop) *
-                       (placement == kDataColumn ? static_cast<long long>(s_.ntabs) : 1);
-    long long length = static_cast<long long>(label.size());
+                       (placement == Placement::kDataColumn ? static_cast<long long>(s_.ntabs) : 1);
+    long long length = static_cast<long long>(st.label.size());
     if (length >= column) {
       append(s_.spc, 1);
     } else {
       append(s_.tab, (column - length + s_.tabstop - 1) / s_.tabstop);
     }
   }
+}
 
+void Formatter::appendStatement(const Statement& st) {
   append(verb_);
-  if (!operands.empty()) {
+  if (!st.operands.empty()) {
     append(s_.spcswt ? s_.spc : s_.tab, 1);
-    append(operands);
+    append(st.operands);
   }
-  // The verb or the operands end the line; a verb is never empty unless operands follow.
-  std::string_view last = operands.empty() ? std::string_view(verb_) : operands;
-  cont = !last.empty() && last.back() == ':' ? 1 : 0;
+  // The verb or the operands end the line; a verb is never empty unless operands follow. The
+  // part of the line cut at the limit still decides the continuation.
+  std::string_view last = st.operands.empty() ? std::string_view(verb_) : st.operands;
+  cont = !last.empty() && last.back() == ':';
+}
 
+void Formatter::depthAfter(BlockClass cls) {
   // Held below the int range: a file of billions of unclosed blocks must not wrap to 0.
-  if (indepth < INT_MAX - 2) {
-    if (cls == kOpens || cls == kDivides) indepth += 1;
-    if (cls == kOpensSwitch) indepth += 2;
+  if (indepth >= INT_MAX - 2) return;
+  if (cls == BlockClass::kOpens || cls == BlockClass::kDivides) indepth += 1;
+  if (cls == BlockClass::kOpensSwitch) indepth += 2;
+}
+
+int Formatter::process(std::string& line, long long linecnt) {
+  outline_.clear();
+  if (keptVerbatim(line)) {
+    append(line);
+    return 1;
   }
+  convertTabs(line);
+  std::string_view text = line;
+  if (cont) {
+    continueStatement(text);
+    return 1;
+  }
+  Statement st;
+  if (!cutStatement(text, st)) return 1;
+
+  cls_.evalverb(verb_);
+  const BlockClass cls = cls_.verbswt;
+  // A removed DEBUG statement takes its label with it and leaves the depth and continuation as
+  // they were; a continuation line of it is then formatted as a statement of its own.
+  if (s_.kill_dbg != KillDebug::kKeep && cls == BlockClass::kDebug) {
+    if (s_.kill_dbg == KillDebug::kReport) reportRemoval(line, linecnt);
+    outline_.clear();
+    return 0;
+  }
+  depthBefore(cls);
+  place(st, cls, cls_.splitswt);
+  appendStatement(st);
+  depthAfter(cls);
   return 1;
 }
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

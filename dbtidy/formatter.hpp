@@ -10,7 +10,7 @@
 #include "dbtidy/classify.hpp"
 #include "dbtidy/settings.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 // Longest line that is ever written; anything a line would grow beyond this is cut while it is
 // built, so deep indentation of a long line costs nothing and overruns nothing.
@@ -35,13 +35,30 @@ class Formatter {
   void remember(const std::string& line);
 
   int indepth = 0;
-  int cont = 0;
+  bool cont = false;
   int lst_tab = 0;
 
  private:
-  void append(char c, long long count);
-  void append(std::string_view text);
-  void indent();
+  // A statement line cut into its parts; the verb itself goes to verb_.
+  struct Statement {
+    std::string_view label;
+    std::string_view operands;
+  };
+
+  // Every line runs through these, so they are inline (defined in formatter.cpp, the only place
+  // that calls them): one call per line costs as much as a phase does.
+  inline void append(char c, long long count);
+  inline void append(std::string_view text);
+  inline void indent();
+
+  // The phases of process, in the order it runs them.
+  inline void continueStatement(std::string_view text);
+  inline bool cutStatement(std::string_view text, Statement& st);
+  void reportRemoval(const std::string& line, long long linecnt);
+  inline void depthBefore(BlockClass cls);
+  inline void place(const Statement& st, BlockClass cls, Placement placement);
+  inline void appendStatement(const Statement& st);
+  inline void depthAfter(BlockClass cls);
 
   const Settings s_;
   std::FILE* report_;
@@ -51,4 +68,4 @@ class Formatter {
   std::array<std::string, 4> history_;  // line1 .. line4
 };
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -7,7 +7,7 @@
 
 #include "testkit/capture.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
 
 Settings defaults() {
@@ -65,13 +65,13 @@ TEST(WorkedExample, Defaults) { expectSteps(defaults(), workedExample(false, fal
 
 TEST(WorkedExample, LabelsKeptWithL) {
   Settings s = defaults();
-  s.lblsplit = 1;
+  s.lblsplit = true;
   expectSteps(s, workedExample(true, false));
 }
 
 TEST(WorkedExample, LoopStyle2) {
   Settings s = defaults();
-  s.loopswt = 1;
+  s.loopswt = true;
   expectSteps(s, workedExample(false, true));
 }
 
@@ -80,7 +80,7 @@ TEST(WorkedExample, DirectivesWithAndWithoutC) {
   expectSteps(s, {{" #IF X", tabs(1) + "#IF X", 0},
                   {" MOVE 1 TO X", tabs(1) + "MOVE 1 TO X", 0},
                   {" #ENDIF", tabs(1) + "#ENDIF", 0}});
-  s.cmpdir = 1;
+  s.cmpdir = true;
   expectSteps(s, {{" #IFDEF X", tabs(1) + "#IFDEF X", 1},
                   {" MOVE 1 TO X", tabs(2) + "MOVE 1 TO X", 1},
                   {" #ELSE", tabs(1) + "#ELSE", 1},
@@ -109,7 +109,7 @@ TEST(Formatter, KeptTabsBeforePoint) {
                            {" MOVE\tA\t.B\tC", tabs(1) + "MOVE A\t.B C", 0},
                            {".\tdot line\t", ".\tdot line\t", 0}});
   Settings wide = defaults();
-  wide.spcswt = 0;
+  wide.spcswt = false;
   expectSteps(wide, {{"\t.member", tabs(2) + "\t.member", 0}});
 }
 
@@ -159,7 +159,7 @@ TEST(Formatter, IndentationAsSpacesWhenLevelsAndTabStopsDiffer) {
 
 TEST(Formatter, WideSeparatorOnlyWithOperands) {
   Settings s = defaults();
-  s.spcswt = 0;
+  s.spcswt = false;
   expectSteps(s, {{" MOVE A TO B", "\tMOVE\tA TO B", 0},
                   {" RETURN", "\tRETURN", 0},
                   {" RETURN   ", "\tRETURN", 0}});
@@ -167,7 +167,7 @@ TEST(Formatter, WideSeparatorOnlyWithOperands) {
 
 TEST(Formatter, KillDebugDropsLineAndKeepsState) {
   Settings s = defaults();
-  s.kill_dbg = 1;
+  s.kill_dbg = KillDebug::kRemove;
   testkit::Capture cap;
   Formatter f(s, cap.file());
   std::string line = " IF A";
@@ -175,7 +175,7 @@ TEST(Formatter, KillDebugDropsLineAndKeepsState) {
   line = "LBL DEBUG X:";
   EXPECT_EQ(f.process(line, 2), 0);
   EXPECT_EQ(f.indepth, 1);
-  EXPECT_EQ(f.cont, 0);
+  EXPECT_FALSE(f.cont);
   // The removed statement's continuation is a statement of its own.
   line = "   MORE";
   EXPECT_EQ(f.process(line, 3), 1);
@@ -191,7 +191,7 @@ TEST(Formatter, KillDebugDropsLineAndKeepsState) {
 
 TEST(Formatter, KillDebugVerboseReportsHistory) {
   Settings s = defaults();
-  s.kill_dbg = 2;
+  s.kill_dbg = KillDebug::kReport;
   testkit::Capture cap;
   Formatter f(s, cap.file());
   long long n = 0;
@@ -220,7 +220,7 @@ TEST(Formatter, LongLinesAreCutAtTheLimit) {
   EXPECT_EQ(f.outline().size(), kLineMax);
   EXPECT_EQ(f.outline(), tabs(1000));
   // The cut part still decides the continuation.
-  EXPECT_EQ(f.cont, 1);
+  EXPECT_TRUE(f.cont);
   f.indepth = 10;
   line = " MOVE " + std::string(994, 'B');
   f.process(line, 2);
@@ -236,4 +236,4 @@ TEST(Nomore, OnlySpacesAreBlank) {
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -6,41 +6,44 @@
 
 #include "dbtidy/formatter.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 namespace {
 constexpr std::size_t kBlock = 1 << 16;
 }
 
-LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
-    : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock) {}
+BlockReader::BlockReader(dbc::Fd fd) : fd_(std::move(fd)), buf_(kBlock) {}
 
-bool LineReader::fill() {
-  ssize_t n = dbc::readFull(fd_.get(), buf_.data(), buf_.size());
-  if (n < 0) return false;
-  pos_ = 0;
-  end_ = static_cast<std::size_t>(n);
-  if (n == 0) eof_ = true;
+bool BlockReader::next(std::string_view& bytes) {
+  if (pos_ == end_ && !eof_) {
+    ssize_t n = dbc::readFull(fd_.get(), buf_.data(), buf_.size());
+    if (n < 0) return false;
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    if (n == 0) eof_ = true;
+  }
+  bytes = std::string_view(buf_.data() + pos_, end_ - pos_);
   return true;
 }
+
+LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
+    : blocks_(std::move(fd)), counters_(counters), trace_(trace) {}
 
 bool LineReader::getline_dbtidy(std::string& inputline) {
   inputline.clear();
   counters_.ibytes += 1;
   std::size_t stored = 0;
   for (;;) {
-    if (pos_ == end_) {
-      if (!eof_ && !fill()) return false;
-      if (eof_) {
-        counters_.ibytes += 1;  // the fetch that met the end
-        break;
-      }
+    std::string_view bytes;
+    if (!blocks_.next(bytes)) return false;
+    if (bytes.empty()) {
+      counters_.ibytes += 1;  // the fetch that met the end
+      break;
     }
     // Take bytes up to the line end, the 1000-character limit or the end of the block at once.
-    const char* start = buf_.data() + pos_;
-    std::size_t avail = end_ - pos_;
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
-    std::size_t span = lf ? static_cast<std::size_t>(lf - start) : avail;
+    const char* start = bytes.data();
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', bytes.size()));
+    std::size_t span = lf ? static_cast<std::size_t>(lf - start) : bytes.size();
     std::size_t take = 0;
     while (take < span && stored < kLineMax) {
       char c = start[take++];
@@ -48,20 +51,22 @@ bool LineReader::getline_dbtidy(std::string& inputline) {
       inputline.push_back(c);
       ++stored;
     }
-    pos_ += take;
+    blocks_.take(take);
     counters_.ibytes += static_cast<long long>(take);
     // A line cut at the limit leaves its line end to the next read.
     if (stored == kLineMax) break;
     if (lf && take == span) {
-      ++pos_;
+      blocks_.take(1);
       counters_.ibytes += 1;
       break;
     }
   }
+  // The text of a line ends at a zero byte; what follows it up to the line end is read, not used.
   std::size_t zero = inputline.find('\0');
   if (zero != std::string::npos) inputline.resize(zero);
   if (trace_) std::fprintf(trace_, "Line in : [%s]\n", inputline.c_str());
-  if (!(eof_ && stored == 0)) counters_.linecnt += 1;
+  // The read that met the end with nothing stored is no line, and is not counted as one.
+  if (!(blocks_.eof() && stored == 0)) counters_.linecnt += 1;
   return true;
 }
 
@@ -97,4 +102,4 @@ bool LineWriter::close(bool durable) {
   return ok;
 }
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

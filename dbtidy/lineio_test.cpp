@@ -10,7 +10,7 @@
 #include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
 
 struct Read {
@@ -118,4 +118,4 @@ TEST(LineWriter, FullDiskIsNoticed) {
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

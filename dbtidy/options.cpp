@@ -5,7 +5,7 @@
 
 #include "common/stop.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 std::vector<std::string> splitOpts(std::string_view value) {
   std::vector<std::string> words;
@@ -48,6 +48,30 @@ void printHelp(std::FILE* out) {
 
 namespace {
 
+// The options that only switch one setting and say so. Their letters take no argument: whatever
+// follows the letter is ignored (-Overwrite acts as -O).
+struct Switch {
+  char letter;
+  bool Settings::*setting;
+  bool value;
+  const char* acknowledgement;
+};
+
+constexpr Switch kSwitches[] = {
+    {'O', &Settings::ovrwrit, true, "Overwrite Enabled"},
+    {'W', &Settings::spcswt, false, "Tabs will be inserted following verbs"},
+    {'C', &Settings::cmpdir, true, "Compiler directives will be indented"},
+    // The trailing space is part of the text users and their scripts have always seen.
+    {'L', &Settings::lblsplit, true, "Labels will not be split from code "},
+    {'2', &Settings::loopswt, true, "Loop style 2"},
+    {'V', &Settings::verbose, true, "Verbose Mode"},
+};
+
+// The messages name options with "/", although only "-" introduces one.
+void undefined(const char* word, std::FILE* out) {
+  std::fprintf(out, "\n\nOption /%s  -  is not defined\n\n", word);
+}
+
 // atoi's reading (white space, sign, digits up to the first non-digit, none giving 0), held at
 // the int range instead of overflowing.
 int atoiHeld(const char* p) {
@@ -76,99 +100,99 @@ bool takeNumber(const char* text, char letter, int& setting, std::FILE* out) {
   return true;
 }
 
+bool takeNumberOption(char letter, const char* rest, Settings& s, std::FILE* out) {
+  switch (letter) {
+    case 'I':
+      if (!takeNumber(rest, 'I', s.ininc, out)) return false;
+      std::fprintf(out, "%3i Spaces per Indentation\n", s.ininc);
+      return true;
+    case 'T':
+      if (!takeNumber(rest, 'T', s.tabstop, out)) return false;
+      std::fprintf(out, "%3i Spaces per Tabstop\n", s.tabstop);
+      return true;
+    default:
+      if (!takeNumber(rest, 'D', s.ntabs, out)) return false;
+      std::fprintf(out, "%3i Tabstops between label and data declaration or verb\n", s.ntabs);
+      return true;
+  }
+}
+
+// -U. An output file is always parsed first (position 2), so the conflict is only ever seen
+// here; it ends the run at once, before the words after it are looked at.
+void takeUpdateInPlace(Settings& s, std::FILE* out) {
+  if (s.up_in_place == UpdateMode::kOutputFile) {
+    std::fprintf(out, "Inconsistant Options, Update in place / output file\n\n");
+    throw dbc::Stop{1};
+  }
+  s.up_in_place = UpdateMode::kInPlace;
+  std::fprintf(out, "Update In Place\n");
+}
+
+// -K, or -KV: any other character after the K is ignored, as for every option without argument.
+void takeKillDebug(const char* rest, Settings& s, std::FILE* out) {
+  if (std::toupper(static_cast<unsigned char>(*rest)) == 'V') {
+    s.kill_dbg = KillDebug::kReport;
+    std::fprintf(out, "Kill DEBUG statements - VERBOSE\n");
+  } else {
+    s.kill_dbg = KillDebug::kRemove;
+    std::fprintf(out, "Kill DEBUG statements\n");
+  }
+}
+
+// A word that begins with "-": its letter, in either case, then its argument (a lone "-" has the
+// letter 0, which no option has).
+bool takeOption(const std::string& word, Settings& s, std::FILE* out) {
+  char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word.c_str()[1])));
+  const char* rest = word.size() > 1 ? word.c_str() + 2 : word.c_str() + 1;
+  for (const Switch& sw : kSwitches) {
+    if (sw.letter != letter) continue;
+    s.*sw.setting = sw.value;
+    std::fprintf(out, "%s\n", sw.acknowledgement);
+    return true;
+  }
+  switch (letter) {
+    case 'I':
+    case 'T':
+    case 'D':
+      return takeNumberOption(letter, rest, s, out);
+    case 'U':
+      takeUpdateInPlace(s, out);
+      return true;
+    case 'F':
+      s.wkfname = rest;
+      std::fprintf(out, "Work file name : %s \n", s.wkfname.c_str());
+      return true;
+    case 'K':
+      takeKillDebug(rest, s, out);
+      return true;
+    default:
+      undefined(word.c_str() + 1, out);
+      return false;
+  }
+}
+
+// Any word that does not begin with "-" in position 2 names the output file, even an empty one
+// (two spaces in DBTIDY_OPTS); anywhere later it is rejected.
+bool takeWord(const std::string& word, std::size_t position, Settings& s, std::FILE* out) {
+  if (!word.empty() && word[0] == '-') return takeOption(word, s, out);
+  if (position == 2) {
+    s.up_in_place = UpdateMode::kOutputFile;
+    return true;
+  }
+  undefined(word.c_str(), out);
+  return false;
+}
+
 }  // namespace
 
 int getopts(const std::vector<std::string>& xargv, Settings& s, std::FILE* out) {
-  if (s.envopt == 1)
-    std::fprintf(out, "DBTIDY_OPTS will be used in addition to command line options\n");
+  if (s.envopt) std::fprintf(out, "DBTIDY_OPTS will be used in addition to command line options\n");
+  // A rejected word does not stop the parse: every bad word is reported before the run ends.
   bool failed = false;
   for (std::size_t i = 2; i < xargv.size(); ++i) {
-    const std::string& word = xargv[i];
-    if (word.empty() || word[0] != '-') {
-      if (i == 2) {
-        s.up_in_place = -1;
-      } else {
-        std::fprintf(out, "\n\nOption /%s  -  is not defined\n\n", word.c_str());
-        failed = true;
-      }
-      continue;
-    }
-    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word.c_str()[1])));
-    const char* rest = word.size() > 1 ? word.c_str() + 2 : word.c_str() + 1;
-    switch (letter) {
-      case 'O':
-        s.ovrwrit = 1;
-        std::fprintf(out, "Overwrite Enabled\n");
-        break;
-      case 'I':
-        if (takeNumber(rest, 'I', s.ininc, out)) {
-          std::fprintf(out, "%3i Spaces per Indentation\n", s.ininc);
-        } else {
-          failed = true;
-        }
-        break;
-      case 'W':
-        s.spcswt = 0;
-        std::fprintf(out, "Tabs will be inserted following verbs\n");
-        break;
-      case 'C':
-        s.cmpdir = 1;
-        std::fprintf(out, "Compiler directives will be indented\n");
-        break;
-      case 'L':
-        s.lblsplit = 1;
-        std::fprintf(out, "Labels will not be split from code \n");
-        break;
-      case '2':
-        s.loopswt = 1;
-        std::fprintf(out, "Loop style 2\n");
-        break;
-      case 'T':
-        if (takeNumber(rest, 'T', s.tabstop, out)) {
-          std::fprintf(out, "%3i Spaces per Tabstop\n", s.tabstop);
-        } else {
-          failed = true;
-        }
-        break;
-      case 'D':
-        if (takeNumber(rest, 'D', s.ntabs, out)) {
-          std::fprintf(out, "%3i Tabstops between label and data declaration or verb\n", s.ntabs);
-        } else {
-          failed = true;
-        }
-        break;
-      case 'U':
-        if (s.up_in_place == -1) {
-          std::fprintf(out, "Inconsistant Options, Update in place / output file\n\n");
-          throw dbc::Stop{1};
-        }
-        s.up_in_place = 1;
-        std::fprintf(out, "Update In Place\n");
-        break;
-      case 'F':
-        s.wkfname = rest;
-        std::fprintf(out, "Work file name : %s \n", s.wkfname.c_str());
-        break;
-      case 'K':
-        if (std::toupper(static_cast<unsigned char>(*rest)) == 'V') {
-          s.kill_dbg = 2;
-          std::fprintf(out, "Kill DEBUG statements - VERBOSE\n");
-        } else {
-          s.kill_dbg = 1;
-          std::fprintf(out, "Kill DEBUG statements\n");
-        }
-        break;
-      case 'V':
-        s.verbose = 1;
-        std::fprintf(out, "Verbose Mode\n");
-        break;
-      default:
-        std::fprintf(out, "\n\nOption /%s  -  is not defined\n\n", word.c_str() + 1);
-        failed = true;
-        break;
-    }
+    if (!takeWord(xargv[i], i, s, out)) failed = true;
   }
   return failed ? 1 : 0;
 }
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

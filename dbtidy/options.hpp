@@ -9,7 +9,7 @@
 
 #include "dbtidy/settings.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 
 inline constexpr const char* kBanner = "dbtidy - DB/C source beautifier";
 
@@ -24,4 +24,4 @@ void printHelp(std::FILE* out);
 // once for -U after an output file.
 int getopts(const std::vector<std::string>& xargv, Settings& s, std::FILE* out);
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -5,7 +5,7 @@
 #include "common/stop.hpp"
 #include "testkit/capture.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
 
 using Words = std::vector<std::string>;
@@ -37,18 +37,18 @@ TEST(Getopts, EveryOptionAndItsAcknowledgement) {
             "Kill DEBUG statements\n"
             "Kill DEBUG statements - VERBOSE\n"
             "Verbose Mode\n");
-  EXPECT_EQ(s.up_in_place, -1);
-  EXPECT_EQ(s.ovrwrit, 1);
+  EXPECT_EQ(s.up_in_place, UpdateMode::kOutputFile);
+  EXPECT_TRUE(s.ovrwrit);
   EXPECT_EQ(s.ininc, 3);
   EXPECT_EQ(s.tabstop, 8);
   EXPECT_EQ(s.ntabs, 4);
-  EXPECT_EQ(s.spcswt, 0);
-  EXPECT_EQ(s.cmpdir, 1);
-  EXPECT_EQ(s.lblsplit, 1);
-  EXPECT_EQ(s.loopswt, 1);
+  EXPECT_FALSE(s.spcswt);
+  EXPECT_TRUE(s.cmpdir);
+  EXPECT_TRUE(s.lblsplit);
+  EXPECT_TRUE(s.loopswt);
   EXPECT_EQ(s.wkfname, "work");
-  EXPECT_EQ(s.kill_dbg, 2);
-  EXPECT_EQ(s.verbose, 1);
+  EXPECT_EQ(s.kill_dbg, KillDebug::kReport);
+  EXPECT_TRUE(s.verbose);
 }
 
 TEST(Getopts, EveryBadWordIsReportedAndValuesKept) {
@@ -67,7 +67,7 @@ TEST(Getopts, EveryBadWordIsReportedAndValuesKept) {
             "  7 Spaces per Indentation\n");
   EXPECT_EQ(s.ininc, 7);
   EXPECT_EQ(s.ntabs, 3);
-  EXPECT_EQ(s.up_in_place, 1);
+  EXPECT_EQ(s.up_in_place, UpdateMode::kInPlace);
 }
 
 TEST(Getopts, HugeNumbersAreHeldNotWrapped) {
@@ -90,19 +90,19 @@ TEST(Getopts, UpdateInPlaceConflictStopsAtOnce) {
   EXPECT_EQ(cap.text(), "Inconsistant Options, Update in place / output file\n\n");
   Settings t;
   EXPECT_EQ(getopts({"dbtidy", "in", "-U", "-u"}, t, cap.file()), 0);
-  EXPECT_EQ(t.up_in_place, 1);
+  EXPECT_EQ(t.up_in_place, UpdateMode::kInPlace);
 }
 
 TEST(Getopts, EnvironmentNoticeAndEmptyWordAsOutput) {
   Settings s;
-  s.envopt = 1;
+  s.envopt = true;
   testkit::Capture cap;
   EXPECT_EQ(getopts({"dbtidy", "in", "", "-K"}, s, cap.file()), 0);
   EXPECT_EQ(cap.text(),
             "DBTIDY_OPTS will be used in addition to command line options\n"
             "Kill DEBUG statements\n");
-  EXPECT_EQ(s.up_in_place, -1);
+  EXPECT_EQ(s.up_in_place, UpdateMode::kOutputFile);
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

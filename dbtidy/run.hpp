@@ -1,11 +1,15 @@
 // One whole run of dbtidy, from the command line to the closing counters.
 #pragma once
 
-#include <cstdio>
+#include <string>
+#include <vector>
 
-namespace dbtidy {
+#include "common/context.hpp"
 
-// Returns the exit status; failures deep inside arrive as dbc::Stop and are turned into it here.
-int run(int argc, char** argv, std::FILE* out);
+namespace dbc::dbtidy {
 
-}  // namespace dbtidy
+// `args` are the command line after the program name. Returns the exit status; a failure on the
+// way is reported on the context's output and ends the run with dbc::Stop.
+int run(const std::vector<std::string>& args, Context& context);
+
+}  // namespace dbc::dbtidy

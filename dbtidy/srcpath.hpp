@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <string_view>
 
-namespace dbtidy {
+#include "common/config.hpp"
+
+namespace dbc::dbtidy {
 
 // Where the chosen path came from: the result of get_srcpath.
-enum : int {
+enum class PathSource : int {
   kNoPath = 0,
   kSrcpathEnv = 1,
   kFilepathEnv = 2,
@@ -18,16 +19,14 @@ enum : int {
   kFilepathFile = 4,
 };
 
-using EnvLookup = std::function<const char*(const char*)>;
-
 struct SourcePath {
-  int result = kNoPath;
+  PathSource result = PathSource::kNoPath;
   std::string srcpath;
 };
 
 // Decides the path once at start. `out` gets the message about an environment file that cannot
 // be opened or read and, with `verbose`, the trace of the lines read from it.
-SourcePath get_srcpath(const EnvLookup& env, int verbose, std::FILE* out);
+SourcePath get_srcpath(const EnvLookup& env, bool verbose, std::FILE* out);
 
 // The message that says which path applies.
 void reportSrcpath(const SourcePath& p, std::FILE* out);
@@ -35,4 +34,4 @@ void reportSrcpath(const SourcePath& p, std::FILE* out);
 // The first existing "entry/name" along the ";"-separated `path`; empty when there is none.
 std::string searchpath(std::string_view name, std::string_view path);
 
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

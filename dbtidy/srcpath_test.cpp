@@ -8,8 +8,10 @@
 #include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
-namespace dbtidy {
+namespace dbc::dbtidy {
 namespace {
+
+using enum PathSource;
 
 struct Env {
   std::map<std::string, std::string> vars;
@@ -21,7 +23,7 @@ struct Env {
   }
 };
 
-SourcePath resolve(const Env& env, std::string* out = nullptr, int verbose = 0) {
+SourcePath resolve(const Env& env, std::string* out = nullptr, bool verbose = false) {
   testkit::Capture cap;
   SourcePath p = get_srcpath(env.lookup(), verbose, cap.file());
   if (out) *out = cap.text();
@@ -66,7 +68,7 @@ TEST(GetSrcpath, VerboseTracesTheEnvironmentFile) {
   testkit::TempDir dir;
   testkit::writeFile(dir.file("e"), "X=1\n");
   std::string out;
-  resolve({{{"DBC_ENVFILE", dir.file("e")}}}, &out, 1);
+  resolve({{{"DBC_ENVFILE", dir.file("e")}}}, &out, true);
   EXPECT_EQ(out, "Line in : [X=1]\nLine in : []\n");
 }
 
@@ -104,4 +106,4 @@ TEST(Searchpath, FirstExistingCandidate) {
 }
 
 }  // namespace
-}  // namespace dbtidy
+}  // namespace dbc::dbtidy

@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> parts = fuzz::split(data, size);
   const std::string source = parts.size() > 1 ? parts[1] : parts[0];
   std::FILE* sink = std::fopen("/dev/null", "w");
-  dbtidy::Settings s;
+  dbc::dbtidy::Settings s;
   std::vector<std::string> xargv{"dbtidy", "IN.TXT"};
   if (parts.size() > 1)
-    for (std::string& w : dbtidy::splitOpts(parts[0])) xargv.push_back(std::move(w));
+    for (std::string& w : dbc::dbtidy::splitOpts(parts[0])) xargv.push_back(std::move(w));
   try {
-    dbtidy::getopts(xargv, s, sink);
+    dbc::dbtidy::getopts(xargv, s, sink);
   } catch (const dbc::Stop&) {
   }
   if (s.tabstop == -1) s.tabstop = s.ininc;
@@ -29,15 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(sink);
     return 0;
   }
-  dbtidy::Counters counters;
-  dbtidy::LineReader in(fuzz::memoryFile(source), counters, nullptr);
-  dbtidy::Formatter fmt(s, sink);
+  dbc::dbtidy::Counters counters;
+  dbc::dbtidy::LineReader in(fuzz::memoryFile(source), counters, nullptr);
+  dbc::dbtidy::Formatter fmt(s, sink);
   std::string line;
   while (!in.eof()) {
     if (!in.getline_dbtidy(line)) break;
     if (in.eof() && line.empty()) continue;
     fmt.process(line, counters.linecnt);
-    if (s.kill_dbg == 2) fmt.remember(line);
+    if (s.kill_dbg == dbc::dbtidy::KillDebug::kReport) fmt.remember(line);
   }
   std::fclose(sink);
   return 0;
