@@ -7,11 +7,11 @@
 
 namespace dbc {
 
-Context Context::real() {
+Context Context::real(ShellRunner runner) {
   Context c;
-  c.shell = [out = c.out](const std::string& command) {
+  c.shell = [out = c.out, runner](const std::string& command) {
     std::fflush(out);
-    return runShell(command);
+    return runner(command);
   };
   c.clock = [] { return std::clock(); };
   c.sleep = [](unsigned microseconds) { ::usleep(microseconds); };
@@ -19,10 +19,11 @@ Context Context::real() {
   return c;
 }
 
-int programMain(const char* name, int argc, char** argv, ProgramRun run, OutputFailure failure) {
+int programMain(const char* name, int argc, char** argv, ProgramRun run, OutputFailure failure,
+                ShellRunner shell) {
   if (!openStandardDescriptors()) return 1;
   std::vector<std::string> args(argv + 1, argv + argc);
-  Context context = Context::real();
+  Context context = Context::real(shell);
   int status;
   try {
     status = run(args, context);

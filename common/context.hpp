@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/config.hpp"
+#include "common/shell.hpp"
 #include "common/standard.hpp"
 
 namespace dbc {
@@ -30,8 +31,9 @@ struct Context {
   std::function<void(unsigned microseconds)> sleep;
   pid_t pid = 0;
 
-  // The process's own: its environment, stdout and stderr, /bin/sh, clock(3), usleep(3), getpid(2).
-  static Context real();
+  // The process's own: its environment, stdout and stderr, /bin/sh through `runner`, clock(3),
+  // usleep(3), getpid(2).
+  static Context real(ShellRunner runner = runShell);
 
   // The value of an environment variable, or null.
   const char* getenv(const char* name) const { return env(name); }
@@ -40,8 +42,9 @@ struct Context {
 using ProgramRun = int (*)(const std::vector<std::string>& args, Context& context);
 
 // main of every program: the standard descriptors opened first, the real context built, a
-// dbc::Stop turned into its status, and standard output closed with any loss reported.
+// dbc::Stop turned into its status, and standard output closed with any loss reported. A program
+// whose commands write files it must clean up passes runShellHeld as its `shell`.
 int programMain(const char* name, int argc, char** argv, ProgramRun run,
-                OutputFailure failure = OutputFailure::kStatus1);
+                OutputFailure failure = OutputFailure::kStatus1, ShellRunner shell = runShell);
 
 }  // namespace dbc

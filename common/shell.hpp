@@ -27,6 +27,9 @@ int runShell(const std::string& command);
 // The command itself gets the signals as this process had them, so a ^C still ends it at once.
 int runShellHeld(const std::string& command);
 
+// runShell or runShellHeld, as a program's context takes it.
+using ShellRunner = int (*)(const std::string& command);
+
 // The exit status of a child as a shell reports it: its status, 128 + signal, or -1 when the
 // shell could not be started.
 int exitStatus(int systemResult);

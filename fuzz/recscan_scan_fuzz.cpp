@@ -39,17 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data + 2), size - 2);
   std::FILE* sink = std::fopen("/dev/null", "w");
   for (int mode = 0; mode <= 5; ++mode) {
-    recscan::ScanSettings set;
-    set.fixflg = mode;
+    dbc::recscan::Settings set;
+    set.fixflg = static_cast<dbc::recscan::FixMode>(mode);
     set.dbgflg = (flags & 1) != 0;
     set.cmpflg = (flags & 2) != 0;
     set.ichflg = (flags & 4) != 0;
-    set.cmpflg1 = (flags >> 3) % 3 - 1;
-    set.dmflen = (flags >> 5);
+    set.dmf.cmpflg1 = static_cast<dbc::recscan::Compression>((flags >> 3) % 3 - 1);
+    set.dmf.dmflen = (flags >> 5);
     std::string out[2];
-    recscan::Scanner scanners[2] = {recscan::Scanner(set, sink), recscan::Scanner(set, sink)};
+    dbc::recscan::Scanner scanners[2] = {dbc::recscan::Scanner(set, sink),
+                                         dbc::recscan::Scanner(set, sink)};
     for (int fast = 0; fast < 2; ++fast) {
-      recscan::Scanner& s = scanners[fast];
+      dbc::recscan::Scanner& s = scanners[fast];
       s.setFastPath(fast == 1);
       out[fast] = bytes;
       for (std::size_t at = 0; at < out[fast].size(); at += block) {

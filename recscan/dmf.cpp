@@ -9,7 +9,7 @@
 #include "common/io.hpp"
 #include "common/shell.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 
 namespace {
 
@@ -36,7 +36,10 @@ Dmf dmfFields(std::string_view dmftxt) {
     while (i < len.size() && (len[i] == ' ' || len[i] == '\t')) ++i;
     for (; i < len.size() && isDigit(len[i]); ++i) d.dmflen = d.dmflen * 10 + (len[i] - '0');
   }
-  d.cmpflg1 = dmftxt.size() > 9 && dmftxt[9] == 'Y' ? 1 : 0;
+  // Empty text, no definition at all, says "not compressed" like an N does: the scan then takes
+  // 0x80..0xF8 for damage and tests no record position, as it always has for such files.
+  d.cmpflg1 = dmftxt.size() > 9 && dmftxt[9] == 'Y' ? Compression::kConfigured
+                                                    : Compression::kNotConfigured;
   return d;
 }
 
@@ -45,17 +48,17 @@ std::string dmfCommand(std::string_view fid, std::string_view dmfdir, std::strin
   // An ordinary id stands in double quotes as it always has; anything else is quoted whole, and
   // one that starts with '-' is marked as the pattern so grep cannot take it for an option.
   std::string cmd = "grep ";
-  if (dbc::isPlainWord(fid, "._-") && fid.front() != '-') {
+  if (isPlainWord(fid, "._-") && fid.front() != '-') {
     cmd.append("\"").append(fid).append("\"");
   } else {
-    cmd.append("-e ").append(dbc::shellQuote(fid));
+    cmd.append("-e ").append(shellQuote(fid));
   }
   std::string dir(dmfdir);
   dir += '/';
   // grep's own complaints (no folder, no definition files) are discarded like the rest.
-  cmd.append(" ").append(dbc::shellWord(dir)).append(sys);
+  cmd.append(" ").append(shellWord(dir)).append(sys);
   cmd.append("*.DMF 2>/dev/null | head -n 1 | cut -d: -f2 | cut -b 1-10 > ");
-  cmd.append(dbc::shellWord(tmpfil)).append(" 2>/dev/null");
+  cmd.append(shellWord(tmpfil)).append(" 2>/dev/null");
   return cmd;
 }
 
@@ -64,35 +67,36 @@ std::string dmfDir(const char* qlonRoot) {
   return root + "/dmf";
 }
 
-bool createTemp(const std::string& tmpfil) {
+bool createTemp(const std::string& tmpfil, std::FILE* out) {
   constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  dbc::Fd fd = dbc::openFile(tmpfil, kFlags, 0600);
+  Fd fd = openFile(tmpfil, kFlags, 0600);
   if (!fd.valid() && errno == EEXIST) {
     // Whatever holds the name, a leftover or something planted, goes; a link is removed itself,
     // never what it points to.
-    if (::unlink(tmpfil.c_str()) == 0) fd = dbc::openFile(tmpfil, kFlags, 0600);
+    if (::unlink(tmpfil.c_str()) == 0) fd = openFile(tmpfil, kFlags, 0600);
   }
   if (!fd.valid()) {
-    std::printf("\nError creating %s\n", tmpfil.c_str());
+    std::fprintf(out, "\nError creating %s\n", tmpfil.c_str());
     return false;
   }
   return true;
 }
 
-Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string& tmpfil) {
+Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string& tmpfil,
+           Context& context) {
   const std::string fid = fileId(filnam);
   std::string dmftxt;
   for (const char* sys : {"PD", "??"}) {
     const bool last = sys[0] == '?';
-    dbc::runShellHeld(dmfCommand(fid, dmfdir, sys, tmpfil));
-    dbc::Fd fd = dbc::openFile(tmpfil, O_RDONLY | O_NOFOLLOW);
+    context.shell(dmfCommand(fid, dmfdir, sys, tmpfil));
+    Fd fd = openFile(tmpfil, O_RDONLY | O_NOFOLLOW);
     char buf[40];
     // Kept text that cannot be read is no more found than text that cannot be opened.
-    ssize_t got = fd.valid() ? dbc::readFull(fd.get(), buf, sizeof buf) : -1;
+    ssize_t got = fd.valid() ? readFull(fd.get(), buf, sizeof buf) : -1;
     if (got < 0) {
       if (!last) continue;
-      std::printf("\nError opening %s\n", tmpfil.c_str());
-      return Dmf{-1, 0};
+      std::fprintf(context.out, "\nError opening %s\n", tmpfil.c_str());
+      return Dmf{Compression::kUndefined, 0};
     }
     if (got > 0) {
       dmftxt.assign(buf, static_cast<std::size_t>(got));
@@ -102,4 +106,4 @@ Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string
   return dmfFields(dmftxt);
 }
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -2,15 +2,25 @@
 // what that line says about its record length and compression. Found with grep through the shell.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
-namespace recscan {
+#include "common/context.hpp"
+
+namespace dbc::recscan {
+
+// The file's compression by its definition. The numbers are the summary line's.
+enum class Compression : int {
+  kUndefined = -1,     // not looked up, or the kept text could not be read
+  kNotConfigured = 0,  // the definition says no, and so does a missing definition
+  kConfigured = 1,
+};
 
 // What a definition says about a file.
 struct Dmf {
-  int cmpflg1 = 0;  // 1 compressed, 0 not (or no definition), -1 the result could not be read
-  int dmflen = 0;   // record length, 0 when none
+  Compression cmpflg1 = Compression::kUndefined;
+  int dmflen = 0;  // record length, 0 when none
 };
 
 // The id a file is known by in the definitions: its base name, without up to four trailing
@@ -31,11 +41,13 @@ std::string dmfCommand(std::string_view fid, std::string_view dmfdir, std::strin
 std::string dmfDir(const char* qlonRoot);
 
 // Creates `tmpfil` afresh for the shell to write into, never through a file or link that is
-// already there: such an entry is removed first. False (with a message) when that fails too.
-bool createTemp(const std::string& tmpfil);
+// already there: such an entry is removed first. False, with a message on `out`, when that fails.
+bool createTemp(const std::string& tmpfil, std::FILE* out);
 
-// Looks the file up, in two passes (definition files PD*, then any), through `tmpfil`, which
-// createTemp has made. Prints "\nError opening <tmpfil>\n" when the kept text cannot be read.
-Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string& tmpfil);
+// Looks the file up through the context's shell, in two passes (definition files PD*, then any),
+// through `tmpfil`, which createTemp has made. Prints "\nError opening <tmpfil>\n" on the
+// context's output when the kept text cannot be read.
+Dmf getdmf(std::string_view filnam, const std::string& dmfdir, const std::string& tmpfil,
+           Context& context);
 
-}  // namespace recscan
+}  // namespace dbc::recscan

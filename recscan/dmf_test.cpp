@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "testkit/capture.hpp"
+#include "testkit/context.hpp"
 #include "testkit/files.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 namespace {
 
 TEST(Dmf, FileIdDropsTrailingDigitsOfSixAndSevenCharacterNames) {
@@ -23,18 +25,18 @@ TEST(Dmf, FileIdDropsTrailingDigitsOfSixAndSevenCharacterNames) {
 TEST(Dmf, FieldsOfTheKeptText) {
   Dmf d = dmfFields("ABCD00128Y\n");
   EXPECT_EQ(d.dmflen, 128);
-  EXPECT_EQ(d.cmpflg1, 1);
+  EXPECT_EQ(d.cmpflg1, Compression::kConfigured);
   d = dmfFields("ABCD00128N\n");
   EXPECT_EQ(d.dmflen, 128);
-  EXPECT_EQ(d.cmpflg1, 0);
+  EXPECT_EQ(d.cmpflg1, Compression::kNotConfigured);
   d = dmfFields("ABCD  64 y");
   EXPECT_EQ(d.dmflen, 64);
-  EXPECT_EQ(d.cmpflg1, 0);
+  EXPECT_EQ(d.cmpflg1, Compression::kNotConfigured);
   d = dmfFields("ABCDx12\n");
   EXPECT_EQ(d.dmflen, 0);
   d = dmfFields("");
   EXPECT_EQ(d.dmflen, 0);
-  EXPECT_EQ(d.cmpflg1, 0);
+  EXPECT_EQ(d.cmpflg1, Compression::kNotConfigured);
 }
 
 TEST(Dmf, CommandForOrdinaryAndHostileNames) {
@@ -56,7 +58,8 @@ TEST(Dmf, TempFileIsCreatedAfreshNeverThroughALink) {
   const std::string victim = dir.file("victim");
   testkit::writeFile(victim, "precious");
   ASSERT_EQ(::symlink(victim.c_str(), tmp.c_str()), 0);
-  ASSERT_TRUE(createTemp(tmp));
+  testkit::Capture out;
+  ASSERT_TRUE(createTemp(tmp, out.file()));
   EXPECT_EQ(testkit::readFile(victim), "precious");
   struct stat st;
   ASSERT_EQ(::lstat(tmp.c_str(), &st), 0);
@@ -66,22 +69,38 @@ TEST(Dmf, TempFileIsCreatedAfreshNeverThroughALink) {
 
   // A name that cannot be cleared is reported, and nothing is written.
   const std::string blocked = dir.mkdir("8.pid/inside");
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(createTemp(dir.file("8.pid")));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError creating " + dir.file("8.pid") + "\n");
+  EXPECT_FALSE(createTemp(dir.file("8.pid"), out.file()));
+  EXPECT_EQ(out.text(), "\nError creating " + dir.file("8.pid") + "\n");
+}
+
+// A definition only in files other than PD*: the first pass keeps nothing, the second finds it.
+TEST(Dmf, SecondPassSearchesEveryDefinitionFile) {
+  testkit::TempDir dir;
+  const std::string tmp = dir.file("9.pid");
+  testkit::FakeContext fake;
+  fake.shell = [&](const std::string& command) {
+    testkit::writeFile(tmp, command.find("/??*.DMF") != std::string::npos ? "MIR 00128Y\n" : "");
+    return 0;
+  };
+  Dmf d = getdmf("CUST01.TXT", "/q/dmf", tmp, fake.context());
+  EXPECT_EQ(d.cmpflg1, Compression::kConfigured);
+  EXPECT_EQ(d.dmflen, 128);
+  EXPECT_EQ(fake.commands, (std::vector<std::string>{dmfCommand("CUST", "/q/dmf", "PD", tmp),
+                                                     dmfCommand("CUST", "/q/dmf", "??", tmp)}));
+  EXPECT_EQ(fake.out.text(), "");
 }
 
 // Kept text that opens but cannot be read is no definition that says "not compressed".
 TEST(Dmf, KeptTextThatCannotBeReadIsReportedAndLeavesCompressionUndefined) {
   testkit::TempDir dir;
-  testkit::writeFile(dir.mkdir("dmf") + "/PD01.DMF", "\"CUST\":MIR 00028Y\n");
   const std::string tmp = dir.mkdir("9.pid");
-  testing::internal::CaptureStdout();
-  Dmf d = getdmf("CUST.TXT", dir.file("dmf"), tmp);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError opening " + tmp + "\n");
-  EXPECT_EQ(d.cmpflg1, -1);
+  testkit::FakeContext fake;
+  Dmf d = getdmf("CUST.TXT", dir.file("dmf"), tmp, fake.context());
+  EXPECT_EQ(fake.out.text(), "\nError opening " + tmp + "\n");
+  EXPECT_EQ(fake.commands.size(), 2u);
+  EXPECT_EQ(d.cmpflg1, Compression::kUndefined);
   EXPECT_EQ(d.dmflen, 0);
 }
 
 }  // namespace
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -1,29 +1,31 @@
 #include "recscan/options.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 
 Settings parseArgs(const std::vector<std::string>& args) {
   Settings s;
-  if (args.empty()) s.hlpflg = 1;
+  s.hlpflg = args.empty();
   for (const std::string& a : args) {
     if (a.empty() || a[0] != '-') {
       s.filnam = a;
-      s.filflg = 1;
+      s.filflg = true;
     } else if (a == "-h" || a == "-H") {
-      s.hlpflg = 1;
+      s.hlpflg = true;
     } else if (a == "-b" || a == "-B") {
-      s.bytflg = 1;
+      s.bytflg = true;
     } else if (a == "-c" || a == "-C") {
-      s.cmpflg = 1;
+      s.cmpflg = true;
     } else if (a == "-d" || a == "-D") {
-      s.dbgflg = 1;
+      s.dbgflg = true;
     } else if (a == "-s" || a == "-S") {
-      s.sumflg = 1;
+      s.sumflg = true;
     } else if (a == "-p" || a == "-P" || a == "-v" || a == "-V") {
-      s.verflg = 1;
+      s.verflg = true;
     } else if (a.size() == 3 && (a[1] == 'f' || a[1] == 'F') && a[2] >= '1' && a[2] <= '5') {
-      s.fixflg = a[2] - '0';
+      s.fixflg = static_cast<FixMode>(a[2] - '0');
     }
+    // Anything else, -? among it, is no switch: the usage text lists -?, but only a missing file
+    // name ever brought the text up.
   }
   return s;
 }
@@ -52,4 +54,4 @@ void printUsage(std::FILE* out) {
   std::fprintf(out, "\n");
 }
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace recscan {
+namespace dbc::recscan {
 
 namespace {
 
@@ -50,38 +50,51 @@ std::string nformat(std::int64_t value, bool bytflg) {
 }
 
 void printSummary(std::FILE* out, const Scanner& s, const ReportFacts& f) {
+  const Settings& set = s.settings();
   std::fprintf(
       out, "%s %lli %i %lli %lli.%lli %lli %lli %3.2f%% %lli %lli %lli %i %i %i %i %lli %i\n",
       f.filnam.c_str(), static_cast<ll>(s.reccnt), s.chksum, static_cast<ll>(s.eofcnt),
       static_cast<ll>(s.errcnt), static_cast<ll>(s.errcnt2), static_cast<ll>(s.ichcnt),
       static_cast<ll>(s.delsiz), static_cast<double>(deletedPercent(s)), static_cast<ll>(s.filsiz),
-      static_cast<ll>(s.minsiz), static_cast<ll>(s.maxsiz), s.cmpflg2, s.offset,
-      s.settings().dmflen, f.filtyp, static_cast<ll>(s.fstsiz), s.settings().cmpflg1);
+      static_cast<ll>(s.minsiz), static_cast<ll>(s.maxsiz), static_cast<int>(s.cmpflg2),
+      static_cast<int>(s.offset), set.dmf.dmflen, static_cast<int>(f.filtyp),
+      static_cast<ll>(s.fstsiz), static_cast<int>(set.dmf.cmpflg1));
 }
 
+namespace {
+
+// The block of -c. Its percentage is whole, printed with two decimals as it always was.
+void printCompression(std::FILE* out, const Scanner& s) {
+  const bool bytflg = s.settings().bytflg;
+  const std::int64_t difsiz = s.filsiz - s.filsiz2;
+  const std::int64_t savings = s.filsiz == 0 ? 0 : difsiz * 100 / s.filsiz;
+  std::fprintf(out, "\n");
+  std::fprintf(out, "     Uncompressed filesize = %s  (%s)\n", dformat(s.filsiz).c_str(),
+               nformat(s.filsiz, bytflg).c_str());
+  std::fprintf(out, "       Compressed filesize = %s  (%s)\n", dformat(s.filsiz2).c_str(),
+               nformat(s.filsiz2, bytflg).c_str());
+  std::fprintf(out, "       Compression savings = %s  (%s) ", dformat(difsiz).c_str(),
+               nformat(difsiz, bytflg).c_str());
+  std::fprintf(out, "%3.2f%%\n", static_cast<double>(savings));
+}
+
+}  // namespace
+
 void printReport(std::FILE* out, const Scanner& s, const ReportFacts& f) {
-  const std::string filsiz_ = nformat(s.filsiz, f.bytflg);
-  const std::string delsiz_ = nformat(s.delsiz, f.bytflg);
+  const Settings& set = s.settings();
+  const std::string filsiz_ = nformat(s.filsiz, set.bytflg);
+  const std::string delsiz_ = nformat(s.delsiz, set.bytflg);
   std::fprintf(out, "records=%lli, max size=%lli, min size=%lli, compressed=%s, deleted=%s\n",
                static_cast<ll>(s.reccnt), static_cast<ll>(s.maxsiz), static_cast<ll>(s.minsiz),
-               yesNo(s.cmpflg2 == 1), yesNo(s.delsiz != 0));
+               yesNo(s.cmpflg2 == CompressionSeen::kYes), yesNo(s.delsiz != 0));
   std::fprintf(out, "     filsiz=%s, eofcnt=%lli, delsiz=%s (%3.2f%%)\n", filsiz_.c_str(),
                static_cast<ll>(s.eofcnt), delsiz_.c_str(), static_cast<double>(deletedPercent(s)));
   std::fprintf(out,
                "     errcnt=%lli.%lli, ichcnt=%lli offset=%i dmflen=%i dmfcmp=%s runtim=%.1f min\n",
                static_cast<ll>(s.errcnt), static_cast<ll>(s.errcnt2), static_cast<ll>(s.ichcnt),
-               s.offset, s.settings().dmflen, yesNo(s.settings().cmpflg1 == 1), f.runtim);
-  if (!f.cmpflg) return;
-  const std::int64_t difsiz = s.filsiz - s.filsiz2;
-  const std::int64_t savings = s.filsiz == 0 ? 0 : difsiz * 100 / s.filsiz;
-  std::fprintf(out, "\n");
-  std::fprintf(out, "     Uncompressed filesize = %s  (%s)\n", dformat(s.filsiz).c_str(),
-               filsiz_.c_str());
-  std::fprintf(out, "       Compressed filesize = %s  (%s)\n", dformat(s.filsiz2).c_str(),
-               nformat(s.filsiz2, f.bytflg).c_str());
-  std::fprintf(out, "       Compression savings = %s  (%s) ", dformat(difsiz).c_str(),
-               nformat(difsiz, f.bytflg).c_str());
-  std::fprintf(out, "%3.2f%%\n", static_cast<double>(savings));
+               static_cast<int>(s.offset), set.dmf.dmflen,
+               yesNo(set.dmf.cmpflg1 == Compression::kConfigured), f.runtim);
+  if (set.cmpflg) printCompression(out, s);
 }
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -8,7 +8,7 @@
 
 #include "recscan/scan.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 
 // A number with a comma between groups of three digits: 1234567 is "1,234,567".
 std::string dformat(std::int64_t value);
@@ -17,16 +17,15 @@ std::string dformat(std::int64_t value);
 // `bytflg` it is dformat.
 std::string nformat(std::int64_t value, bool bytflg);
 
-// What the report needs beside the scan's counters.
+// What the report needs beside the scan's settings and counters.
 struct ReportFacts {
   std::string filnam;  // bare name with extension
-  int filtyp = 2;      // 1 DBC, 2 text, 3 CRLF type
-  bool bytflg = false;
-  bool cmpflg = false;
+  FileType filtyp = FileType::kText;
   double runtim = 0;  // processor time of the scan, in minutes
 };
 
+// The report follows the settings the scan ran under: -b, -c and the file's definition.
 void printSummary(std::FILE* out, const Scanner& scan, const ReportFacts& facts);
 void printReport(std::FILE* out, const Scanner& scan, const ReportFacts& facts);
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace recscan {
+namespace dbc::recscan {
 namespace {
 
 std::string capture(void (*print)(std::FILE*, const Scanner&, const ReportFacts&), const Scanner& s,
@@ -43,10 +43,8 @@ TEST(Report, NformatUnits) {
   EXPECT_EQ(nformat(0, true), "0");
 }
 
-Scanner sample(int cmpflg1) {
-  ScanSettings set;
-  set.cmpflg1 = cmpflg1;
-  set.dmflen = 28;
+// A scan's counters as a report sees them, under `set`.
+Scanner sample(const Settings& set) {
   Scanner s(set);
   s.filsiz = 1000;
   s.filsiz2 = 600;
@@ -60,16 +58,23 @@ Scanner sample(int cmpflg1) {
   s.errcnt2 = 1;
   s.ichcnt = 2;
   s.chksum = 65535;
-  s.offset = 1;
+  s.offset = true;
   return s;
 }
 
+Settings definition(Compression cmpflg1) {
+  Settings set;
+  set.dmf = Dmf{cmpflg1, 28};
+  return set;
+}
+
 TEST(Report, ReadableReportWithCompressionBlock) {
+  Settings set = definition(Compression::kNotConfigured);
+  set.cmpflg = true;
   ReportFacts f;
   f.filnam = "CUST.TXT";
-  f.filtyp = 1;
-  f.cmpflg = true;
-  EXPECT_EQ(capture(printReport, sample(0), f),
+  f.filtyp = FileType::kDbc;
+  EXPECT_EQ(capture(printReport, sample(set), f),
             "records=12, max size=70, min size=3, compressed=No, deleted=Yes\n"
             "     filsiz=1000, eofcnt=1, delsiz=3 (0.30%)\n"
             "     errcnt=4.1, ichcnt=2 offset=1 dmflen=28 dmfcmp=No runtim=0.0 min\n"
@@ -80,9 +85,10 @@ TEST(Report, ReadableReportWithCompressionBlock) {
 }
 
 TEST(Report, NothingFoundAndNoEstimate) {
-  Scanner s{ScanSettings{}};
+  Settings set;
+  set.cmpflg = true;
+  Scanner s(set);
   ReportFacts f;
-  f.cmpflg = true;
   f.runtim = 1.26;
   EXPECT_EQ(capture(printReport, s, f),
             "records=0, max size=-1, min size=-1, compressed=No, deleted=No\n"
@@ -92,24 +98,23 @@ TEST(Report, NothingFoundAndNoEstimate) {
             "     Uncompressed filesize = 0  ()\n"
             "       Compressed filesize = 0  ()\n"
             "       Compression savings = 0  () 0.00%\n");
-  Scanner t{ScanSettings{}};
+  Scanner t(set);
   t.filsiz = 2500000;
-  t.cmpflg2 = 1;
-  ReportFacts g;
-  g.cmpflg = true;
-  std::string text = capture(printReport, t, g);
+  t.cmpflg2 = CompressionSeen::kYes;
+  std::string text = capture(printReport, t, ReportFacts{});
   EXPECT_NE(text.find("compressed=Yes"), std::string::npos);
   EXPECT_NE(text.find("       Compressed filesize = 0  ()\n"), std::string::npos);
   EXPECT_NE(text.find("savings = 2,500,000  (2.38m) 100.00%\n"), std::string::npos);
 }
 
 TEST(Report, SummaryLineFields) {
+  const Settings set = definition(Compression::kConfigured);
   ReportFacts f;
   f.filnam = "CUST.TXT";
-  f.filtyp = 1;
-  EXPECT_EQ(capture(printSummary, sample(1), f),
+  f.filtyp = FileType::kDbc;
+  EXPECT_EQ(capture(printSummary, sample(set), f),
             "CUST.TXT 12 65535 1 4.1 2 3 0.30% 1000 3 70 -1 1 28 1 5 1\n");
 }
 
 }  // namespace
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "common/config.hpp"
+#include "common/context.hpp"
 #include "recscan/options.hpp"
 #include "recscan/scan.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 
 inline constexpr std::size_t kBlockSize = 65536;
 
@@ -22,20 +25,30 @@ struct ReadFailure {
 };
 
 // "Error reading <fulnam> at offset <offset>: <reason>".
-void printReadFailure(const std::string& fulnam, const ReadFailure& failure);
+void printReadFailure(std::FILE* out, const std::string& fulnam, const ReadFailure& failure);
 
-// 1 DBC type (last byte 0xFB), 3 CRLF type (a CR LF pair inside one block), else 2 text type;
-// 0 when a read failed, which `failure` then describes.
-int fileType(int fd, std::int64_t eofpos, ReadFailure& failure);
+// The opened data file as the type test and the block loop see it.
+struct DataFile {
+  int inf = -1;
+  std::string fulnam;       // the path opened, for messages
+  std::int64_t eofpos = 0;  // its size when the run began
+  FileType filtyp = FileType::kText;
+};
+
+// DBC type when the last byte is 0xFB, CRLF type when a CR LF pair lies inside one block, else
+// text type. Nothing when a read failed, which `failure` then describes.
+std::optional<FileType> fileType(const DataFile& file, ReadFailure& failure);
 
 // Reads the file from its start in blocks, scans each and writes back those the scan asks for,
-// each whole at the offset it was read from. A failed or short write-back is reported with the
-// file's name and the block's offset, and the loop goes on; the result is then false. A failed
-// read ends the loop and is left in `failure` for the caller to report.
-bool scanBlocks(int fd, Scanner& scan, int filtyp, std::int64_t eofpos, bool progress,
-                const std::string& fulnam, ReadFailure& failure);
+// each whole at the offset it was read from. A failed or short write-back is reported on `out`
+// with the file's name and the block's offset, and the loop goes on; the result is then false.
+// A failed read ends the loop and is left in `failure` for the caller to report. With `progress`
+// the percentage read is shown on `out`, rewritten in place.
+bool scanBlocks(const DataFile& file, Scanner& scan, bool progress, std::FILE* out,
+                ReadFailure& failure);
 
-// The whole run; the result is the exit status.
-int run(const Settings& settings, const dbc::Config& config, const dbc::EnvLookup& env, int pid);
+// The whole run over the command line's arguments; the result is the exit status. The context's
+// shell runs the definition look-up and the removal of its scratch file /tmp/<pid>.pid.
+int run(const std::vector<std::string>& args, Context& context);
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -9,7 +9,7 @@
 
 #include "common/format.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 
 namespace {
 
@@ -19,7 +19,7 @@ namespace {
 template <bool kText>
 constexpr bool isOrdinary(unsigned char b) {
   if constexpr (kText) {
-    return b >= 0x20 && b != dbc::kTextDeleted;
+    return b >= 0x20 && b != kTextDeleted;
   } else {
     return b >= 0x20 && b < 0x80;
   }
@@ -127,18 +127,68 @@ ClassMasks classify64(const unsigned char* p, std::size_t n, bool digits) {
 #endif
   for (; k < n; ++k) {
     if (p[k] == ' ') m.space |= std::uint64_t{1} << k;
-    if (digits && dbc::pairIndex(p[k]) >= 0) m.digit |= std::uint64_t{1} << k;
+    if (digits && pairIndex(p[k]) >= 0) m.digit |= std::uint64_t{1} << k;
   }
   return m;
+}
+
+// The compressed-size estimate's state, kept in locals while a block is estimated: the scanner's
+// own members would be reloaded after every store.
+struct Estimate {
+  std::int64_t filsiz2;
+  Pending spcflg2;
+  std::uint8_t spccnt2;
+  int prvchr2;
+};
+
+// The estimate over up to 64 bytes, a run of spaces, digits or other bytes at a time; it ends in
+// the state that Scanner::estimate reaches byte by byte.
+void estimate64(Estimate& e, const unsigned char* p, std::size_t len, const ClassMasks& m) {
+  const std::uint64_t valid = len == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << len) - 1;
+  const std::uint64_t other = ~(m.space | m.digit) & valid;
+  std::size_t pos = 0;
+  while (pos < len) {
+    const std::uint64_t bit = std::uint64_t{1} << pos;
+    if (m.space & bit) {
+      auto run = static_cast<unsigned>(std::countr_one(m.space >> pos));
+      if (e.spcflg2 == Pending::kDigit) e.filsiz2 += 1;
+      // Each time a run reaches 248 spaces it is written and closed.
+      unsigned total = (e.spcflg2 == Pending::kSpaces ? e.spccnt2 : 0u) + run;
+      e.filsiz2 += 2 * static_cast<std::int64_t>(total / kMaxSpaceRun);
+      unsigned rest = total % kMaxSpaceRun;
+      e.spcflg2 = rest > 0 ? Pending::kSpaces : Pending::kIdle;
+      if (rest > 0) e.spccnt2 = static_cast<std::uint8_t>(rest);
+      pos += run;
+      continue;
+    }
+    if (e.spcflg2 == Pending::kSpaces) {
+      e.filsiz2 += e.spccnt2 == 1 ? 1 : 2;
+      e.spcflg2 = Pending::kIdle;
+    }
+    if (m.digit & bit) {
+      auto run = static_cast<unsigned>(std::countr_one(m.digit >> pos));
+      unsigned waiting = (e.spcflg2 == Pending::kDigit ? 1u : 0u) + run;
+      e.filsiz2 += waiting / 2;
+      e.spcflg2 = waiting % 2 == 1 ? Pending::kDigit : Pending::kIdle;
+      if (e.spcflg2 == Pending::kDigit) e.prvchr2 = p[pos + run - 1];
+      pos += run;
+      continue;
+    }
+    auto run = static_cast<unsigned>(std::countr_one(other >> pos));
+    if (e.spcflg2 == Pending::kDigit) e.filsiz2 += 1;
+    e.spcflg2 = Pending::kIdle;
+    e.filsiz2 += run;
+    pos += run;
+  }
 }
 
 }  // namespace
 
 void Scanner::track(unsigned char b, std::int64_t pos) {
-  if (prvflg == 0) {
-    prvflg = 1;
+  if (prvflg == Previous::kNone) {
+    prvflg = Previous::kFirst;
   } else {
-    prvflg = 2;
+    prvflg = Previous::kByte;
     prvchr = curchr;
   }
   curchr = b;
@@ -147,83 +197,50 @@ void Scanner::track(unsigned char b, std::int64_t pos) {
 
 void Scanner::estimate(unsigned char b) {
   if (b == ' ') {
-    if (spcflg2 == 1) {
-      if (++spccnt2 == dbc::kMaxSpaceRun) {
+    if (spcflg2 == Pending::kSpaces) {
+      if (++spccnt2 == kMaxSpaceRun) {
         filsiz2 += 2;
-        spcflg2 = 0;
+        spcflg2 = Pending::kIdle;
       }
       return;
     }
-    if (spcflg2 == 2) filsiz2 += 1;
-    spcflg2 = 1;
+    if (spcflg2 == Pending::kDigit) filsiz2 += 1;
+    spcflg2 = Pending::kSpaces;
     spccnt2 = 1;
     return;
   }
-  if (spcflg2 == 1) {
+  if (spcflg2 == Pending::kSpaces) {
     filsiz2 += spccnt2 == 1 ? 1 : 2;
-    spcflg2 = 0;
+    spcflg2 = Pending::kIdle;
   }
-  if (dbc::pairIndex(b) >= 0 && !set_.ichflg) {
-    if (spcflg2 == 2) {
+  if (pairIndex(b) >= 0 && !set_.ichflg) {
+    if (spcflg2 == Pending::kDigit) {
       filsiz2 += 1;
-      spcflg2 = 0;
+      spcflg2 = Pending::kIdle;
     } else {
-      spcflg2 = 2;
+      spcflg2 = Pending::kDigit;
       prvchr2 = b;
     }
     return;
   }
-  if (spcflg2 == 2) {
+  if (spcflg2 == Pending::kDigit) {
     filsiz2 += 1;
-    spcflg2 = 0;
+    spcflg2 = Pending::kIdle;
   }
   filsiz2 += 1;
 }
 
-// The estimate over a block, a run of spaces, digits or other bytes at a time; it ends in the
-// state that estimate() reaches byte by byte.
 void Scanner::estimateBlock(const unsigned char* buffer, std::size_t bytes) {
   const bool digits = !set_.ichflg;
+  Estimate e{filsiz2, spcflg2, spccnt2, prvchr2};
   for (std::size_t base = 0; base < bytes; base += 64) {
     const std::size_t len = std::min<std::size_t>(64, bytes - base);
-    const ClassMasks m = classify64(buffer + base, len, digits);
-    const std::uint64_t valid = len == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << len) - 1;
-    const std::uint64_t other = ~(m.space | m.digit) & valid;
-    std::size_t pos = 0;
-    while (pos < len) {
-      const std::uint64_t bit = std::uint64_t{1} << pos;
-      if (m.space & bit) {
-        auto run = static_cast<unsigned>(std::countr_one(m.space >> pos));
-        if (spcflg2 == 2) filsiz2 += 1;
-        // Each time a run reaches 248 spaces it is written and closed.
-        unsigned total = (spcflg2 == 1 ? spccnt2 : 0u) + run;
-        filsiz2 += 2 * static_cast<std::int64_t>(total / dbc::kMaxSpaceRun);
-        unsigned rest = total % dbc::kMaxSpaceRun;
-        spcflg2 = rest > 0 ? 1 : 0;
-        if (rest > 0) spccnt2 = static_cast<std::uint8_t>(rest);
-        pos += run;
-        continue;
-      }
-      if (spcflg2 == 1) {
-        filsiz2 += spccnt2 == 1 ? 1 : 2;
-        spcflg2 = 0;
-      }
-      if (m.digit & bit) {
-        auto run = static_cast<unsigned>(std::countr_one(m.digit >> pos));
-        unsigned waiting = (spcflg2 == 2 ? 1u : 0u) + run;
-        filsiz2 += waiting / 2;
-        spcflg2 = waiting % 2 == 1 ? 2 : 0;
-        if (spcflg2 == 2) prvchr2 = buffer[base + pos + run - 1];
-        pos += run;
-        continue;
-      }
-      auto run = static_cast<unsigned>(std::countr_one(other >> pos));
-      if (spcflg2 == 2) filsiz2 += 1;
-      spcflg2 = 0;
-      filsiz2 += run;
-      pos += run;
-    }
+    estimate64(e, buffer + base, len, classify64(buffer + base, len, digits));
   }
+  filsiz2 = e.filsiz2;
+  spcflg2 = e.spcflg2;
+  spccnt2 = e.spccnt2;
+  prvchr2 = e.prvchr2;
 }
 
 void Scanner::debug(unsigned char b) {
@@ -247,73 +264,72 @@ void Scanner::endRecord() {
 // and escape.
 void Scanner::controlByte(unsigned char* p) {
   const unsigned char b = *p;
-  const int fix = set_.fixflg;
+  const FixMode fix = set_.fixflg;
   if (b == 0x00) {
     debug(b);
-    if (fix == 1 || fix == 2) *p = ' ';
-    if (fix == 3) *p = 0xFF;
+    if (fix == FixMode::kControls || fix == FixMode::kNullToSpace) *p = ' ';
+    if (fix == FixMode::kNullToDeleted) *p = kDeleted;
     errcnt++;
     errcnt2++;
-    chgflg = 1;
-  } else if (dbc::isControlDamage(b)) {
+    chgflg = true;
+  } else if (isControlDamage(b)) {
     errcnt++;
     debug(b);
-    if (fix == 1) *p = ' ';
-    chgflg = 1;
+    if (fix == FixMode::kControls) *p = ' ';
+    chgflg = true;
   }
 }
 
-void Scanner::dbcByte(unsigned char* p) {
-  const int fix = set_.fixflg;
-  // A record mark right after a null or deleted byte is taken for more of the same.
-  if (fix == 3 && *p == dbc::kRecordMark && prvflg == 2 && (prvchr == 0x00 || prvchr == 0xFF)) {
+// Under fix mode 3 a record mark right after a null or deleted byte is taken for more of the
+// same: it is replaced by that byte before the byte is classified, so the record it would have
+// ended is never counted and a 0x00 there ends as deleted space too.
+void Scanner::swallowMark(unsigned char* p) {
+  if (*p == kRecordMark && prvflg == Previous::kByte && (prvchr == 0x00 || prvchr == kDeleted)) {
     *p = static_cast<unsigned char>(prvchr);
-    chgflg = 1;
+    chgflg = true;
   }
-  const unsigned char b = *p;
-  if (b == dbc::kDeleted) {
-    delsiz++;
-    if (recsiz != 0) {
-      debug(b);
-      if (fix == 5) {
-        *p = ' ';
-        chgflg = 1;
-      }
-    }
-    return;
-  }
-  if (b >= 0x80 && b <= dbc::kSpaceRun && set_.cmpflg1 == -1 && cmpflg2 == -1) cmpflg2 = 1;
-  if (dbc::isPairByte(b) && set_.cmpflg1 == 0 && !set_.ichflg) {
-    debug(b);
-    if (fix == 4) {
+}
+
+void Scanner::deletedByte(unsigned char* p) {
+  delsiz++;
+  // Deleted space is damage only inside a record that already has characters; at a record's
+  // start it is what a deleted record is made of.
+  if (recsiz != 0) {
+    debug(*p);
+    if (set_.fixflg == FixMode::kDeletedToSpace) {
       *p = ' ';
-      chgflg = 1;
+      chgflg = true;
     }
-    recsiz++;
-    errcnt++;
-    errcnt2++;
-    cmpflg2 = 1;
-    return;
   }
-  if (b == dbc::kRecordMark) {
-    reccnt++;
-    if (set_.cmpflg1 == 0 && (curpos2 + 1) % (set_.dmflen + 1) != 0) offset = 1;
-    endRecord();
-    return;
+}
+
+// 0x80..0xF8 in a file configured uncompressed, the switch off. It counts one character of its
+// record, but no data byte: the checksum and the position count pass it by.
+void Scanner::highDamage(unsigned char* p) {
+  debug(*p);
+  if (set_.fixflg == FixMode::kHighToSpace) {
+    *p = ' ';
+    chgflg = true;
   }
-  if (b == dbc::kEofMark) {
-    eofcnt++;
-    return;
-  }
+  recsiz++;
+  errcnt++;
+  errcnt2++;
+  cmpflg2 = CompressionSeen::kYes;
+}
+
+void Scanner::dbcDataByte(unsigned char* p) {
+  const unsigned char b = *p;
+  const Compression cmpflg1 = set_.dmf.cmpflg1;
   recpos++;
   chksum = static_cast<std::uint16_t>(chksum + static_cast<std::uint64_t>(b) * recpos);
-  if (spcflg == 1) {
-    spcflg = 0;
+  if (spcflg) {
+    spcflg = false;
     recsiz += b;
-  } else if (b == dbc::kSpaceRun && (set_.cmpflg1 == 1 || cmpflg2 == 1)) {
-    spcflg = 1;
-    cmpflg2 = 1;
-  } else if (dbc::isPairByte(b) && set_.cmpflg1 != -1) {
+  } else if (b == kSpaceRun &&
+             (cmpflg1 == Compression::kConfigured || cmpflg2 == CompressionSeen::kYes)) {
+    spcflg = true;
+    cmpflg2 = CompressionSeen::kYes;
+  } else if (isPairByte(b) && cmpflg1 != Compression::kUndefined) {
     recsiz++;
     if (set_.ichflg) {
       ichcnt++;
@@ -321,20 +337,54 @@ void Scanner::dbcByte(unsigned char* p) {
       recsiz++;  // a digit pair stands for two characters
     }
   } else {
+    // Compression undetermined, 0x80..0xF8 are one good character each.
     recsiz++;
     controlByte(p);
   }
 }
 
+void Scanner::dbcByte(unsigned char* p) {
+  if (set_.fixflg == FixMode::kNullToDeleted) swallowMark(p);
+  const unsigned char b = *p;
+  const Compression cmpflg1 = set_.dmf.cmpflg1;
+  if (b == kDeleted) {
+    deletedByte(p);
+    return;
+  }
+  if (b >= 0x80 && b <= kSpaceRun && cmpflg1 == Compression::kUndefined &&
+      cmpflg2 == CompressionSeen::kNo) {
+    cmpflg2 = CompressionSeen::kYes;
+  }
+  if (isPairByte(b) && cmpflg1 == Compression::kNotConfigured && !set_.ichflg) {
+    highDamage(p);
+    return;
+  }
+  if (b == kRecordMark) {
+    reccnt++;
+    if (cmpflg1 == Compression::kNotConfigured && (curpos2 + 1) % (set_.dmf.dmflen + 1) != 0) {
+      offset = true;
+    }
+    endRecord();
+    return;
+  }
+  if (b == kEofMark) {
+    eofcnt++;  // inside the file it ends nothing, not even the record in progress
+    return;
+  }
+  dbcDataByte(p);
+}
+
 void Scanner::textByte(unsigned char* p) {
   const unsigned char b = *p;
-  if (b == dbc::kTextDeleted) {
+  if (b == kTextDeleted) {
     delsiz++;
     return;
   }
   if (b == '\n') {
     reccnt++;
-    if (recsiz2 > 0 && recsiz == recsiz2 && (curpos2 + 1) % (recsiz2 + 1) != 0) offset = 1;
+    // Only a line as long as the first one is held to the first line's grid; an empty first
+    // line tests no position at all.
+    if (recsiz2 > 0 && recsiz == recsiz2 && (curpos2 + 1) % (recsiz2 + 1) != 0) offset = true;
     if (recsiz2 == -1) recsiz2 = recsiz;
     endRecord();
     return;
@@ -365,13 +415,13 @@ std::size_t Scanner::ordinaryRun(const unsigned char* buffer, std::size_t i, std
 
 bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64_t curpos) {
   filsiz += static_cast<std::int64_t>(bytes);
-  const bool estimating = set_.cmpflg && set_.cmpflg1 == 0;
+  const bool estimating = set_.cmpflg && set_.dmf.cmpflg1 == Compression::kNotConfigured;
   if (fast_) {
     // The estimate looks at the bytes as read, before any repair, so it can go first.
     if (estimating) estimateBlock(buffer, bytes);
     std::size_t i = 0;
     while (i < bytes) {
-      if (spcflg == 0) {
+      if (!spcflg) {
         i = ordinaryRun<false>(buffer, i, bytes, curpos);
         if (i == bytes) break;
       }
@@ -386,7 +436,7 @@ bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64
       dbcByte(buffer + i);
     }
   }
-  return chgflg == 1 && set_.fixflg > 0;
+  return chgflg && set_.fixflg != FixMode::kNone;
 }
 
 bool Scanner::processBuffer2(unsigned char* buffer, std::size_t bytes, std::int64_t curpos) {
@@ -401,7 +451,7 @@ bool Scanner::processBuffer2(unsigned char* buffer, std::size_t bytes, std::int6
     textByte(buffer + i);
     ++i;
   }
-  return chgflg == 1 && set_.fixflg > 0;
+  return chgflg && set_.fixflg != FixMode::kNone;
 }
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -8,22 +8,39 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace recscan {
+#include "recscan/options.hpp"
 
-// What the command line and the file's mirroring definition tell the scan.
-struct ScanSettings {
-  int fixflg = 0;       // fix mode 0 (no change) to 5
-  bool dbgflg = false;  // print every bad byte
-  bool cmpflg = false;  // estimate the compressed size
-  bool ichflg = false;  // 0x80..0xF8 are characters of their own
-  int cmpflg1 = -1;     // compression by the definition: 1 yes, 0 no, -1 undetermined
-  int dmflen = 0;       // record length by the definition, 0 when none
+namespace dbc::recscan {
+
+// The kinds of data file, by their last byte and line ends; the numbers are the summary line's.
+// A DB/C type file gets processBuffer, the other two processBuffer2.
+enum class FileType : int { kDbc = 1, kText = 2, kCrlf = 3 };
+
+// Whether the data showed compression that no definition explains; the numbers are the summary
+// line's.
+enum class CompressionSeen : int { kNo = -1, kYes = 1 };
+
+// How much of the file lies behind the current byte: whether `prvchr` holds a byte yet.
+enum class Previous : unsigned char {
+  kNone,   // before the first byte
+  kFirst,  // at the first byte: nothing before it
+  kByte,   // from the second byte on, `prvchr` is the byte before
+};
+
+// The compressed-size estimate's state between bytes.
+enum class Pending : unsigned char {
+  kIdle,
+  kSpaces,  // inside a run of spaces, `spccnt2` long
+  kDigit,   // one digit or point waits for a second to make a pair
 };
 
 class Scanner {
  public:
-  explicit Scanner(const ScanSettings& settings, std::FILE* debugOut = stdout)
+  // The scan reads the settings as they stand (the fix mode, -d, -c, the switch, the definition);
+  // they must outlive it. Bad bytes are printed on `debugOut` under -d.
+  explicit Scanner(const Settings& settings, std::FILE* debugOut = stdout)
       : set_(settings), dbgout_(debugOut) {}
+  Scanner(const Settings&&, std::FILE* = stdout) = delete;
 
   // DB/C type block read at file offset `curpos`. Bad bytes are repaired in `buffer` under the
   // fix mode; the result says whether the whole block must now be written back where it was read.
@@ -35,7 +52,7 @@ class Scanner {
   // own; switching it off leaves only the per-byte rules (the tests compare the two).
   void setFastPath(bool on) { fast_ = on; }
 
-  const ScanSettings& settings() const { return set_; }
+  const Settings& settings() const { return set_; }
 
   // The counters, reported at the end. Sizes are 64-bit: a record of space runs may stand for
   // more characters than an int holds.
@@ -53,20 +70,22 @@ class Scanner {
   std::int64_t errcnt2 = 0;   // damage other than control characters
   std::int64_t ichcnt = 0;    // 0x80..0xF8 taken as characters by the switch
   std::uint16_t chksum = 0;
-  int offset = 0;    // 1 once a record ended off its fixed-length position
-  int spcflg = 0;    // 1 right after a space-run marker
-  int cmpflg2 = -1;  // 1 once the data showed compression
-  int chgflg = 0;    // 1 once a byte needed repair; from then on every block is written back
+  bool offset = false;  // a record ended off its fixed-length position
+  bool spcflg = false;  // right after a space-run marker: the next data byte is its count
+  CompressionSeen cmpflg2 = CompressionSeen::kNo;
+  // A byte needed repair. Never cleared: from then on every block is written back, changed or
+  // not, as the repair has always done.
+  bool chgflg = false;
 
   // Previous-byte tracking: the bytes as read, before any repair.
-  int prvflg = 0;
+  Previous prvflg = Previous::kNone;
   int prvchr = 0;
   int curchr = 0;
   std::int64_t curpos2 = 0;
 
-  // The compressed-size estimate: 0 idle, 1 in a run of spaces, 2 one digit pending.
+  // The compressed-size estimate.
   std::int64_t filsiz2 = 0;
-  int spcflg2 = 0;
+  Pending spcflg2 = Pending::kIdle;
   std::uint8_t spccnt2 = 0;
   int prvchr2 = 0;
 
@@ -77,15 +96,19 @@ class Scanner {
   void endRecord();
   void debug(unsigned char b);
   void controlByte(unsigned char* p);
+  void swallowMark(unsigned char* p);
+  void deletedByte(unsigned char* p);
+  void highDamage(unsigned char* p);
+  void dbcDataByte(unsigned char* p);
   void dbcByte(unsigned char* p);
   void textByte(unsigned char* p);
   template <bool kText>
   std::size_t ordinaryRun(const unsigned char* buffer, std::size_t i, std::size_t bytes,
                           std::int64_t curpos);
 
-  ScanSettings set_;
+  const Settings& set_;
   std::FILE* dbgout_;
   bool fast_ = true;
 };
 
-}  // namespace recscan
+}  // namespace dbc::recscan

@@ -11,7 +11,7 @@
 #include "testkit/capture.hpp"
 #include "testkit/datafile.hpp"
 
-namespace recscan {
+namespace dbc::recscan {
 namespace {
 
 std::string bytes(std::initializer_list<int> list) {
@@ -31,21 +31,21 @@ std::string feed(Scanner& s, std::string data, bool text = false, std::size_t bl
   return data;
 }
 
-ScanSettings uncompressed(int dmflen = 0) {
-  ScanSettings set;
-  set.cmpflg1 = 0;
-  set.dmflen = dmflen;
+Settings uncompressed(int dmflen = 0) {
+  Settings set;
+  set.dmf = Dmf{Compression::kNotConfigured, dmflen};
   return set;
 }
 
-ScanSettings compressed() {
-  ScanSettings set;
-  set.cmpflg1 = 1;
+Settings compressed() {
+  Settings set;
+  set.dmf.cmpflg1 = Compression::kConfigured;
   return set;
 }
 
 TEST(ScanDbc, RecordsSizesDeletedRecordsAndMarks) {
-  Scanner s(uncompressed());
+  const Settings plain = uncompressed();
+  Scanner s(plain);
   feed(s, testkit::DataFile().record("ABCDEFGHIJ").deleted(4).record("XYZ").raw("\xFB").eof());
   EXPECT_EQ(s.reccnt, 3);
   EXPECT_EQ(s.minsiz, 3);
@@ -56,7 +56,7 @@ TEST(ScanDbc, RecordsSizesDeletedRecordsAndMarks) {
   EXPECT_EQ(s.errcnt, 0);
   EXPECT_EQ(s.filsiz, 11 + 5 + 4 + 2);
 
-  Scanner empty(uncompressed());
+  Scanner empty(plain);
   feed(empty, testkit::DataFile().deleted(3).eof());
   EXPECT_EQ(empty.reccnt, 1);
   EXPECT_EQ(empty.minsiz, -1);
@@ -65,15 +65,16 @@ TEST(ScanDbc, RecordsSizesDeletedRecordsAndMarks) {
 }
 
 TEST(ScanDbc, SpaceRunsAndDigitPairsByCompression) {
-  Scanner s(compressed());
+  const Settings comp = compressed();
+  Scanner s(comp);
   feed(s, bytes({0xF9, 0x05, 0x41, 0xFA, 0x8C, 0xF8, 0xFA, 0xFB}));
   EXPECT_EQ(s.fstsiz, 6);  // five spaces and A
   EXPECT_EQ(s.minsiz, 4);  // "11" and ".."
   EXPECT_EQ(s.errcnt, 0);
-  EXPECT_EQ(s.cmpflg2, 1);
+  EXPECT_EQ(s.cmpflg2, CompressionSeen::kYes);
 
   // With the switch on, 0x80..0xF8 are characters of their own.
-  ScanSettings on = compressed();
+  Settings on = compressed();
   on.ichflg = true;
   Scanner ich(on);
   feed(ich, bytes({0x8C, 0xF8, 0xFA}));
@@ -81,29 +82,31 @@ TEST(ScanDbc, SpaceRunsAndDigitPairsByCompression) {
   EXPECT_EQ(ich.ichcnt, 2);
 
   // No definition: the data itself shows the compression, and the space run is taken as one.
-  Scanner undetermined{ScanSettings{}};
+  const Settings none;
+  Scanner undetermined(none);
   feed(undetermined, bytes({0x41, 0xF9, 0x0A, 0xFA}));
-  EXPECT_EQ(undetermined.cmpflg2, 1);
+  EXPECT_EQ(undetermined.cmpflg2, CompressionSeen::kYes);
   EXPECT_EQ(undetermined.maxsiz, 11);
   EXPECT_EQ(undetermined.errcnt, 0);
 
   // Not configured as compressed: a lone 0xF9 is a character and nothing is seen.
-  Scanner plain(uncompressed());
+  const Settings notConfigured = uncompressed();
+  Scanner plain(notConfigured);
   feed(plain, bytes({0x41, 0xF9, 0x42, 0xFA}));
-  EXPECT_EQ(plain.cmpflg2, -1);
+  EXPECT_EQ(plain.cmpflg2, CompressionSeen::kNo);
   EXPECT_EQ(plain.maxsiz, 3);
 }
 
 TEST(ScanDbc, DamageClassesAndDebugLines) {
   testkit::Capture sink;
-  ScanSettings set = uncompressed();
+  Settings set = uncompressed();
   set.dbgflg = true;
   Scanner s(set, sink.file());
   // null, CR, tab/0x14/escape (good), a high byte, deleted space after data, 0xFC..0xFE (good)
   feed(s, bytes({0x41, 0x00, 0x0D, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFC, 0xFE, 0xFA, 0xFF, 0xFA}));
   EXPECT_EQ(s.errcnt, 3);
   EXPECT_EQ(s.errcnt2, 2);
-  EXPECT_EQ(s.cmpflg2, 1);
+  EXPECT_EQ(s.cmpflg2, CompressionSeen::kYes);
   EXPECT_EQ(s.delsiz, 2);
   EXPECT_EQ(s.fstsiz, 9);  // 0xFF adds nothing, the high byte counts one
   // The high byte and 0xFF are not data bytes of the position count; leading 0xFF is no damage.
@@ -111,35 +114,37 @@ TEST(ScanDbc, DamageClassesAndDebugLines) {
 }
 
 TEST(ScanDbc, FixedLengthPositions) {
-  Scanner s(uncompressed(80));
+  const Settings len80 = uncompressed(80), len0 = uncompressed(0), packed = compressed();
+  Scanner s(len80);
   feed(s, testkit::DataFile().record(std::string(80, 'A')).record(std::string(80, 'B')).eof());
-  EXPECT_EQ(s.offset, 0);
-  Scanner off(uncompressed(80));
+  EXPECT_FALSE(s.offset);
+  Scanner off(len80);
   feed(off, testkit::DataFile().record(std::string(79, 'A')).record(std::string(80, 'B')));
-  EXPECT_EQ(off.offset, 1);
-  Scanner none(uncompressed(0));
+  EXPECT_TRUE(off.offset);
+  Scanner none(len0);
   feed(none, testkit::DataFile().record(std::string(79, 'A')));
-  EXPECT_EQ(none.offset, 0);
-  Scanner comp(compressed());
+  EXPECT_FALSE(none.offset);
+  Scanner comp(packed);
   feed(comp, testkit::DataFile().record(std::string(79, 'A')));
-  EXPECT_EQ(comp.offset, 0);
+  EXPECT_FALSE(comp.offset);
 }
 
 TEST(ScanDbc, ChecksumWeightsByPositionAndWraps) {
-  Scanner one(uncompressed());
+  const Settings plain = uncompressed();
+  Scanner one(plain);
   feed(one, testkit::DataFile().record("A"));
   EXPECT_EQ(one.chksum, 0x41);
-  Scanner two(uncompressed());
+  Scanner two(plain);
   feed(two, testkit::DataFile().record("AB").record("A"));
   EXPECT_EQ(two.chksum, 0x41 + 2 * 0x42 + 0x41);
-  Scanner wrap(uncompressed());
+  Scanner wrap(plain);
   feed(wrap, testkit::DataFile().record(std::string(200, '~')));
   EXPECT_EQ(wrap.chksum, (126 * 200 * 201 / 2) % 65536);
 }
 
 struct FixCase {
   int mode;
-  ScanSettings base;
+  Settings base;
   std::string in;
   std::string out;
 };
@@ -164,16 +169,16 @@ TEST(ScanDbc, EachFixModeReplacesItsBytes) {
       {2, uncompressed(), bytes({0x41, 0x00, 0x42, 0xFA}), bytes({0x41, 0x20, 0x42, 0xFA})},
   };
   for (const FixCase& c : cases) {
-    ScanSettings set = c.base;
-    set.fixflg = c.mode;
+    Settings set = c.base;
+    set.fixflg = static_cast<FixMode>(c.mode);
     Scanner s(set);
     EXPECT_EQ(feed(s, c.in), c.out) << "mode " << c.mode;
   }
 }
 
 TEST(ScanDbc, FixModeThreeSwallowsRecordMarksAfterNullOrDeleted) {
-  ScanSettings set = uncompressed();
-  set.fixflg = 3;
+  Settings set = uncompressed();
+  set.fixflg = FixMode::kNullToDeleted;
   Scanner s(set);
   EXPECT_EQ(feed(s, bytes({0x00, 0x00, 0xFA, 0x41, 0xFA})), bytes({0xFF, 0xFF, 0xFF, 0x41, 0xFA}));
   EXPECT_EQ(s.reccnt, 1);
@@ -189,8 +194,8 @@ TEST(ScanDbc, FixModeThreeSwallowsRecordMarksAfterNullOrDeleted) {
 }
 
 TEST(ScanDbc, WriteBackFromTheFirstRepairOn) {
-  ScanSettings set = uncompressed();
-  set.fixflg = 2;
+  Settings set = uncompressed();
+  set.fixflg = FixMode::kNullToSpace;
   Scanner s(set);
   std::string clean = testkit::DataFile().record("ABC");
   std::string bad = testkit::DataFile().record(bytes({0x41, 0x00}));
@@ -201,10 +206,11 @@ TEST(ScanDbc, WriteBackFromTheFirstRepairOn) {
   EXPECT_TRUE(block(bad));
   EXPECT_TRUE(block(clean));  // once repaired, every later block goes back too
 
-  Scanner nofix(uncompressed());
+  const Settings check = uncompressed();
+  Scanner nofix(check);
   std::string data = bad;
   EXPECT_FALSE(nofix.processBuffer(reinterpret_cast<unsigned char*>(data.data()), 3, 0));
-  EXPECT_EQ(nofix.chgflg, 1);
+  EXPECT_TRUE(nofix.chgflg);
 }
 
 TEST(ScanDbc, CompressedSizeEstimate) {
@@ -229,14 +235,14 @@ TEST(ScanDbc, CompressedSizeEstimate) {
       {"A1", false, 1},
   };
   for (const Case& c : cases) {
-    ScanSettings set = uncompressed();
+    Settings set = uncompressed();
     set.cmpflg = true;
     set.ichflg = c.ichflg;
     Scanner s(set);
     feed(s, c.data);
     EXPECT_EQ(s.filsiz2, c.expect) << c.data.size();
   }
-  ScanSettings comp = compressed();
+  Settings comp = compressed();
   comp.cmpflg = true;
   Scanner none(comp);
   feed(none, testkit::DataFile().record("AB"));
@@ -251,10 +257,10 @@ TEST(ScanDbc, BlockBoundariesChangeNothing) {
                          .raw("99  9 ")
                          .eof();
   for (int cmpflg1 : {-1, 0, 1}) {
-    ScanSettings set;
-    set.cmpflg1 = cmpflg1;
+    Settings set;
+    set.dmf.cmpflg1 = static_cast<Compression>(cmpflg1);
     set.cmpflg = true;
-    set.fixflg = 3;
+    set.fixflg = FixMode::kNullToDeleted;
     Scanner whole(set);
     std::string w = feed(whole, data);
     for (std::size_t block = 1; block < data.size(); ++block) {
@@ -270,7 +276,8 @@ TEST(ScanDbc, BlockBoundariesChangeNothing) {
 }
 
 TEST(ScanDbc, HugeRecordSizesDoNotOverflow) {
-  Scanner s(compressed());
+  const Settings comp = compressed();
+  Scanner s(comp);
   std::string block;
   for (int i = 0; i < 32768; ++i) block += bytes({0xF9, 0xF8});
   std::int64_t pos = 0;
@@ -284,27 +291,28 @@ TEST(ScanDbc, HugeRecordSizesDoNotOverflow) {
 }
 
 TEST(ScanText, LinesSizesAndPositions) {
-  Scanner s{ScanSettings{}};
+  const Settings text;
+  Scanner s(text);
   feed(s, testkit::textFile({"AB", "CD"}), true);
   EXPECT_EQ(s.reccnt, 2);
   EXPECT_EQ(s.minsiz, 2);
   EXPECT_EQ(s.maxsiz, 2);
   EXPECT_EQ(s.fstsiz, 2);
-  EXPECT_EQ(s.offset, 0);
+  EXPECT_FALSE(s.offset);
 
-  Scanner off{ScanSettings{}};
+  Scanner off(text);
   feed(off, testkit::textFile({"AB", "C", "DE"}), true);
-  EXPECT_EQ(off.offset, 1);
+  EXPECT_TRUE(off.offset);
 
   // An empty first line: no position is tested, and it is no size.
-  Scanner empty{ScanSettings{}};
+  Scanner empty(text);
   feed(empty, testkit::textFile({"", "A", "BC", ""}), true);
-  EXPECT_EQ(empty.offset, 0);
+  EXPECT_FALSE(empty.offset);
   EXPECT_EQ(empty.reccnt, 4);
   EXPECT_EQ(empty.fstsiz, 1);
 
   // Text after the last line feed is no record.
-  Scanner tail{ScanSettings{}};
+  Scanner tail(text);
   feed(tail, "AB\nCDEFG", true);
   EXPECT_EQ(tail.reccnt, 1);
   EXPECT_EQ(tail.maxsiz, 2);
@@ -313,14 +321,15 @@ TEST(ScanText, LinesSizesAndPositions) {
 
 TEST(ScanText, CrlfDeletedSpaceAndDamage) {
   std::vector<std::string> lines(100, "LINE");
-  Scanner crlf{ScanSettings{}};
+  const Settings text;
+  Scanner crlf(text);
   feed(crlf, testkit::textFile(lines, true), true);
   EXPECT_EQ(crlf.errcnt, 100);
   EXPECT_EQ(crlf.errcnt2, 0);
   EXPECT_EQ(crlf.maxsiz, 5);
 
   testkit::Capture sink;
-  ScanSettings set;
+  Settings set;
   set.dbgflg = true;
   Scanner s(set, sink.file());
   feed(s, bytes({'A', 0x7F, 0x00, 0x01, 0x80, 0xFA, 0xFF, '\n'}), true);
@@ -344,8 +353,8 @@ TEST(ScanText, FixModes) {
       in,
   };
   for (int mode = 0; mode <= 5; ++mode) {
-    ScanSettings set;
-    set.fixflg = mode;
+    Settings set;
+    set.fixflg = static_cast<FixMode>(mode);
     Scanner s(set);
     EXPECT_EQ(feed(s, in, true), out[mode]) << "mode " << mode;
   }
@@ -376,13 +385,13 @@ TEST(ScanFastPath, SameResultsAsTheByteRulesOnRandomFiles) {
   std::mt19937 rng(20210531);
   for (int round = 0; round < 80; ++round) {
     std::string data = randomFile(rng, 1 + rng() % 50000);
-    ScanSettings set;
-    set.fixflg = static_cast<int>(rng() % 6);
-    set.cmpflg1 = static_cast<int>(rng() % 3) - 1;
+    Settings set;
+    set.fixflg = static_cast<FixMode>(rng() % 6);
+    set.dmf.cmpflg1 = static_cast<Compression>(static_cast<int>(rng() % 3) - 1);
     set.ichflg = rng() % 3 == 0;
     set.cmpflg = rng() % 2 == 0;
     set.dbgflg = true;
-    set.dmflen = static_cast<int>(rng() % 100);
+    set.dmf.dmflen = static_cast<int>(rng() % 100);
     const bool text = rng() % 3 == 0;
     const std::size_t block = 1 + rng() % 20000;
     testkit::Capture fastOut, plainOut;
@@ -427,4 +436,4 @@ TEST(ScanFastPath, SameResultsAsTheByteRulesOnRandomFiles) {
 }
 
 }  // namespace
-}  // namespace recscan
+}  // namespace dbc::recscan

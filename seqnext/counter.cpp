@@ -3,10 +3,11 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "common/io.hpp"
 
-namespace seqnext {
+namespace dbc::seqnext {
 
 long long fieldValue(std::string_view field) {
   std::size_t i = 0;
@@ -30,27 +31,27 @@ std::optional<std::string> nextField(std::string_view field) {
   return std::string(buffer);
 }
 
-bool lockCounter(int fd, std::FILE* out, useconds_t wait) {
+bool lockCounter(int fd, Context& context) {
   for (int i = 0; i < kLockAttempts; ++i) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    std::fprintf(out, "sleep\n");
-    ::usleep(wait);
+    std::fprintf(context.out, "sleep\n");
+    context.sleep(kLockWait);
   }
   return false;
 }
 
-Taken takeNumber(int fd, std::FILE* out, useconds_t wait) {
-  if (!lockCounter(fd, out, wait)) return {Outcome::kNoLock, {}};
+Taken takeNumber(int fd, Context& context) {
+  if (!lockCounter(fd, context)) return {Outcome::kNoLock, {}};
   Taken taken{Outcome::kShort, {}};
   char field[kFieldWidth];
-  ssize_t got = dbc::preadFull(fd, field, kFieldWidth, 0);
+  ssize_t got = preadFull(fd, field, kFieldWidth, 0);
   if (got < 0) taken.outcome = Outcome::kReadFailed;
   if (got == static_cast<ssize_t>(kFieldWidth)) {
     // A NUL ends the number, as it would in a C string.
     std::string_view text(field, kFieldWidth);
     text = text.substr(0, text.find('\0'));
     if (std::optional<std::string> next = nextField(text)) {
-      if (dbc::pwriteFull(fd, next->data(), kFieldWidth, 0)) {
+      if (pwriteFull(fd, next->data(), kFieldWidth, 0)) {
         return {Outcome::kNumber, *next};
       }
       taken.outcome = Outcome::kWriteFailed;
@@ -64,4 +65,4 @@ Taken takeNumber(int fd, std::FILE* out, useconds_t wait) {
   return taken;
 }
 
-}  // namespace seqnext
+}  // namespace dbc::seqnext

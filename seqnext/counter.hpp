@@ -3,22 +3,21 @@
 // see the same number.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstddef>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace seqnext {
+#include "common/context.hpp"
+
+namespace dbc::seqnext {
 
 inline constexpr std::size_t kFieldWidth = 10;
 // The largest number the field holds; the counter refuses to go past it rather than write back
 // a field that no longer fits.
 inline constexpr long long kSerialMax = 9999999999LL;
 inline constexpr int kLockAttempts = 10;
-inline constexpr useconds_t kLockWait = 100000;
+inline constexpr unsigned kLockWait = 100000;  // microseconds
 
 // The number in a field, read the way atoi reads it: leading white space skipped, an optional
 // sign, then digits up to the first non-digit (or NUL). No digits at all count as 0.
@@ -29,8 +28,9 @@ long long fieldValue(std::string_view field);
 std::optional<std::string> nextField(std::string_view field);
 
 // Tries a non-blocking exclusive lock up to kLockAttempts times; after each failed attempt it
-// prints "sleep" on `out` and waits `wait` microseconds. True once the lock is held.
-bool lockCounter(int fd, std::FILE* out, useconds_t wait = kLockWait);
+// prints "sleep" on the context's output and waits kLockWait through the context. True once the
+// lock is held. The line goes where the number would: callers have always read past it.
+bool lockCounter(int fd, Context& context);
 
 enum class Outcome {
   kNumber,       // `field` holds the number handed out; it is in the file
@@ -46,8 +46,9 @@ struct Taken {
   std::string field;
 };
 
-// One read-increment-write cycle on the open counter file. On kNumber the lock is still held;
-// closing the descriptor releases it. On every other outcome the lock has been released.
-Taken takeNumber(int fd, std::FILE* out, useconds_t wait = kLockWait);
+// One read-increment-write cycle on the open counter file, waiting for the lock as lockCounter
+// does. On kNumber the lock is still held; closing the descriptor releases it. On every other
+// outcome the lock has been released.
+Taken takeNumber(int fd, Context& context);
 
-}  // namespace seqnext
+}  // namespace dbc::seqnext

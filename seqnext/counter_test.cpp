@@ -5,9 +5,10 @@
 #include <sys/file.h>
 
 #include "common/io.hpp"
+#include "testkit/context.hpp"
 #include "testkit/files.hpp"
 
-namespace seqnext {
+namespace dbc::seqnext {
 namespace {
 
 TEST(NextField, ReadsTheFieldAsAtoiDoes) {
@@ -29,36 +30,33 @@ TEST(NextField, CountsInSixtyFourBitsUpToTheFieldWidth) {
 
 class TakeNumber : public ::testing::Test {
  protected:
-  dbc::Fd counter(std::string_view bytes) {
+  Fd counter(std::string_view bytes) {
     testkit::writeFile(path, bytes);
-    return dbc::openFile(path, O_RDWR);
+    return openFile(path, O_RDWR);
   }
   Taken take(int fd) {
-    std::FILE* out = open_memstream(&text, &size);
-    Taken t = takeNumber(fd, out, 0);
-    std::fclose(out);
-    printed.assign(text, size);
-    std::free(text);
+    Taken t = takeNumber(fd, fake.context());
+    printed = fake.out.text();
     return t;
   }
   bool lockable() {
-    dbc::Fd other = dbc::openFile(path, O_RDWR);
+    Fd other = openFile(path, O_RDWR);
     return ::flock(other.get(), LOCK_EX | LOCK_NB) == 0;
   }
 
   testkit::TempDir dir;
   std::string path = dir.file("SERIAL.TXT");
-  char* text = nullptr;
-  std::size_t size = 0;
+  testkit::FakeContext fake;
   std::string printed;
 };
 
 TEST_F(TakeNumber, WritesTheFieldBackAndLeavesTheRestAlone) {
-  dbc::Fd fd = counter("         9 last used by payroll\n");
+  Fd fd = counter("         9 last used by payroll\n");
   Taken t = take(fd.get());
   EXPECT_EQ(t.outcome, Outcome::kNumber);
   EXPECT_EQ(t.field, "        10");
   EXPECT_EQ(printed, "");
+  EXPECT_TRUE(fake.sleeps.empty());
   EXPECT_FALSE(lockable());  // held until the caller closes the file
   fd.close();
   EXPECT_TRUE(lockable());
@@ -67,7 +65,7 @@ TEST_F(TakeNumber, WritesTheFieldBackAndLeavesTheRestAlone) {
 
 TEST_F(TakeNumber, NulEndsTheNumber) {
   using namespace std::string_literals;
-  dbc::Fd fd = counter(
+  Fd fd = counter(
       "12\0"
       "345678\0\0tail"s);
   EXPECT_EQ(take(fd.get()).field, "        13");
@@ -76,7 +74,7 @@ TEST_F(TakeNumber, NulEndsTheNumber) {
 }
 
 TEST_F(TakeNumber, ShortFileIsLeftAloneAndUnlocked) {
-  dbc::Fd fd = counter("        9");
+  Fd fd = counter("        9");
   EXPECT_EQ(take(fd.get()).outcome, Outcome::kShort);
   EXPECT_TRUE(lockable());
   EXPECT_EQ(testkit::readFile(path), "        9");
@@ -84,37 +82,38 @@ TEST_F(TakeNumber, ShortFileIsLeftAloneAndUnlocked) {
 
 TEST_F(TakeNumber, ReadFailureIsNoShortFile) {
   counter("         1\n");
-  dbc::Fd writeOnly = dbc::openFile(path, O_WRONLY);  // pread fails with EBADF
+  Fd writeOnly = openFile(path, O_WRONLY);  // pread fails with EBADF
   EXPECT_EQ(take(writeOnly.get()).outcome, Outcome::kReadFailed);
   EXPECT_TRUE(lockable());
   EXPECT_EQ(testkit::readFile(path), "         1\n");
 }
 
 TEST_F(TakeNumber, OverflowIsRefusedAndLeavesTheFileUnchanged) {
-  dbc::Fd fd = counter("9999999999\n");
+  Fd fd = counter("9999999999\n");
   EXPECT_EQ(take(fd.get()).outcome, Outcome::kOverflow);
   EXPECT_TRUE(lockable());
   EXPECT_EQ(testkit::readFile(path), "9999999999\n");
 }
 
 TEST_F(TakeNumber, GivesUpAfterTenAttemptsWhileAnotherHoldsTheLock) {
-  dbc::Fd fd = counter("         1\n");
-  dbc::Fd holder = dbc::openFile(path, O_RDWR);
+  Fd fd = counter("         1\n");
+  Fd holder = openFile(path, O_RDWR);
   ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
   EXPECT_EQ(take(fd.get()).outcome, Outcome::kNoLock);
   std::string ten;
   for (int i = 0; i < 10; ++i) ten += "sleep\n";
   EXPECT_EQ(printed, ten);
+  EXPECT_EQ(fake.sleeps, std::vector<unsigned>(10, 100000));  // a second at most, in tenths
   EXPECT_EQ(testkit::readFile(path), "         1\n");
 }
 
 TEST_F(TakeNumber, WriteFailureIsReportedNotHandedOut) {
   counter("         1\n");
-  dbc::Fd readOnly = dbc::openFile(path, O_RDONLY);  // pwrite fails with EBADF
+  Fd readOnly = openFile(path, O_RDONLY);  // pwrite fails with EBADF
   EXPECT_EQ(take(readOnly.get()).outcome, Outcome::kWriteFailed);
   EXPECT_EQ(testkit::readFile(path), "         1\n");
   EXPECT_TRUE(lockable());
 }
 
 }  // namespace
-}  // namespace seqnext
+}  // namespace dbc::seqnext

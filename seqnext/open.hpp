@@ -8,14 +8,14 @@
 #include "common/config.hpp"
 #include "common/io.hpp"
 
-namespace seqnext {
+namespace dbc::seqnext {
 
 struct CounterFile {
-  dbc::Fd fd;        // invalid when the file could not be opened
+  Fd fd;             // invalid when the file could not be opened
   std::string path;  // the path that was opened, for messages
 };
 
 // Opens for reading and writing and never creates the file.
-CounterFile openCounter(const std::optional<std::string>& operand, const dbc::Config& config);
+CounterFile openCounter(const std::optional<std::string>& operand, const Config& config);
 
-}  // namespace seqnext
+}  // namespace dbc::seqnext
