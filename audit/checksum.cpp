@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace audit {
+namespace dbc::audit {
 
 namespace {
 
@@ -66,9 +66,9 @@ void ChecksumMaker::processBlock(const unsigned char* data, std::size_t n) {
   while (p < end) {
     const unsigned char* q = findNotCounted(p, end);
     if (q > p) {
-      if (recflg == 0) {
+      if (!recflg) {
         recpos = filpos + (p - data);
-        recflg = 1;
+        recflg = true;
         chksum = kChecksumStart;
       }
       chksum = extendChecksum(chksum, p, static_cast<std::size_t>(q - p));
@@ -76,8 +76,8 @@ void ChecksumMaker::processBlock(const unsigned char* data, std::size_t n) {
     }
     if (q == end) break;
     if (*q == dbc::kRecordMark) {
-      if (recflg != 0) writeChecksumLine(out_, recpos, static_cast<std::int64_t>(chksum));
-      recflg = 0;
+      if (recflg) writeChecksumLine(out_, recpos, static_cast<std::int64_t>(chksum));
+      recflg = false;
       recndx = 0;
       chksum = 0;
     }
@@ -86,4 +86,4 @@ void ChecksumMaker::processBlock(const unsigned char* data, std::size_t n) {
   filpos += static_cast<std::int64_t>(n);
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

@@ -8,7 +8,7 @@
 #include "audit/output.hpp"
 #include "common/format.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 inline constexpr std::uint64_t kChecksumStart = 5381;
 
@@ -40,7 +40,7 @@ class ChecksumMaker {
 
   std::int64_t filpos = 0;   // offset of the next byte to examine
   std::int64_t recpos = -1;  // start of the current record
-  int recflg = 0;            // inside a record
+  bool recflg = false;       // inside a record
   std::uint64_t chksum = 0;
   std::int64_t recndx = 0;  // counted bytes of the current record
 
@@ -48,4 +48,4 @@ class ChecksumMaker {
   Output& out_;
 };
 
-}  // namespace audit
+}  // namespace dbc::audit

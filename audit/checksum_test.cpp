@@ -8,7 +8,7 @@
 #include "audit/reader.hpp"
 #include "testkit/datafile.hpp"
 
-namespace audit {
+namespace dbc::audit {
 namespace {
 
 const unsigned char* bytesOf(const std::string& s) {
@@ -98,4 +98,4 @@ TEST(ChecksumTest, EightByteStepsEqualThePlainLoop) {
 }
 
 }  // namespace
-}  // namespace audit
+}  // namespace dbc::audit

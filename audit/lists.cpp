@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-namespace audit {
+namespace dbc::audit {
 
 namespace {
 
@@ -99,4 +99,4 @@ int scanPosition(std::string_view text, std::int64_t& recpos) {
   });
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

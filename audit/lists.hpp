@@ -8,7 +8,7 @@
 
 #include "audit/output.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 // Change codes, the first character of a change list line.
 inline constexpr char kAdded = '1';    // position only in the second list
@@ -25,4 +25,4 @@ int scanChecksumLine(std::string_view line, std::int64_t& recpos, std::int64_t& 
 // Reads "%lld" from `text` the same way.
 int scanPosition(std::string_view text, std::int64_t& recpos);
 
-}  // namespace audit
+}  // namespace dbc::audit

@@ -12,7 +12,7 @@
 #include "common/io.hpp"
 #include "testkit/files.hpp"
 
-namespace audit {
+namespace dbc::audit {
 namespace {
 
 TEST(ListsTest, LinesAreWrittenInTheirFormats) {
@@ -73,7 +73,7 @@ std::vector<std::string> readLines(const std::string& content) {
   testkit::TempDir dir;
   testkit::writeFile(dir.file("list"), content);
   dbc::Fd fd = dbc::openFile(dir.file("list"), O_RDONLY);
-  LineReader reader(fd.get(), "list", "test");
+  LineReader reader(fd.get(), "list", Failure{"test", stdout, stderr});
   std::vector<std::string> got;
   std::string_view line;
   while (reader.next(line)) got.emplace_back(line);
@@ -98,4 +98,4 @@ TEST(ListsTest, LinesAreReadInPiecesOf79) {
 }
 
 }  // namespace
-}  // namespace audit
+}  // namespace dbc::audit

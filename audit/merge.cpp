@@ -4,38 +4,32 @@
 
 #include "audit/lists.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
-// A line that does not parse keeps the values of the line before it.
-void Joiner::getlin1() {
-  if (eof1 != 0) return;
+void Joiner::getlin(LineReader& list, bool& eof, std::int64_t& recpos, std::int64_t& chksum) {
+  if (eof) return;
   std::string_view line;
-  if (!tagfile1_.next(line)) {
-    eof1 = 1;
+  if (!list.next(line)) {
+    eof = true;
     return;
   }
-  scanChecksumLine(line, recpos1, chksum1);
+  // A line that does not parse keeps the values of the line before it.
+  scanChecksumLine(line, recpos, chksum);
 }
 
-void Joiner::getlin2() {
-  if (eof2 != 0) return;
-  std::string_view line;
-  if (!tagfile2_.next(line)) {
-    eof2 = 1;
-    return;
-  }
-  scanChecksumLine(line, recpos2, chksum2);
-}
+void Joiner::getlin1() { getlin(tagfile1_, eof1, recpos1, chksum1); }
+
+void Joiner::getlin2() { getlin(tagfile2_, eof2, recpos2, chksum2); }
 
 void Joiner::run() {
   getlin1();
   getlin2();
   for (;;) {
-    if (eof1 != 0 && eof2 != 0) return;
-    if (eof2 != 0 || (eof1 == 0 && recpos1 < recpos2)) {
+    if (eof1 && eof2) return;
+    if (eof2 || (!eof1 && recpos1 < recpos2)) {
       writeChangeLine(out_, kRemoved, recpos1);
       getlin1();
-    } else if (eof1 != 0 || recpos1 > recpos2) {
+    } else if (eof1 || recpos1 > recpos2) {
       writeChangeLine(out_, kAdded, recpos2);
       getlin2();
     } else {
@@ -49,4 +43,4 @@ void Joiner::run() {
   }
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

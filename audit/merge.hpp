@@ -6,7 +6,7 @@
 #include "audit/output.hpp"
 #include "audit/reader.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 class Joiner {
  public:
@@ -21,12 +21,15 @@ class Joiner {
 
   std::int64_t recpos1 = 0, chksum1 = 0;
   std::int64_t recpos2 = 0, chksum2 = 0;
-  int eof1 = 0, eof2 = 0;
+  bool eof1 = false, eof2 = false;  // the list is exhausted
 
  private:
+  // The next line of `list` into its position and checksum, or the list marked exhausted.
+  static void getlin(LineReader& list, bool& eof, std::int64_t& recpos, std::int64_t& chksum);
+
   LineReader& tagfile1_;
   LineReader& tagfile2_;
   Output& out_;
 };
 
-}  // namespace audit
+}  // namespace dbc::audit

@@ -8,7 +8,7 @@
 #include "common/io.hpp"
 #include "testkit/files.hpp"
 
-namespace audit {
+namespace dbc::audit {
 namespace {
 
 std::string join(const std::string& first, const std::string& second) {
@@ -17,7 +17,8 @@ std::string join(const std::string& first, const std::string& second) {
   testkit::writeFile(dir.file("b"), second);
   dbc::Fd fa = dbc::openFile(dir.file("a"), O_RDONLY);
   dbc::Fd fb = dbc::openFile(dir.file("b"), O_RDONLY);
-  LineReader a(fa.get(), "a", "test"), b(fb.get(), "b", "test");
+  const Failure failure{"test", stdout, stderr};
+  LineReader a(fa.get(), "a", failure), b(fb.get(), "b", failure);
   Output out;
   Joiner(a, b, out).run();
   return out.text();
@@ -49,4 +50,4 @@ TEST(MergeTest, LinesThatDoNotParseKeepThePreviousValues) {
 }
 
 }  // namespace
-}  // namespace audit
+}  // namespace dbc::audit

@@ -4,23 +4,30 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "common/io.hpp"
-#include "common/stop.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 namespace {
 constexpr std::size_t kOutputBuffer = 1 << 17;
+constexpr std::string_view kWriting = "writing standard output";
+}  // namespace
+
+Output::Output(std::FILE* out, Failure failure)
+    : failure_(std::move(failure)), buf_(new char[kOutputBuffer]), cap_(kOutputBuffer) {
+  std::fflush(out);
+  fd_ = ::fileno(out);
+  if (fd_ < 0) stream_ = out;
 }
 
-Output::Output(int fd, std::string program)
-    : fd_(fd), program_(std::move(program)), buf_(new char[kOutputBuffer]), cap_(kOutputBuffer) {}
-
-Output::Output() : inMemory_(true), buf_(new char[kOutputBuffer]), cap_(kOutputBuffer) {}
+Output::Output()
+    : inMemory_(true),
+      failure_{"", stdout, stderr},
+      buf_(new char[kOutputBuffer]),
+      cap_(kOutputBuffer) {}
 
 void Output::put(std::string_view s) {
   while (!s.empty()) {
@@ -33,16 +40,15 @@ void Output::put(std::string_view s) {
 }
 
 void Output::drain() {
-  if (inMemory_) {
-    memory_.append(buf_.get(), len_);
-  } else if (len_ > 0 && fd_ >= 0 && !dbc::writeFull(fd_, buf_.get(), len_)) {
-    int e = errno;
-    len_ = 0;
-    std::fprintf(stderr, "%s: error writing standard output: %s\n", program_.c_str(),
-                 std::strerror(e));
-    throw dbc::Stop{1};
-  }
+  std::size_t n = len_;
   len_ = 0;
+  if (inMemory_) {
+    memory_.append(buf_.get(), n);
+  } else if (n > 0 && fd_ >= 0) {
+    if (!writeFull(fd_, buf_.get(), n)) failure_.stop(kWriting, errno);
+  } else if (n > 0 && stream_ != nullptr) {
+    if (std::fwrite(buf_.get(), 1, n, stream_) != n) failure_.stop(kWriting, errno);
+  }
 }
 
 void Output::flush() { drain(); }
@@ -50,13 +56,11 @@ void Output::flush() { drain(); }
 void Output::finish() {
   drain();
   if (fd_ >= 0) {
-    int fd = fd_;
-    fd_ = -1;  // nothing more goes out
-    if (::close(fd) != 0 && errno != EINTR) {
-      std::fprintf(stderr, "%s: error writing standard output: %s\n", program_.c_str(),
-                   std::strerror(errno));
-      throw dbc::Stop{1};
-    }
+    int fd = std::exchange(fd_, -1);  // nothing more goes out
+    // The close is where a file system that writes back late (NFS, a full quota) says so.
+    if (::close(fd) != 0 && errno != EINTR) failure_.stop(kWriting, errno);
+  } else if (stream_ != nullptr) {
+    if (std::fflush(std::exchange(stream_, nullptr)) != 0) failure_.stop(kWriting, errno);
   }
 }
 
@@ -65,4 +69,4 @@ const std::string& Output::text() {
   return memory_;
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

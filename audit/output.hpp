@@ -4,16 +4,21 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace audit {
+#include "audit/failure.hpp"
+
+namespace dbc::audit {
 
 class Output {
  public:
-  // Writes to `fd`; `program` names the tool in the message of a failed write.
-  Output(int fd, std::string program);
+  // Writes to `out`: straight to its descriptor when it has one (what the stream holds already is
+  // flushed first, so the bytes stay in order), else through the stream. A failed write stops the
+  // run through `failure`.
+  Output(std::FILE* out, Failure failure);
   // Keeps everything in memory (see text()); for tests.
   Output();
   Output(const Output&) = delete;
@@ -31,7 +36,7 @@ class Output {
   }
   void put(std::string_view s);
 
-  // Writes out what is buffered; prints the error and throws dbc::Stop{1} when the write fails.
+  // Writes out what is buffered; a failure stops the run.
   void flush();
   // Flushes, then closes the descriptor so that a late error is seen too.
   void finish();
@@ -42,13 +47,14 @@ class Output {
  private:
   void drain();
 
+  std::FILE* stream_ = nullptr;  // written through when it has no descriptor
   int fd_ = -1;
   bool inMemory_ = false;
-  std::string program_;
+  Failure failure_;
   std::unique_ptr<char[]> buf_;
   std::size_t cap_;
   std::size_t len_ = 0;
   std::string memory_;
 };
 
-}  // namespace audit
+}  // namespace dbc::audit

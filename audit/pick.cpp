@@ -3,7 +3,7 @@
 #include "audit/lists.hpp"
 #include "common/format.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 Picker::Picker(LineReader& mrgfile, BlockReader& txtfile, std::int64_t recsiz, Output& out)
     : recsiz(recsiz),
@@ -55,4 +55,4 @@ void Picker::copyRecord(std::int64_t pos) {
   }
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

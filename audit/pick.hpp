@@ -9,7 +9,7 @@
 #include "audit/output.hpp"
 #include "audit/reader.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 class Picker {
  public:
@@ -35,4 +35,4 @@ class Picker {
   std::unique_ptr<unsigned char[]> buffer_;
 };
 
-}  // namespace audit
+}  // namespace dbc::audit

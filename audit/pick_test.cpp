@@ -9,7 +9,7 @@
 #include "testkit/datafile.hpp"
 #include "testkit/files.hpp"
 
-namespace audit {
+namespace dbc::audit {
 namespace {
 
 std::string pick(const std::string& changes, const std::string& data, std::int64_t recsiz) {
@@ -18,8 +18,9 @@ std::string pick(const std::string& changes, const std::string& data, std::int64
   testkit::writeFile(dir.file("data"), data);
   dbc::Fd fc = dbc::openFile(dir.file("changes"), O_RDONLY);
   dbc::Fd fd = dbc::openFile(dir.file("data"), O_RDONLY);
-  LineReader list(fc.get(), "changes", "test");
-  BlockReader file(fd.get(), "data", "test");
+  const Failure failure{"test", stdout, stderr};
+  LineReader list(fc.get(), "changes", failure);
+  BlockReader file(fd.get(), "data", failure);
   Output out;
   Picker(list, file, recsiz, out).run();
   return out.text();
@@ -97,4 +98,4 @@ TEST(PickTest, StrayLinesReadThePreviousPosition) {
 }
 
 }  // namespace
-}  // namespace audit
+}  // namespace dbc::audit

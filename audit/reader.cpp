@@ -3,37 +3,30 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <utility>
 
 #include "common/io.hpp"
-#include "common/stop.hpp"
 
-namespace audit {
+namespace dbc::audit {
 
 namespace {
 
 constexpr std::size_t kLineBuffer = 1 << 18;
 
-[[noreturn]] void readError(const std::string& program, const std::string& name, int error) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s: error reading %s: %s\n", program.c_str(), name.c_str(),
-               std::strerror(error));
-  throw dbc::Stop{1};
+[[noreturn]] void readFailed(const Failure& failure, const std::string& name, int error) {
+  failure.stop("reading " + name, error);
 }
 
 }  // namespace
 
-BlockReader::BlockReader(int fd, std::string name, std::string program)
-    : fd_(fd), name_(std::move(name)), program_(std::move(program)) {}
-
-void BlockReader::fail(int error) const { readError(program_, name_, error); }
+BlockReader::BlockReader(int fd, std::string name, Failure failure)
+    : fd_(fd), name_(std::move(name)), failure_(std::move(failure)) {}
 
 std::size_t BlockReader::next(unsigned char* buf, std::size_t n) {
   ssize_t got = dbc::readFull(fd_, buf, n);
-  if (got < 0) fail(errno);
+  if (got < 0) readFailed(failure_, name_, errno);
   return static_cast<std::size_t>(got);
 }
 
@@ -43,12 +36,12 @@ std::size_t BlockReader::at(std::int64_t offset, unsigned char* buf, std::size_t
   auto room = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max() - offset);
   if (n > room) n = static_cast<std::size_t>(room);
   ssize_t got = dbc::preadFull(fd_, buf, n, static_cast<off_t>(offset));
-  if (got < 0) fail(errno);
+  if (got < 0) readFailed(failure_, name_, errno);
   return static_cast<std::size_t>(got);
 }
 
-LineReader::LineReader(int fd, std::string name, std::string program)
-    : fd_(fd), name_(std::move(name)), program_(std::move(program)), buf_(new char[kLineBuffer]) {}
+LineReader::LineReader(int fd, std::string name, Failure failure)
+    : fd_(fd), name_(std::move(name)), failure_(std::move(failure)), buf_(new char[kLineBuffer]) {}
 
 void LineReader::refill() {
   if (begin_ > 0) {
@@ -60,7 +53,7 @@ void LineReader::refill() {
     ssize_t got = ::read(fd_, buf_.get() + end_, kLineBuffer - end_);
     if (got < 0) {
       if (errno == EINTR) continue;
-      readError(program_, name_, errno);
+      readFailed(failure_, name_, errno);
     }
     if (got == 0) {
       eof_ = true;
@@ -84,4 +77,4 @@ bool LineReader::next(std::string_view& line) {
   return true;
 }
 
-}  // namespace audit
+}  // namespace dbc::audit

@@ -9,15 +9,17 @@
 #include <string>
 #include <string_view>
 
-namespace audit {
+#include "audit/failure.hpp"
+
+namespace dbc::audit {
 
 // The block size the tools read data files in.
 inline constexpr std::size_t kBlockSize = 16384;
 
 class BlockReader {
  public:
-  // `fd` stays owned by the caller; `name` and `program` go into the message of a failed read.
-  BlockReader(int fd, std::string name, std::string program);
+  // `fd` stays owned by the caller; a failed read of `name` stops the run through `failure`.
+  BlockReader(int fd, std::string name, Failure failure);
 
   // The next block from the current position into `buf`: `n` bytes, fewer only at the end of
   // the file (0 there).
@@ -26,11 +28,9 @@ class BlockReader {
   std::size_t at(std::int64_t offset, unsigned char* buf, std::size_t n);
 
  private:
-  [[noreturn]] void fail(int error) const;
-
   int fd_;
   std::string name_;
-  std::string program_;
+  Failure failure_;
 };
 
 // Lines of a list as the tools have always read them: at most 79 characters at a time, so that
@@ -39,7 +39,7 @@ class LineReader {
  public:
   static constexpr std::size_t kLineMax = 79;
 
-  LineReader(int fd, std::string name, std::string program);
+  LineReader(int fd, std::string name, Failure failure);
 
   // The next line, its line feed included when it had one within the limit; false at the end.
   bool next(std::string_view& line);
@@ -49,11 +49,11 @@ class LineReader {
 
   int fd_;
   std::string name_;
-  std::string program_;
+  Failure failure_;
   std::unique_ptr<char[]> buf_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
 };
 
-}  // namespace audit
+}  // namespace dbc::audit

@@ -72,18 +72,34 @@ constexpr unsigned char pairCode(unsigned char first, unsigned char second) {
   return static_cast<unsigned char>(kPairFirst + 11 * pairIndex(first) + pairIndex(second));
 }
 
+// Nonzero when one of the eight bytes of `x` lies outside kLow..kHigh (1 <= kLow <= kHigh <=
+// 0x7F), zero when all lie inside: a byte below kLow borrows into its top bit, one above kHigh
+// carries into it or has it set already. A borrow or carry spills into a neighbour only from a
+// byte that was out of range itself, so the answer is exact for the word as a whole. The scans
+// of the suite take their bytes eight at a time with it.
+template <unsigned char kLow, unsigned char kHigh>
+constexpr std::uint64_t outsideRange(std::uint64_t x) {
+  static_assert(kLow >= 1 && kLow <= kHigh && kHigh <= 0x7F);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  std::uint64_t below = (x - kOnes * kLow) & ~x & kHighs;
+  std::uint64_t above = ((x + kOnes * (0x7F - kHigh)) | x) & kHighs;
+  return below | above;
+}
+
+// The eight bytes at `p` as one word, in memory order.
+inline std::uint64_t loadWord(const unsigned char* p) {
+  std::uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+
 // How many of the `n` bytes at `p` lie in 0x20..0x7F, counted from the start: the characters
 // that every decoding passes through unchanged, taken eight at a time.
 inline std::size_t plainRun(const unsigned char* p, std::size_t n) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    std::uint64_t x;
-    std::memcpy(&x, p + i, 8);
-    // A byte below 0x20 borrows into its top bit, one of 0x80 or more has it set; a borrow
-    // spills over only from a byte that was out of range itself.
-    if (((x - kOnes * 0x20) | x) & kHighs) break;
+    if (outsideRange<0x20, 0x7F>(loadWord(p + i))) break;
   }
   while (i < n && p[i] >= 0x20 && p[i] <= 0x7F) ++i;
   return i;

@@ -29,11 +29,12 @@ Fd openFile(const std::string& path, int flags, mode_t mode) {
 
 namespace {
 
-// Repeats `step(pointer, count, done)` until `n` bytes have moved, retrying after EINTR. A read
-// stops early at end of file; a write that moves nothing is a full disk.
+// Repeats `step(done)` until `n` bytes have moved, retrying after EINTR. A read stops early at
+// end of file; a write that moves nothing is a full disk. `done` is the count moved so far,
+// failure or not.
 template <bool kWrite, typename Step>
-ssize_t transferFull(std::size_t n, Step step) {
-  std::size_t done = 0;
+ssize_t transferFull(std::size_t n, std::size_t& done, Step step) {
+  done = 0;
   while (done < n) {
     ssize_t r = step(done);
     if (r < 0) {
@@ -54,27 +55,37 @@ ssize_t transferFull(std::size_t n, Step step) {
 
 ssize_t readFull(int fd, void* buf, std::size_t n) {
   char* p = static_cast<char*>(buf);
-  return transferFull<false>(n, [&](std::size_t done) { return ::read(fd, p + done, n - done); });
+  std::size_t moved;
+  return transferFull<false>(n, moved,
+                             [&](std::size_t done) { return ::read(fd, p + done, n - done); });
 }
 
-ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset) {
+ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset, std::size_t* done) {
   char* p = static_cast<char*>(buf);
-  return transferFull<false>(n, [&](std::size_t done) {
-    return ::pread(fd, p + done, n - done, offset + static_cast<off_t>(done));
+  std::size_t moved;
+  ssize_t r = transferFull<false>(n, moved, [&](std::size_t at) {
+    return ::pread(fd, p + at, n - at, offset + static_cast<off_t>(at));
   });
+  if (done) *done = moved;
+  return r;
 }
 
 bool writeFull(int fd, const void* buf, std::size_t n) {
   const char* p = static_cast<const char*>(buf);
-  return transferFull<true>(n, [&](std::size_t done) { return ::write(fd, p + done, n - done); }) >=
-         0;
+  std::size_t moved;
+  return transferFull<true>(n, moved, [&](std::size_t done) {
+           return ::write(fd, p + done, n - done);
+         }) >= 0;
 }
 
-bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset) {
+bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset, std::size_t* done) {
   const char* p = static_cast<const char*>(buf);
-  return transferFull<true>(n, [&](std::size_t done) {
-           return ::pwrite(fd, p + done, n - done, offset + static_cast<off_t>(done));
-         }) >= 0;
+  std::size_t moved;
+  bool ok = transferFull<true>(n, moved, [&](std::size_t at) {
+              return ::pwrite(fd, p + at, n - at, offset + static_cast<off_t>(at));
+            }) >= 0;
+  if (done) *done = moved;
+  return ok;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {

@@ -43,14 +43,15 @@ class Fd {
 Fd openFile(const std::string& path, int flags, mode_t mode = 0);
 
 // Reads until `n` bytes or end of file. Returns the count read (less than n only at the end),
-// or -1 with errno set.
+// or -1 with errno set. `done`, when given, receives the count read also when an error cut the
+// read short, for a caller that reports how far it got.
 ssize_t readFull(int fd, void* buf, std::size_t n);
-ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset);
+ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset, std::size_t* done = nullptr);
 
 // Writes all `n` bytes. Returns true when every byte was written; false with errno set
-// otherwise (a write that makes no progress sets ENOSPC).
+// otherwise (a write that makes no progress sets ENOSPC). `done` as for preadFull.
 bool writeFull(int fd, const void* buf, std::size_t n);
-bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset);
+bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset, std::size_t* done = nullptr);
 inline bool writeFull(int fd, std::string_view s) { return writeFull(fd, s.data(), s.size()); }
 
 // The whole content of a file, or false with errno set.

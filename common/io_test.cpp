@@ -22,6 +22,9 @@ TEST(Io, FullAndPositionedReadsAndWrites) {
   EXPECT_EQ(preadFull(fd.get(), buf, sizeof buf, 0), 11);
   EXPECT_EQ(std::string(buf, 11), "hello World");
   EXPECT_EQ(preadFull(fd.get(), buf, 4, 100), 0);  // past the end
+  std::size_t done = 99;
+  EXPECT_EQ(preadFull(fd.get(), buf, sizeof buf, 3, &done), 8);
+  EXPECT_EQ(done, 8u);
   EXPECT_TRUE(fd.close());
   EXPECT_FALSE(fd.valid());
   EXPECT_EQ(testkit::readFile(p), "hello World");
@@ -46,7 +49,9 @@ TEST(Io, FailedWriteIsReported) {
   EXPECT_FALSE(writeFull(full.get(), "x"));
   EXPECT_EQ(errno, ENOSPC);
   Fd ro = openFile("/dev/null", O_RDONLY);
-  EXPECT_FALSE(pwriteFull(ro.get(), "x", 1, 0));
+  std::size_t done = 99;
+  EXPECT_FALSE(pwriteFull(ro.get(), "x", 1, 0, &done));
+  EXPECT_EQ(done, 0u);  // what a caller reports as written
 }
 
 TEST(Io, FdMovesOwnership) {

@@ -16,12 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> parts = fuzz::split(data, size);
   while (parts.size() < 3) parts.emplace_back();
 
+  const dbc::audit::Failure failure{"fuzz", stdout, stderr};
   dbc::Fd a = fuzz::memoryFile(parts[0]);
   dbc::Fd b = fuzz::memoryFile(parts[1]);
-  audit::LineReader first(a.get(), "a", "fuzz");
-  audit::LineReader second(b.get(), "b", "fuzz");
-  audit::Output joined;
-  audit::Joiner(first, second, joined).run();
+  dbc::audit::LineReader first(a.get(), "a", failure);
+  dbc::audit::LineReader second(b.get(), "b", failure);
+  dbc::audit::Output joined;
+  dbc::audit::Joiner(first, second, joined).run();
   const std::string changes = joined.text();
   std::size_t lines = 0;
   for (std::size_t at = 0; at < changes.size(); ++lines) {
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (end == std::string::npos || end == at || !std::strchr("1234", changes[at]))
       __builtin_trap();
     std::int64_t pos;
-    if (audit::scanPosition(std::string_view(changes).substr(at + 1, end - at), pos) != 1)
+    if (dbc::audit::scanPosition(std::string_view(changes).substr(at + 1, end - at), pos) != 1)
       __builtin_trap();
     at = end + 1;
   }
@@ -37,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The change list jrnpick reads is the fuzzer's own, so odd lines reach it too.
   dbc::Fd list = fuzz::memoryFile(parts[0]);
   dbc::Fd file = fuzz::memoryFile(parts[2]);
-  audit::LineReader mrg(list.get(), "list", "fuzz");
-  audit::BlockReader txt(file.get(), "data", "fuzz");
+  dbc::audit::LineReader mrg(list.get(), "list", failure);
+  dbc::audit::BlockReader txt(file.get(), "data", failure);
   const std::int64_t recsiz = parts[1].empty() ? 0 : static_cast<unsigned char>(parts[1][0]) * 97;
-  audit::Output picked;
-  audit::Picker(mrg, txt, recsiz, picked).run();
+  dbc::audit::Output picked;
+  dbc::audit::Picker(mrg, txt, recsiz, picked).run();
   const std::string& out = picked.text();
   if (out.empty() || out.back() != '\xFB') __builtin_trap();
   // Change lines are copied as they stand, so only a list without the mark proves the rest.

@@ -3,8 +3,10 @@
 // nothing is ever written or started. Invariants: no crash; a run without -u changes no byte of
 // the data file.
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/context.hpp"
 #include "fuzz/input.hpp"
 #include "recmend/run.hpp"
 
@@ -27,7 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   std::FILE* sink = std::fopen("/dev/null", "w");
-  recmend::recmend_main(args, "/nonexistent", sink, sink);
+  dbc::Context context;
+  context.env = [](const char* name) {
+    return std::string_view(name) == "QLON_ROOT" ? "/nonexistent" : nullptr;
+  };
+  context.out = context.err = sink;
+  context.shell = [](const std::string&) -> int { __builtin_trap(); };  // -t was dropped
+  dbc::recmend::run(args, context);
   std::fclose(sink);
   std::string after(bytes.size(), '\0');
   if (dbc::preadFull(file.get(), after.data(), after.size(), 0) !=

@@ -4,7 +4,7 @@
 
 #include "testkit/files.hpp"
 
-namespace recmend {
+namespace dbc::recmend {
 namespace {
 
 TEST(Ndxprobe, FileNameIsTheLastNonEmptyComponent) {
@@ -18,11 +18,13 @@ TEST(Ndxprobe, FileNameIsTheLastNonEmptyComponent) {
 }
 
 TEST(Ndxprobe, CommandQuotesAnythingButAnOrdinaryName) {
-  EXPECT_EQ(ndxprobe_command(3, "SOH0001.TXT"), "DBC NDXPROBE3 SOH0001.TXT ALL DUP");
-  EXPECT_EQ(ndxprobe_command(2, "a_b-c.d"), "DBC NDXPROBE2 a_b-c.d ALL DUP");
-  EXPECT_EQ(ndxprobe_command(1, "A;rm -rf x"), "DBC NDXPROBE");
-  EXPECT_EQ(ndxprobe_command(3, "A;B"), "DBC NDXPROBE3 'A;B' ALL DUP");
-  EXPECT_EQ(ndxprobe_command(3, "it's $x"), "DBC NDXPROBE3 'it'\\''s $x' ALL DUP");
+  EXPECT_EQ(ndxprobe_command(NdxprobeVersion::kThree, "SOH0001.TXT"),
+            "DBC NDXPROBE3 SOH0001.TXT ALL DUP");
+  EXPECT_EQ(ndxprobe_command(NdxprobeVersion::kTwo, "a_b-c.d"), "DBC NDXPROBE2 a_b-c.d ALL DUP");
+  EXPECT_EQ(ndxprobe_command(NdxprobeVersion::kOne, "A;rm -rf x"), "DBC NDXPROBE");
+  EXPECT_EQ(ndxprobe_command(NdxprobeVersion::kThree, "A;B"), "DBC NDXPROBE3 'A;B' ALL DUP");
+  EXPECT_EQ(ndxprobe_command(NdxprobeVersion::kThree, "it's $x"),
+            "DBC NDXPROBE3 'it'\\''s $x' ALL DUP");
 }
 
 TEST(Ndxprobe, VersionFollowsTheInstalledProgramsUnderTheRoot) {
@@ -30,13 +32,13 @@ TEST(Ndxprobe, VersionFollowsTheInstalledProgramsUnderTheRoot) {
   EXPECT_EQ(qlon_root(nullptr), "/qlon");
   EXPECT_EQ(qlon_root(""), "/qlon");
   EXPECT_EQ(qlon_root(dir.path().c_str()), dir.path());
-  EXPECT_EQ(ndxprobe_version(dir.path()), 1);
+  EXPECT_EQ(ndxprobe_version(dir.path()), NdxprobeVersion::kOne);
   dir.mkdir("src/cf");
   testkit::writeFile(dir.file("src/cf/NDXPROBE2.PRG"), "");
-  EXPECT_EQ(ndxprobe_version(dir.path()), 2);
+  EXPECT_EQ(ndxprobe_version(dir.path()), NdxprobeVersion::kTwo);
   testkit::writeFile(dir.file("src/cf/NDXPROBE3.PRG"), "");
-  EXPECT_EQ(ndxprobe_version(dir.path()), 3);
+  EXPECT_EQ(ndxprobe_version(dir.path()), NdxprobeVersion::kThree);
 }
 
 }  // namespace
-}  // namespace recmend
+}  // namespace dbc::recmend

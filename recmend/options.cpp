@@ -3,20 +3,8 @@
 #include <cinttypes>
 #include <cstddef>
 
-namespace recmend {
+namespace dbc::recmend {
 namespace {
-
-// The decimal value of a text of digits, as strtoll gives it: saturated at the largest 64-bit
-// value, 0 for the empty text.
-std::int64_t decimal(std::string_view digits) {
-  std::int64_t v = 0;
-  for (char c : digits) {
-    int d = c - '0';
-    if (v > (INT64_MAX - d) / 10) return INT64_MAX;
-    v = v * 10 + d;
-  }
-  return v;
-}
 
 void printLine(FILE* out, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), out);
@@ -31,6 +19,16 @@ void printLabelled(FILE* out, std::string_view label, std::string_view value) {
 }
 
 }  // namespace
+
+std::int64_t decimal(std::string_view digits) {
+  std::int64_t v = 0;
+  for (char c : digits) {
+    int d = c - '0';
+    if (v > (INT64_MAX - d) / 10) return INT64_MAX;
+    v = v * 10 + d;
+  }
+  return v;
+}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -56,106 +54,109 @@ bool valid_cmd(std::string_view word) {
   return false;
 }
 
-int set_data_file(Settings& s, std::string_view value, FILE* out) {
+Result set_data_file(Settings& s, std::string_view value, FILE* out) {
   s.DATAFILE = value;
   printLabelled(out, "DATAFILE: ", s.DATAFILE);
-  return 0;
+  return Result::kOk;
 }
 
-int set_input_file(Settings& s, std::string_view value, FILE* out) {
+Result set_input_file(Settings& s, std::string_view value, FILE* out) {
   s.INPUTFILE = value;
   printLabelled(out, "Input file: ", s.INPUTFILE);
-  return 0;
+  return Result::kOk;
 }
 
-int set_fill_val(Settings& s, std::string_view value, FILE* out) {
+Result set_fill_val(Settings& s, std::string_view value, FILE* out) {
   if (!is_number(value)) {
     printLine(out, "Input is not a number.");
-    return 1;
+    return Result::kFailed;
   }
   // Compared whole: a value past 32 bits must not wrap round into the printable range.
   std::int64_t v = decimal(value);
   if (v < VALID_START || v > VALID_END) {
     printLine(out, "Invalid fill value specified.");
-    return 1;
+    return Result::kFailed;
   }
   s.FILL_VALUE = static_cast<unsigned char>(v);
   std::fprintf(out, "Setting fill value to: %u (%c)\n", static_cast<unsigned>(v),
                static_cast<int>(v));
-  return 0;
+  return Result::kOk;
 }
 
-int set_size(Settings& s, std::string_view value, FILE* out) {
-  if (!is_number(value)) return 1;
+Result set_size(Settings& s, std::string_view value, FILE* out) {
+  if (!is_number(value)) return Result::kFailed;  // said by the caller's "Invalid command"
   s.RECORD_SIZE = static_cast<std::uint64_t>(decimal(value));
   std::fprintf(out, "Setting record size to: %zu\n", static_cast<std::size_t>(s.RECORD_SIZE));
-  return 0;
+  return Result::kOk;
 }
 
-int set_position(Settings& s, std::string_view value, FILE* out) {
-  if (!is_number(value)) return 1;
+Result set_position(Settings& s, std::string_view value, FILE* out) {
+  if (!is_number(value)) return Result::kFailed;
   s.RECORD_POSITION = decimal(value);
-  s.POSITION_SET = 1;
+  s.POSITION_SET = true;
   std::fprintf(out, "Setting record position to: %zu\n",
                static_cast<std::size_t>(s.RECORD_POSITION));
-  return 0;
+  return Result::kOk;
 }
 
-void set_help(Settings& s) { s.HELP_FLAG = 1; }
+void set_help(Settings& s) { s.HELP_FLAG = true; }
 
-void set_ndxprobe(Settings& s) { s.NDXPROBE_FLAG = 1; }
+void set_ndxprobe(Settings& s) { s.NDXPROBE_FLAG = true; }
 
 void set_update(Settings& s, FILE* out) {
-  s.UPDATE_FLAG = 1;
+  s.UPDATE_FLAG = true;
   printLine(out, "Update mode set.");
 }
 
-void verbose(Settings& s) { s.VERBOSE_FLAG = 1; }
+void verbose(Settings& s) { s.VERBOSE_FLAG = true; }
 
 void set_zero_detection(Settings& s, FILE* out) {
-  s.ZERO_DETECTION_FLAG = 1;
+  s.ZERO_DETECTION_FLAG = true;
   printLine(out, "Zero-detection mode set.");
 }
 
 void set_full_detection(Settings& s, FILE* out) {
-  s.FULL_DETECTION_FLAG = 1;
+  s.FULL_DETECTION_FLAG = true;
   printLine(out, "Full-detection mode set.");
 }
 
-int parse_cmd(Settings& s, std::string_view word, const std::string* value, FILE* out) {
+Result parse_cmd(Settings& s, std::string_view word, const std::string* value, FILE* out) {
   std::string_view v = value ? std::string_view(*value) : std::string_view();
   switch (word.empty() ? '\0' : word.front()) {
     case 'd':
       return set_data_file(s, v, out);
     case 'f':
       return set_fill_val(s, v, out);
-    case 'h':
-      set_help(s);
-      return 0;
     case 'i':
-      set_input_file(s, v, out);  // never a failure of the command line
-      return 0;
+      // Its result is not passed on: -i never fails the command line.
+      set_input_file(s, v, out);
+      break;
     case 'l':
       return set_size(s, v, out);
     case 'p':
       return set_position(s, v, out);
+    case 'h':
+      set_help(s);
+      break;
     case 't':
       set_ndxprobe(s);
-      return 0;
+      break;
     case 'u':
       set_update(s, out);
-      return 0;
+      break;
     case 'v':
       verbose(s);
-      return 0;
+      break;
     case 'x':
       set_zero_detection(s, out);
-      return 0;
+      break;
     case 'y':
       set_full_detection(s, out);
-      return 0;
+      break;
+    default:
+      return Result::kFailed;
   }
-  return 1;
+  return Result::kOk;
 }
 
 void help_msg(FILE* out) {
@@ -186,38 +187,50 @@ void help_msg(FILE* out) {
   for (const char* line : kHelp) printLine(out, line);
 }
 
-bool read_options(Settings& s, const std::vector<std::string>& args, FILE* out) {
-  bool error = false;
-  for (int walk = 1; walk <= 2; ++walk) {
-    for (std::size_t i = 0; i < args.size() && !error && !s.HELP_FLAG; ++i) {
-      const std::string& arg = args[i];
-      if (!first_char_is(arg, "-") || arg.size() <= 1) continue;
-      std::string_view word = std::string_view(arg).substr(1);
-      if (!valid_cmd(word)) {
-        std::fputc('"', out);
-        std::fwrite(word.data(), 1, word.size(), out);
-        std::fputs("\" is not a valid command.\n", out);
-        error = true;
-        continue;
-      }
-      bool takesValue = word == "d" || word == "f" || word == "i" || word == "l" || word == "p";
-      int failed = 0;
-      if (!takesValue) {
-        failed = parse_cmd(s, word, nullptr, out);
-      } else if (i + 1 < args.size()) {
-        ++i;
-        if (walk == 2) failed = parse_cmd(s, word, &args[i], out);
-      } else {
-        std::fprintf(out, "No parameters provided for command %s.\n", std::string(word).c_str());
-        error = true;
-      }
-      if (failed) {
-        std::fprintf(out, "Invalid command: %s\n", std::string(word).c_str());
-        error = true;
-      }
-    }
-  }
-  return error;
+namespace {
+
+bool takesValue(std::string_view word) {
+  return word == "d" || word == "f" || word == "i" || word == "l" || word == "p";
 }
 
-}  // namespace recmend
+// One walk over the arguments; `applyValues` is the second walk. Ends at the first error or at
+// -h; returns true when it found an error.
+bool walk(Settings& s, const std::vector<std::string>& args, bool applyValues, FILE* out) {
+  for (std::size_t i = 0; i < args.size() && !s.HELP_FLAG; ++i) {
+    const std::string& arg = args[i];
+    if (!first_char_is(arg, "-") || arg.size() <= 1) continue;
+    std::string_view word = std::string_view(arg).substr(1);
+    if (!valid_cmd(word)) {
+      std::fputc('"', out);
+      std::fwrite(word.data(), 1, word.size(), out);
+      std::fputs("\" is not a valid command.\n", out);
+      return true;
+    }
+    Result result = Result::kOk;
+    if (!takesValue(word)) {
+      // Flags are applied in both walks, so their confirmations stand twice in the report, as
+      // they always have.
+      result = parse_cmd(s, word, nullptr, out);
+    } else if (i + 1 < args.size()) {
+      ++i;  // the value is taken whatever it looks like, "-u" included
+      if (applyValues) result = parse_cmd(s, word, &args[i], out);
+    } else {
+      std::fprintf(out, "No parameters provided for command %s.\n", std::string(word).c_str());
+      return true;
+    }
+    if (result == Result::kFailed) {
+      std::fprintf(out, "Invalid command: %s\n", std::string(word).c_str());
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool read_options(Settings& s, const std::vector<std::string>& args, FILE* out) {
+  // An error in the first walk leaves the values unapplied: the second walk does not start.
+  return walk(s, args, false, out) || walk(s, args, true, out);
+}
+
+}  // namespace dbc::recmend

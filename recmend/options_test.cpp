@@ -4,7 +4,7 @@
 
 #include "testkit/capture.hpp"
 
-namespace recmend {
+namespace dbc::recmend {
 namespace {
 
 TEST(Options, NumbersAreDigitsOnlyAndTheEmptyTextIsOne) {
@@ -22,38 +22,38 @@ TEST(Options, NumbersAreDigitsOnlyAndTheEmptyTextIsOne) {
 TEST(Options, FillValueMustBePrintableAndNeverWrapsIntoRange) {
   struct Case {
     const char* value;
-    int failed;
+    Result result;
     const char* printed;
   };
   const Case cases[] = {
-      {"32", 0, "Setting fill value to: 32 ( )\n"},
-      {"126", 0, "Setting fill value to: 126 (~)\n"},
-      {"31", 1, "Invalid fill value specified.\n"},
-      {"127", 1, "Invalid fill value specified.\n"},
+      {"32", Result::kOk, "Setting fill value to: 32 ( )\n"},
+      {"126", Result::kOk, "Setting fill value to: 126 (~)\n"},
+      {"31", Result::kFailed, "Invalid fill value specified.\n"},
+      {"127", Result::kFailed, "Invalid fill value specified.\n"},
       // 2^32 + 65: taken as 32 bits it would pass as 'A'.
-      {"4294967361", 1, "Invalid fill value specified.\n"},
-      {"99999999999999999999999", 1, "Invalid fill value specified.\n"},
-      {"", 1, "Invalid fill value specified.\n"},
-      {"6x", 1, "Input is not a number.\n"},
+      {"4294967361", Result::kFailed, "Invalid fill value specified.\n"},
+      {"99999999999999999999999", Result::kFailed, "Invalid fill value specified.\n"},
+      {"", Result::kFailed, "Invalid fill value specified.\n"},
+      {"6x", Result::kFailed, "Input is not a number.\n"},
   };
   for (const Case& c : cases) {
     Settings s;
     testkit::Capture out;
-    EXPECT_EQ(set_fill_val(s, c.value, out.file()), c.failed) << c.value;
+    EXPECT_EQ(set_fill_val(s, c.value, out.file()), c.result) << c.value;
     EXPECT_EQ(out.text(), c.printed) << c.value;
-    EXPECT_EQ(s.FILL_VALUE, c.failed ? 32 : std::atoi(c.value)) << c.value;
+    EXPECT_EQ(s.FILL_VALUE, c.result == Result::kFailed ? 32 : std::atoi(c.value)) << c.value;
   }
 }
 
 TEST(Options, SizesAndPositionsSaturateLikeStrtoll) {
   Settings s;
   testkit::Capture out;
-  EXPECT_EQ(set_size(s, "99999999999999999999", out.file()), 0);
+  EXPECT_EQ(set_size(s, "99999999999999999999", out.file()), Result::kOk);
   EXPECT_EQ(s.RECORD_SIZE, 9223372036854775807ULL);
-  EXPECT_EQ(set_position(s, "9223372036854775807", out.file()), 0);
+  EXPECT_EQ(set_position(s, "9223372036854775807", out.file()), Result::kOk);
   EXPECT_EQ(s.RECORD_POSITION, INT64_MAX);
-  EXPECT_EQ(s.POSITION_SET, 1);
-  EXPECT_EQ(set_position(s, "-1", out.file()), 1);
+  EXPECT_TRUE(s.POSITION_SET);
+  EXPECT_EQ(set_position(s, "-1", out.file()), Result::kFailed);
   EXPECT_EQ(s.RECORD_POSITION, INT64_MAX);
   EXPECT_EQ(out.text(),
             "Setting record size to: 9223372036854775807\n"
@@ -73,8 +73,8 @@ TEST(Options, WalksApplyFlagsTwiceValuesOnceAndLaterValuesWin) {
             "DATAFILE: -u\n");
   EXPECT_EQ(s.RECORD_POSITION, 7);
   EXPECT_EQ(s.DATAFILE, "-u");
-  EXPECT_EQ(s.UPDATE_FLAG, 0);
-  EXPECT_EQ(s.ZERO_DETECTION_FLAG, 1);
+  EXPECT_FALSE(s.UPDATE_FLAG);
+  EXPECT_TRUE(s.ZERO_DETECTION_FLAG);
 }
 
 TEST(Options, LongPathsAndWordsAreHeldWhole) {
@@ -95,4 +95,4 @@ TEST(Options, LongPathsAndWordsAreHeldWhole) {
 }
 
 }  // namespace
-}  // namespace recmend
+}  // namespace dbc::recmend

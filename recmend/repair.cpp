@@ -5,64 +5,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/format.hpp"
 #include "common/io.hpp"
 
-namespace recmend {
+namespace dbc::recmend {
 namespace {
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-
-// Nonzero when one of the eight bytes of `x` lies outside 32 to 126: a byte below 32 borrows
-// into its top bit, a byte above 126 carries into it (or has it set already). A borrow or carry
-// can only spill into a neighbour after a byte that was out of range itself, so the answer is
-// exact for the word as a whole.
-inline std::uint64_t outsidePrintable(std::uint64_t x) {
-  std::uint64_t below = (x - kOnes * VALID_START) & ~x & kHighs;
-  std::uint64_t above = ((x + kOnes * (127 - VALID_END)) | x) & kHighs;
-  return below | above;
-}
-
-// The system's reason after a fixed prefix, as perror writes it, on the run's error stream.
-void perrorTo(FILE* err, const char* prefix) {
-  std::fprintf(err, "%s: %s\n", prefix, std::strerror(errno));
-}
-
-// Reads up to `n` bytes at `offset`; the count read, and whether a read error (not the end of
-// the file) cut it short.
-std::size_t readAt(int fd, unsigned char* buf, std::size_t n, off_t offset, bool& failed) {
-  std::size_t done = 0;
-  failed = false;
-  while (done < n) {
-    ssize_t r = ::pread(fd, buf + done, n - done, offset + static_cast<off_t>(done));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      failed = true;
-      break;
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return done;
-}
-
-std::size_t writeAt(int fd, const unsigned char* buf, std::size_t n, off_t offset) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::pwrite(fd, buf + done, n - done, offset + static_cast<off_t>(done));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    if (w == 0) break;
-    done += static_cast<std::size_t>(w);
-  }
-  return done;
+// The system's reason for `error` after a fixed prefix, as perror writes it, on the run's error
+// stream.
+void perrorTo(FILE* err, const char* prefix, int error) {
+  std::fprintf(err, "%s: %s\n", prefix, std::strerror(error));
 }
 
 struct FileCloser {
@@ -91,109 +49,133 @@ Piece readListPiece(FILE* list, std::string& piece) {
   return piece.empty() ? Piece::kEnd : Piece::kLine;
 }
 
+// Whether a list line holds a position: the text before its line feed, digits only.
+bool listPosition(std::string_view piece, std::int64_t& pos) {
+  std::string_view line = piece;
+  if (line.back() == '\n') line.remove_suffix(1);
+  if (line.empty() || !is_number(line)) return false;
+  pos = decimal(line);
+  return true;
+}
+
+void reportInvalidLine(FILE* out, std::string_view piece) {
+  // The text before the line feed; an empty line shows the line feed, or nothing at all.
+  std::string_view shown = piece.substr(0, piece.size() - (piece.back() == '\n' ? 1 : 0));
+  if (shown.empty()) shown = piece;
+  std::fputs("Input file position (", out);
+  std::fwrite(shown.data(), 1, shown.size(), out);
+  std::fputs(") is invalid.\n", out);
+}
+
+// Nonzero when one of the eight bytes at `p` lies outside the printable range.
+inline std::uint64_t outsidePrintable(const unsigned char* p) {
+  return outsideRange<VALID_START, VALID_END>(loadWord(p));
+}
+
 class RepairRun {
  public:
-  RepairRun(const Settings& s, int fd, FILE* out, FILE* err)
+  RepairRun(const Settings& s, int fd, const Context& context)
       : s_(s),
         size_(static_cast<std::size_t>(s.RECORD_SIZE)),
         fd_(fd),
-        out_(out),
-        err_(err),
+        out_(context.out),
+        err_(context.err),
+        record_(size_),
         copy_(size_) {}
 
-  void position_run(FILE* list, int& result) {
-    std::vector<unsigned char> record(size_);
-    if (s_.POSITION_SET == 1) examine(s_.RECORD_POSITION, record.data());
-    if (!list) return;
+  // The position of -p, then those of the list, line by line.
+  Result position_run(FILE* list) {
+    Result result = Result::kOk;
+    if (s_.POSITION_SET) examine(s_.RECORD_POSITION);
+    if (!list) return result;
     std::string piece;
     Piece got;
     while ((got = readListPiece(list, piece)) == Piece::kLine) {
-      std::string_view line(piece);
-      if (line.back() == '\n') line.remove_suffix(1);
-      if (line.empty() || !is_number(line)) {
-        // The text before the line feed; an empty line shows the line feed, or nothing at all.
-        std::string_view shown = line.empty() ? std::string_view(piece) : line;
-        std::fputs("Input file position (", out_);
-        std::fwrite(shown.data(), 1, shown.size(), out_);
-        std::fputs(") is invalid.\n", out_);
-        result = 1;
-        continue;
+      std::int64_t pos;
+      if (listPosition(piece, pos)) {
+        examine(pos);
+      } else {
+        // Said and counted as a failure, but the positions after it are still examined.
+        reportInvalidLine(out_, piece);
+        result = Result::kFailed;
       }
-      std::int64_t pos = 0;
-      for (char c : line) {
-        int d = c - '0';
-        pos = pos > (INT64_MAX - d) / 10 ? INT64_MAX : pos * 10 + d;
-      }
-      examine(pos, record.data());
     }
     if (got == Piece::kFailed) {
-      int e = errno;
+      int error = errno;
       std::fflush(out_);
       std::fputs("An unknown error interrupted read!\n", err_);
-      errno = e;
-      perrorTo(err_, "ERROR");
-      result = 1;
+      perrorTo(err_, "ERROR", error);
+      result = Result::kFailed;
     }
+    return result;
   }
 
+  // Every whole record from the start of the file.
   void detection_run() {
     // Whole records at a time, many to a read: the file is read once, front to back.
     std::size_t perChunk = std::max<std::size_t>(1, (std::size_t{4} << 20) / size_);
     std::size_t chunk = perChunk * size_;
     std::vector<unsigned char> buf(chunk);
-    off_t offset = 0;
-    for (;;) {
-      bool failed = false;
-      std::size_t n = readAt(fd_, buf.data(), chunk, offset, failed);
+    for (off_t offset = 0;;) {
+      int error = 0;
+      std::size_t n = readAt(buf.data(), chunk, offset, error);
       std::size_t whole = n / size_;
       for (std::size_t k = 0; k < whole; ++k) {
         const unsigned char* record = buf.data() + k * size_;
-        if (!record_is_clean(record, size_)) {
-          detect(record, offset + static_cast<off_t>(k * size_));
-        }
+        if (!record_is_clean(record, size_)) detect(record, offset + static_cast<off_t>(k * size_));
       }
       offset += static_cast<off_t>(whole * size_);
-      if (n < chunk) {
-        // A trailing partial record is no record; a failed read, though, would otherwise pass
-        // for a file checked to its end.
-        if (failed) {
-          int e = errno;
-          std::fflush(out_);
-          std::fprintf(err_, "ERROR: %d bytes of %zu read.\n", static_cast<int>(n % size_), size_);
-          std::fprintf(err_, "An unknown error interrupted read!\n");
-          errno = e;
-          perrorTo(err_, "ERROR");
-        }
-        return;
+      if (n == chunk) continue;
+      // A trailing partial record is no record, and the run ends there without a word; a failed
+      // read, though, would otherwise pass for a file checked to its end.
+      if (error != 0) {
+        reportShortRead(n % size_, true);
+        perrorTo(err_, "ERROR", error);
       }
+      return;
     }
   }
 
   std::uint64_t total() const { return total_; }
 
  private:
-  void examine(std::int64_t pos, unsigned char* record) {
+  // Reads up to `n` bytes at `offset` and returns the count that came; `error` is the reason when
+  // a read error, not the end of the file, cut it short.
+  std::size_t readAt(unsigned char* buf, std::size_t n, off_t offset, int& error) {
+    std::size_t done = 0;
+    if (preadFull(fd_, buf, n, offset, &done) < 0) error = errno;
+    return done;
+  }
+
+  // Said on the error stream, after the report so far, so that a terminal shows them in order.
+  void reportShortRead(std::size_t got, bool failed) {
+    std::fflush(out_);
+    std::fprintf(err_, "ERROR: %d bytes of %zu read.\n", static_cast<int>(got), size_);
+    std::fputs(failed ? "An unknown error interrupted read!\n" : "Hit end of file (EOF)!\n", err_);
+  }
+
+  void examine(std::int64_t pos) {
     std::fprintf(out_, "Record position: %zu\n", static_cast<std::size_t>(pos));
+    // A position the file cannot even be positioned at (past the largest offset the file system
+    // allows) is passed over without a word, where a read there would be said to fail.
     if (::lseek(fd_, static_cast<off_t>(pos), SEEK_SET) < 0) return;
-    bool failed = false;
-    std::size_t n = readAt(fd_, record, size_, static_cast<off_t>(pos), failed);
+    int error = 0;
+    std::size_t n = readAt(record_.data(), size_, static_cast<off_t>(pos), error);
     if (n < size_) {
-      std::fflush(out_);
-      std::fprintf(err_, "ERROR: %d bytes of %zu read.\n", static_cast<int>(n), size_);
-      std::fputs(failed ? "An unknown error interrupted read!\n" : "Hit end of file (EOF)!\n",
-                 err_);
+      reportShortRead(n, error != 0);
       return;
     }
-    std::memcpy(copy_.data(), record, size_);
+    std::memcpy(copy_.data(), record_.data(), size_);
     for (std::size_t i = 0; i < size_; ++i) {
-      unsigned char b = record[i];
+      unsigned char b = record_[i];
       if (valid_byte(b, i, size_)) continue;
+      // No line end: the pieces of a record and whatever follows them share one line.
       std::fprintf(out_, "Invalid byte %d: %c (hex: %x; dec: %u) ", static_cast<int>(i), b, b,
                    static_cast<unsigned>(b));
       ++total_;
       copy_[i] = s_.FILL_VALUE;
     }
-    write_back(record, static_cast<off_t>(pos));
+    write_back(record_.data(), static_cast<off_t>(pos));
   }
 
   void detect(const unsigned char* record, off_t offset) {
@@ -210,7 +192,7 @@ class RepairRun {
       } else if (b != NULL_VALUE && s_.FULL_DETECTION_FLAG) {
         to = s_.FILL_VALUE;
       } else {
-        continue;
+        continue;  // the other mode's byte: neither changed nor said
       }
       if (!header) {
         std::fprintf(out_, "Record: %zu; Position: %zu\n", static_cast<std::size_t>(offset) / size_,
@@ -232,10 +214,11 @@ class RepairRun {
     write_back(record, offset);
   }
 
+  // The report is the same with and without -u; only the writing depends on it.
   void write_back(const unsigned char* record, off_t offset) {
     if (!s_.UPDATE_FLAG || std::memcmp(copy_.data(), record, size_) == 0) return;
-    std::size_t n = writeAt(fd_, copy_.data(), size_, offset);
-    if (n == size_) {
+    std::size_t n = 0;
+    if (pwriteFull(fd_, copy_.data(), size_, offset, &n)) {
       std::fputs("File updated.\n", out_);
     } else {
       std::fflush(out_);
@@ -248,7 +231,8 @@ class RepairRun {
   int fd_;
   FILE* out_;
   FILE* err_;
-  std::vector<unsigned char> copy_;
+  std::vector<unsigned char> record_;  // as read, in the position run
+  std::vector<unsigned char> copy_;    // with the replacements
   std::uint64_t total_ = 0;
 };
 
@@ -258,18 +242,13 @@ bool record_is_clean(const unsigned char* record, std::size_t size) {
   if (size == 0) return true;
   std::size_t body = size - 1;
   std::size_t i = 0;
+  // Most records are clean: four words to a step, their verdicts gathered without a branch.
   std::uint64_t bad = 0;
   for (; i + 32 <= body; i += 32) {
-    std::uint64_t w[4];
-    std::memcpy(w, record + i, sizeof w);
-    bad |= outsidePrintable(w[0]) | outsidePrintable(w[1]) | outsidePrintable(w[2]) |
-           outsidePrintable(w[3]);
+    bad |= outsidePrintable(record + i) | outsidePrintable(record + i + 8) |
+           outsidePrintable(record + i + 16) | outsidePrintable(record + i + 24);
   }
-  for (; i + 8 <= body; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, record + i, sizeof w);
-    bad |= outsidePrintable(w);
-  }
+  for (; i + 8 <= body; i += 8) bad |= outsidePrintable(record + i);
   if (bad) return false;
   for (; i < body; ++i) {
     if (record[i] < VALID_START || record[i] > VALID_END) return false;
@@ -277,35 +256,38 @@ bool record_is_clean(const unsigned char* record, std::size_t size) {
   return valid_byte(record[body], body, size);
 }
 
-int process_file(const Settings& s, FILE* out, FILE* err) {
-  int result = 0;
-  dbc::Fd data = dbc::openFile(s.DATAFILE, O_RDWR);
+Result process_file(const Settings& s, const Context& context) {
+  Result result = Result::kOk;
+  // Opened for writing in report-only mode too: a report run fails wherever the update would.
+  Fd data = openFile(s.DATAFILE, O_RDWR);
   if (!data) {
-    perrorTo(err, "ERROR");
-    result = 1;
+    perrorTo(context.err, "ERROR", errno);
+    result = Result::kFailed;
   }
   File list;
+  // Opened, and a failure said, in a detection run too, which does not read it: the command line
+  // named it, and both failures are said at once.
   if (!s.INPUTFILE.empty()) {
     list.reset(std::fopen(s.INPUTFILE.c_str(), "rbe"));
     if (!list) {
-      perrorTo(err, "ERROR");
-      result = 1;
+      perrorTo(context.err, "ERROR", errno);
+      result = Result::kFailed;
     }
   }
   std::uint64_t total = 0;
-  if (result == 0) {
-    RepairRun run(s, data.get(), out, err);
+  if (result == Result::kOk) {
+    RepairRun run(s, data.get(), context);
     if (s.ZERO_DETECTION_FLAG || s.FULL_DETECTION_FLAG) {
       run.detection_run();
     } else {
-      run.position_run(list.get(), result);
+      result = run.position_run(list.get());
     }
     total = run.total();
   }
   list.reset();
-  std::fprintf(out, "Number of invalid characters processed: %zu\n",
+  std::fprintf(context.out, "Number of invalid characters processed: %zu\n",
                static_cast<std::size_t>(total));
   return result;
 }
 
-}  // namespace recmend
+}  // namespace dbc::recmend

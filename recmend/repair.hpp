@@ -4,11 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
+#include "common/context.hpp"
 #include "recmend/options.hpp"
 
-namespace recmend {
+namespace dbc::recmend {
 
 inline constexpr unsigned char END_OF_RECORD = 0xFA;
 inline constexpr unsigned char NULL_VALUE = 0x00;
@@ -27,8 +27,9 @@ inline bool valid_byte(unsigned char b, std::size_t index, std::size_t size) {
 bool record_is_clean(const unsigned char* record, std::size_t size);
 
 // Runs the repair the settings ask for: the position run (-p and the list of -i) or the
-// detection run (-x, -y). Reports go to `out`; read and write errors and the system's reasons
-// to `err`. Returns 1 when a file could not be opened or a list line was invalid, else 0.
-int process_file(const Settings& s, FILE* out, FILE* err);
+// detection run (-x, -y). Reports go to the context's output; read and write errors and the
+// system's reasons to its error stream. kFailed when a file could not be opened or a list line
+// was invalid.
+Result process_file(const Settings& s, const Context& context);
 
-}  // namespace recmend
+}  // namespace dbc::recmend

@@ -4,10 +4,10 @@
 
 #include <random>
 
-#include "testkit/capture.hpp"
+#include "testkit/context.hpp"
 #include "testkit/files.hpp"
 
-namespace recmend {
+namespace dbc::recmend {
 namespace {
 
 bool cleanByteByByte(const std::string& r) {
@@ -44,12 +44,12 @@ TEST(Repair, ReadErrorInADetectionRunIsReportedNotPassedOffAsTheEnd) {
   Settings s;
   s.DATAFILE = "/proc/self/mem";
   s.RECORD_SIZE = 11;
-  s.ZERO_DETECTION_FLAG = 1;
-  testkit::Capture out, err;
+  s.ZERO_DETECTION_FLAG = true;
+  testkit::FakeContext fake;
   if (access(s.DATAFILE.c_str(), R_OK | W_OK) != 0) GTEST_SKIP() << "no /proc/self/mem";
-  EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
-  EXPECT_EQ(out.text(), "Number of invalid characters processed: 0\n");
-  EXPECT_EQ(err.text(),
+  EXPECT_EQ(process_file(s, fake.context()), Result::kOk);
+  EXPECT_EQ(fake.out.text(), "Number of invalid characters processed: 0\n");
+  EXPECT_EQ(fake.err.text(),
             "ERROR: 0 bytes of 11 read.\nAn unknown error interrupted read!\n"
             "ERROR: Input/output error\n");
 }
@@ -71,10 +71,10 @@ TEST(Repair, DetectionRunCrossesReadChunksAndRepairsEveryRecord) {
   Settings s;
   s.DATAFILE = dir.file("F");
   s.RECORD_SIZE = size;
-  s.FULL_DETECTION_FLAG = 1;
-  s.UPDATE_FLAG = 1;
-  testkit::Capture out, err;
-  EXPECT_EQ(process_file(s, out.file(), err.file()), 0);
+  s.FULL_DETECTION_FLAG = true;
+  s.UPDATE_FLAG = true;
+  testkit::FakeContext fake;
+  EXPECT_EQ(process_file(s, fake.context()), Result::kOk);
   std::string expected;
   for (std::size_t k : {std::size_t{0}, perChunk - 1, perChunk, count - 1}) {
     expected += "Record: " + std::to_string(k) + "; Position: " + std::to_string(k * size) +
@@ -83,8 +83,8 @@ TEST(Repair, DetectionRunCrossesReadChunksAndRepairsEveryRecord) {
     bytes[k * size + 3] = ' ';
   }
   expected += "Number of invalid characters processed: 4\n";
-  EXPECT_EQ(out.text(), expected);
-  EXPECT_EQ(err.text(), "");
+  EXPECT_EQ(fake.out.text(), expected);
+  EXPECT_EQ(fake.err.text(), "");
   EXPECT_EQ(testkit::readFile(dir.file("F")), bytes);
 }
 
@@ -98,9 +98,9 @@ TEST(Repair, ListLinesAreReadInPiecesOf1023Characters) {
   s.DATAFILE = dir.file("F");
   s.INPUTFILE = dir.file("L");
   s.RECORD_SIZE = 11;
-  testkit::Capture out, err;
-  EXPECT_EQ(process_file(s, out.file(), err.file()), 1);
-  EXPECT_EQ(out.text(),
+  testkit::FakeContext fake;
+  EXPECT_EQ(process_file(s, fake.context()), Result::kFailed);
+  EXPECT_EQ(fake.out.text(),
             "Record position: 0\nRecord position: 11\n"
             "Record position: 9223372036854775807\n"
             "Input file position (\n) is invalid.\n"
@@ -108,4 +108,4 @@ TEST(Repair, ListLinesAreReadInPiecesOf1023Characters) {
 }
 
 }  // namespace
-}  // namespace recmend
+}  // namespace dbc::recmend

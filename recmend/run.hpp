@@ -2,15 +2,16 @@
 // text, an error, a run (repair, then the index probe) and a request for the missing parameters.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-namespace recmend {
+#include "common/context.hpp"
 
-// `args` are argv[1..]; `qlonRootEnv` is QLON_ROOT (or null). Returns the exit status, always 0:
-// callers look at the printed text, not at the status.
-int recmend_main(const std::vector<std::string>& args, const char* qlonRootEnv, FILE* out,
-                 FILE* err);
+namespace dbc::recmend {
 
-}  // namespace recmend
+// `args` are the arguments after the program name. QLON_ROOT comes from the context's
+// environment, and DBC with the index probe is started through its shell. Returns the exit
+// status, always 0.
+int run(const std::vector<std::string>& args, Context& context);
+
+}  // namespace dbc::recmend
