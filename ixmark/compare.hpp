@@ -51,7 +51,8 @@ class CompressedSorted {
   bool ended_ = false;   // 0xFB met or every byte decoded
 };
 
-// ixmark's reader: fixed-length lines of keysiz + 37 bytes. A failed read stops the run.
+// ixmark's reader: fixed-length lines, a tag of kTagKeyAt + keysiz bytes and
+// its newline. A failed read stops the run.
 class TextSorted {
  public:
   TextSorted(std::FILE* srtfile, int getsiz1, std::string srtflnm = {})

@@ -253,7 +253,7 @@ int run(const Variant& v, int argc, char** argv, const Config& config) {
       std::printf("Error opening %s \n", srtflnm.c_str());
       stop(1);
     }
-    TextSorted sorted(f, h.keysiz + 37, srtflnm);
+    TextSorted sorted(f, kTagKeyAt + h.keysiz + 1, srtflnm);  // the tag and its newline
     result = merge([&](std::string& b) { return sorted.read(b); }, rec, h.keysiz, eofpos,
                    errfile.get(), dbgfile.get());
   }
