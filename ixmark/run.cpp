@@ -17,6 +17,7 @@
 #include "ixmark/collate.hpp"
 #include "ixmark/compare.hpp"
 #include "ixmark/isam.hpp"
+#include "ixmark/merge.hpp"
 #include "ixmark/read_error.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"

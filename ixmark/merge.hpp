@@ -1,11 +1,25 @@
-// The comparison loop, a template so both sorted-file readers are called directly.
+// The comparison: the sorted tags and the data file's records walked side by side, every
+// disagreement written to the error and debug files. A template, so both sorted-file readers are
+// called directly.
+#pragma once
+
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "common/stop.hpp"
+#include "ixmark/record.hpp"
+#include "ixmark/tag.hpp"
 
 namespace dbc::ixmark {
+
+struct MergeResult {
+  long reccnt = 0;
+  long errcnt = 0;
+};
 
 // A key as the C string it is ordered and printed as: up to its first zero byte, which only a
 // collating sequence that maps a character to zero puts there.
@@ -14,6 +28,9 @@ inline std::string_view cString(std::string_view s) { return s.substr(0, s.find(
 // The blanks strtoull passes over in the C locale.
 inline bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
+// argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
+// data file.
 template <typename NextTag>
 MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eofpos,
                   std::FILE* errfile, std::FILE* dbgfile) {
