@@ -28,6 +28,36 @@ inline std::string_view cString(std::string_view s) { return s.substr(0, s.find(
 // The blanks strtoull passes over in the C locale.
 inline bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// The record position in a tag's columns for it: blanks, then digits, as strtoull reads them.
+inline std::uint64_t tagRecordPosition(const std::string& tag) {
+  std::uint64_t filpos1 = 0;
+  std::size_t i = kTagRecordAt, end = std::min<std::size_t>(tag.size(), kTagKeyAt);
+  while (i < end && isCSpace(tag[i])) ++i;
+  if (i < end && tag[i] == '+') ++i;
+  for (; i < end && tag[i] >= '0' && tag[i] <= '9'; ++i)
+    filpos1 = filpos1 * 10 + static_cast<std::uint64_t>(tag[i] - '0');
+  return filpos1;
+}
+
+// A data record as a tag shows it from the record position on: the position in its columns,
+// then the key, formed at `buf`.
+inline std::string_view recordAsTag(char* buf, const RecordReader& rec) {
+  char* e = putRight(buf, rec.txtpos, kTagNumberWidth);
+  std::memcpy(e, rec.keyval.data(), rec.keyval.size());
+  return std::string_view(buf, static_cast<std::size_t>(e - buf) + rec.keyval.size());
+}
+
+// The error file and its length, counted as it is written: asking the stream for its position
+// would cost a system call per record. The file was created empty for this run.
+struct ErrorFile {
+  std::FILE* file;
+  std::uint64_t length = 0;
+  void write(char side, std::string_view s) {
+    int n = std::fprintf(file, "%c%.*s\n", side, static_cast<int>(s.size()), s.data());
+    if (n > 0) length += static_cast<std::uint64_t>(n);
+  }
+};
+
 // Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
 // argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
 // data file.
@@ -44,13 +74,8 @@ MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eo
   bool eof1 = false, eof2 = false;
   std::uint64_t filpos1 = 0;
   const std::size_t keysiz2 = static_cast<std::size_t>(keysiz) + kTagNumberWidth;
-  // The error file's length, counted as it is written: asking the stream for its position would
-  // cost a system call per record. The file was created empty for this run.
-  std::uint64_t errlen = 0;
-  auto err = [&](char side, std::string_view s) {
-    int n = std::fprintf(errfile, "%c%.*s\n", side, static_cast<int>(s.size()), s.data());
-    if (n > 0) errlen += static_cast<std::uint64_t>(n);
-  };
+  ErrorFile errors{errfile};
+  auto err = [&](char side, std::string_view s) { errors.write(side, s); };
   // The debug lines: "%s--%i--%s--%s--", the keys padded to 75 columns where the sides differ.
   auto dbg = [&](const char* side, int step, int width) {
     std::fprintf(dbgfile, "%s--%i--%*.*s--%*.*s--\n", side, step, width,
@@ -58,7 +83,7 @@ MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eo
                  key2.data());
   };
   while (true) {
-    if (errlen > eofpos) {
+    if (errors.length > eofpos) {
       std::printf("An internal error has occurred.  Contact Quillon.\n");
       throw Stop{0};
     }
@@ -70,13 +95,7 @@ MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eo
         key1 = buffer1.size() > kTagRecordAt
                    ? std::string_view(buffer1).substr(kTagRecordAt, keysiz2)
                    : std::string_view();
-        // The record position's columns: blanks, then digits, as strtoull reads them.
-        filpos1 = 0;
-        std::size_t i = kTagRecordAt, end = std::min<std::size_t>(buffer1.size(), kTagKeyAt);
-        while (i < end && isCSpace(buffer1[i])) ++i;
-        if (i < end && buffer1[i] == '+') ++i;
-        for (; i < end && buffer1[i] >= '0' && buffer1[i] <= '9'; ++i)
-          filpos1 = filpos1 * 10 + static_cast<std::uint64_t>(buffer1[i] - '0');
+        filpos1 = tagRecordPosition(buffer1);
       }
     }
     if (!eof2 && !held2) {
@@ -84,9 +103,7 @@ MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eo
         eof2 = true;
       } else {
         held2 = true;
-        char* e = putRight(key2buf, rec.txtpos, kTagNumberWidth);
-        std::memcpy(e, rec.keyval.data(), rec.keyval.size());
-        key2 = std::string_view(key2buf, static_cast<std::size_t>(e - key2buf) + rec.keyval.size());
+        key2 = recordAsTag(key2buf, rec);
       }
     }
     ++r.reccnt;
