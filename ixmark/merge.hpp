@@ -58,6 +58,99 @@ struct ErrorFile {
   }
 };
 
+// Both sides of the comparison as it goes: the sorted tag and the data record held, and what is
+// done with one pair of them.
+class Comparison {
+ public:
+  Comparison(RecordReader& rec, int keysiz, std::FILE* errfile, std::FILE* dbgfile)
+      : rec_(rec),
+        keysiz2_(static_cast<std::size_t>(keysiz) + kTagNumberWidth),
+        errors_{errfile},
+        dbgfile_(dbgfile) {}
+
+  // Where the next sorted tag is read to; tookTag() then takes it.
+  std::string& tagBuffer() { return buffer1_; }
+  void tookTag() {
+    held1_ = true;
+    key1_ = buffer1_.size() > kTagRecordAt
+                ? std::string_view(buffer1_).substr(kTagRecordAt, keysiz2_)
+                : std::string_view();
+    filpos1_ = tagRecordPosition(buffer1_);
+  }
+  void readRecord() {
+    if (rec_.getrec() < 0) {
+      eof2_ = true;
+    } else {
+      held2_ = true;
+      key2_ = recordAsTag(key2buf_, rec_);
+    }
+  }
+
+  // One step: the pair held compared, the disagreement written, and the side or sides used up
+  // let go.
+  void compare(int step) {
+    if (eof1_) {
+      std::fprintf(dbgfile_, "eof1\n");
+      errors_.write('T', key2_);
+      ++errcnt;
+      held2_ = false;
+    } else if (eof2_) {
+      std::fprintf(dbgfile_, "eof2\n");
+      errors_.write('I', buffer1_);
+      ++errcnt;
+      held1_ = false;
+    } else if (key1_ == key2_) {
+      held1_ = held2_ = false;
+    } else if (rec_.txtpos == filpos1_) {
+      dbg("I", step, 0);
+      errors_.write('I', buffer1_);
+      dbg("T", step, 0);
+      errors_.write('T', key2_);
+      errcnt += 2;
+      held1_ = held2_ = false;
+    } else if (cString(key1_) < cString(key2_)) {
+      dbg("I", step, 75);
+      errors_.write('I', buffer1_);
+      ++errcnt;
+      held1_ = false;
+    } else {
+      dbg("T", step, 75);
+      errors_.write('T', key2_);
+      ++errcnt;
+      held2_ = false;
+    }
+  }
+
+  bool needTag() const { return !eof1_ && !held1_; }
+  bool needRecord() const { return !eof2_ && !held2_; }
+  void tagsEnded() { eof1_ = true; }
+  bool bothEnded() const { return eof1_ && eof2_; }
+  std::uint64_t errorFileLength() const { return errors_.length; }
+
+  long errcnt = 0;
+
+ private:
+  // The debug lines: "%s--%i--%s--%s--", the keys padded to 75 columns where the sides differ.
+  void dbg(const char* side, int step, int width) {
+    std::fprintf(dbgfile_, "%s--%i--%*.*s--%*.*s--\n", side, step, width,
+                 static_cast<int>(key1_.size()), key1_.data(), width,
+                 static_cast<int>(key2_.size()), key2_.data());
+  }
+
+  RecordReader& rec_;
+  const std::size_t keysiz2_;
+  ErrorFile errors_;
+  std::FILE* dbgfile_;
+  std::string buffer1_;
+  // The tag's key part, a view into buffer1_, and the record's key with its position in front.
+  std::string_view key1_;
+  char key2buf_[20 + kMaxKeySize];
+  std::string_view key2_;
+  bool held1_ = false, held2_ = false;
+  bool eof1_ = false, eof2_ = false;
+  std::uint64_t filpos1_ = 0;
+};
+
 // Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
 // argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
 // data file.
@@ -65,80 +158,25 @@ template <typename NextTag>
 MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eofpos,
                   std::FILE* errfile, std::FILE* dbgfile) {
   MergeResult r;
-  std::string buffer1;
-  // The tag's key part, a view into buffer1, and the record's key with its position in front.
-  std::string_view key1;
-  char key2buf[20 + kMaxKeySize];
-  std::string_view key2;
-  bool held1 = false, held2 = false;
-  bool eof1 = false, eof2 = false;
-  std::uint64_t filpos1 = 0;
-  const std::size_t keysiz2 = static_cast<std::size_t>(keysiz) + kTagNumberWidth;
-  ErrorFile errors{errfile};
-  auto err = [&](char side, std::string_view s) { errors.write(side, s); };
-  // The debug lines: "%s--%i--%s--%s--", the keys padded to 75 columns where the sides differ.
-  auto dbg = [&](const char* side, int step, int width) {
-    std::fprintf(dbgfile, "%s--%i--%*.*s--%*.*s--\n", side, step, width,
-                 static_cast<int>(key1.size()), key1.data(), width, static_cast<int>(key2.size()),
-                 key2.data());
-  };
+  Comparison c(rec, keysiz, errfile, dbgfile);
   while (true) {
-    if (errors.length > eofpos) {
+    if (c.errorFileLength() > eofpos) {
       std::printf("An internal error has occurred.  Contact Quillon.\n");
       throw Stop{0};
     }
-    if (!eof1 && !held1) {
-      if (next1(buffer1) < 0) {
-        eof1 = true;
-      } else {
-        held1 = true;
-        key1 = buffer1.size() > kTagRecordAt
-                   ? std::string_view(buffer1).substr(kTagRecordAt, keysiz2)
-                   : std::string_view();
-        filpos1 = tagRecordPosition(buffer1);
-      }
+    if (c.needTag()) {
+      if (next1(c.tagBuffer()) < 0)
+        c.tagsEnded();
+      else
+        c.tookTag();
     }
-    if (!eof2 && !held2) {
-      if (rec.getrec() < 0) {
-        eof2 = true;
-      } else {
-        held2 = true;
-        key2 = recordAsTag(key2buf, rec);
-      }
-    }
+    if (c.needRecord()) c.readRecord();
     ++r.reccnt;
-    int step = static_cast<int>(r.reccnt);
-    if (eof1 && eof2) return r;
-    if (eof1) {
-      std::fprintf(dbgfile, "eof1\n");
-      err('T', key2);
-      ++r.errcnt;
-      held2 = false;
-    } else if (eof2) {
-      std::fprintf(dbgfile, "eof2\n");
-      err('I', buffer1);
-      ++r.errcnt;
-      held1 = false;
-    } else if (key1 == key2) {
-      held1 = held2 = false;
-    } else if (rec.txtpos == filpos1) {
-      dbg("I", step, 0);
-      err('I', buffer1);
-      dbg("T", step, 0);
-      err('T', key2);
-      r.errcnt += 2;
-      held1 = held2 = false;
-    } else if (cString(key1) < cString(key2)) {
-      dbg("I", step, 75);
-      err('I', buffer1);
-      ++r.errcnt;
-      held1 = false;
-    } else {
-      dbg("T", step, 75);
-      err('T', key2);
-      ++r.errcnt;
-      held2 = false;
+    if (c.bothEnded()) {
+      r.errcnt = c.errcnt;
+      return r;
     }
+    c.compare(static_cast<int>(r.reccnt));
   }
 }
 
