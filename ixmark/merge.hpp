@@ -87,8 +87,8 @@ class Comparison {
   }
 
   // One step: the pair held compared, the disagreement written, and the side or sides used up
-  // let go.
-  void compare(int step) {
+  // let go. Kept inside merge's loop, where it was measured cheaper than a call per record.
+  [[gnu::always_inline]] void compare(int step) {
     if (eof1_) {
       std::fprintf(dbgfile_, "eof1\n");
       errors_.write('T', key2_);
