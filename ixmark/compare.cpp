@@ -10,8 +10,10 @@ namespace dbc::ixmark {
 
 SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std::string& srtflnm,
                         int keysiz) {
+  // The sort key runs from the record position's first column to the key's last.
   char tail[64];
-  std::snprintf(tail, sizeof tail, " 25-%i %s -M=%i", keysiz + 36, v.sortSwitch, 2 * keysiz + 36);
+  std::snprintf(tail, sizeof tail, " %i-%i %s -M=%i", kTagRecordAt + 1, kTagKeyAt + keysiz,
+                v.sortSwitch, 2 * keysiz + kTagKeyAt);
   return {"DBCSORT " + tagflnm + " " + srtflnm + tail,
           "DBCSORT " + shellWord(tagflnm) + " " + shellWord(srtflnm) + tail};
 }

@@ -1,5 +1,5 @@
-// Sorting the tags by record position with DBCSORT and walking the sorted tags and the data file
-// side by side, writing every disagreement to the error and debug files.
+// Sorting the tags by record position with DBCSORT, and reading the sorted file back; the walk
+// comparing it with the data file is in merge.hpp.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +51,8 @@ class CompressedSorted {
   bool ended_ = false;   // 0xFB met or every byte decoded
 };
 
-// ixmark's reader: fixed-length lines of keysiz + 37 bytes. A failed read stops the run.
+// ixmark's reader: fixed-length lines, a tag of kTagKeyAt + keysiz bytes and
+// its newline. A failed read stops the run.
 class TextSorted {
  public:
   TextSorted(std::FILE* srtfile, int getsiz1, std::string srtflnm = {})
@@ -67,18 +68,4 @@ class TextSorted {
   std::string srtflnm_;
 };
 
-struct MergeResult {
-  long reccnt = 0;
-  long errcnt = 0;
-};
-
-// Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
-// argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
-// data file.
-template <typename NextTag>
-MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eofpos,
-                  std::FILE* errfile, std::FILE* dbgfile);
-
 }  // namespace dbc::ixmark
-
-#include "ixmark/compare_merge.inc"

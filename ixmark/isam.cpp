@@ -172,14 +172,85 @@ bool IsamWalk::readBlock(std::uint64_t pos) {
   return true;
 }
 
-void IsamWalk::walk(const std::function<void(const IndexEntry&)>& wrttag1, bool ichflg) {
+void IsamWalk::descend(std::uint64_t child, std::uint64_t from) {
+  for (int s = 0; s <= stkptr_; ++s)
+    if (stack1_[s] == child) damaged("link back into the walk, block", from);
+  if (++descents_ > maxDescents_) damaged("block linked more than once, block", from);
+  putstk(child, 1);
+}
+
+void IsamWalk::walkU(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrttag1) {
   const int blksiz = h_.blksiz;
   const int keysiz = h_.keysiz;
-  // In a sound tree every block is entered from its parent once; more descents than the file
-  // has blocks means links that lead somewhere twice.
-  const std::uint64_t maxDescents = fileSize_ / static_cast<std::uint64_t>(blksiz) + 1;
+  char keyval[kMaxKeySize + 1];
+  if (bufpos == 1) {
+    if (blksiz < 7) damaged("entry runs past the end of the block", filpos1);
+    std::uint64_t left = getlnk(buffer1_ + 1);
+    if (left != 0) {
+      putstk(filpos1, 7);
+      descend(left, filpos1);
+      return;
+    }
+    bufpos = 7;
+  }
+  while (bufpos < blksiz && buffer1_[bufpos] != 0xFF) {
+    if (bufpos + keysiz + 12 > blksiz) damaged("entry runs past the end of the block", filpos1);
+    int k = 0;
+    for (; k < keysiz && buffer1_[bufpos + k] != 0; ++k) keyval[k] = buffer1_[bufpos + k];
+    for (; k <= keysiz; ++k) keyval[k] = 0;
+    bufpos += keysiz;
+    wrttag1({keyval, getlnk(buffer1_ + bufpos), filpos1, bufpos});
+    bufpos += 6;
+    std::uint64_t child = getlnk(buffer1_ + bufpos);
+    bufpos += 6;
+    if (child != 0) {
+      putstk(filpos1, bufpos);
+      descend(child, filpos1);
+      return;
+    }
+  }
+}
+
+void IsamWalk::walkV(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrttag1, bool ichflg) {
+  const int blksiz = h_.blksiz;
+  const int keysiz = h_.keysiz;
   char keyval[kMaxKeySize + 1];
   char keybas[kMaxKeySize + 1];
+  bool first = true;
+  while (bufpos < blksiz && buffer1_[bufpos] != 0xFF) {
+    if (first) {
+      if (bufpos + keysiz + 6 > blksiz) damaged("entry runs past the end of the block", filpos1);
+      for (int k = 0; k < keysiz; ++k) {
+        unsigned char c = buffer1_[bufpos + k];
+        if (c < 0x20 || c > 0xF8 || (c > 0x7E && !ichflg)) c = ' ';
+        keybas[k] = static_cast<char>(c);
+      }
+      keybas[keysiz] = 0;
+      std::memcpy(keyval, keybas, static_cast<std::size_t>(keysiz) + 1);
+      bufpos += keysiz;
+      first = false;
+    } else {
+      int p = buffer1_[bufpos];
+      if (p > keysiz) damaged("shared key count above the key size", filpos1);
+      if (bufpos + 1 + (keysiz - p) + 6 > blksiz)
+        damaged("entry runs past the end of the block", filpos1);
+      ++bufpos;
+      std::memcpy(keyval, keybas, static_cast<std::size_t>(p));
+      std::memcpy(keyval + p, buffer1_ + bufpos, static_cast<std::size_t>(keysiz - p));
+      keyval[keysiz] = 0;
+      std::memcpy(keybas, keyval, static_cast<std::size_t>(keysiz) + 1);
+      bufpos += keysiz - p;
+    }
+    std::uint64_t txtpos = getlnk(buffer1_ + bufpos);
+    bufpos += 6;
+    wrttag1({keyval, txtpos, filpos1, bufpos});
+  }
+}
+
+void IsamWalk::walk(const EntryVisitor& wrttag1, bool ichflg) {
+  // In a sound tree every block is entered from its parent once; more descents than the file
+  // has blocks means links that lead somewhere twice.
+  maxDescents_ = fileSize_ / static_cast<std::uint64_t>(h_.blksiz) + 1;
   stkptr_ = -1;
   putstk(h_.toplnk, 1);
   while (stkptr_ >= 0) {
@@ -188,71 +259,10 @@ void IsamWalk::walk(const std::function<void(const IndexEntry&)>& wrttag1, bool 
     --stkptr_;
     if (filpos1 == 0) break;
     if (!readBlock(filpos1)) break;
-    auto descend = [&](std::uint64_t child) {
-      for (int s = 0; s <= stkptr_; ++s)
-        if (stack1_[s] == child) damaged("link back into the walk, block", filpos1);
-      if (++descents_ > maxDescents) damaged("block linked more than once, block", filpos1);
-      putstk(child, 1);
-    };
-    if (buffer1_[0] == 'U') {
-      if (bufpos == 1) {
-        if (blksiz < 7) damaged("entry runs past the end of the block", filpos1);
-        std::uint64_t left = getlnk(buffer1_ + 1);
-        if (left != 0) {
-          putstk(filpos1, 7);
-          descend(left);
-          continue;
-        }
-        bufpos = 7;
-      }
-      while (bufpos < blksiz && buffer1_[bufpos] != 0xFF) {
-        if (bufpos + keysiz + 12 > blksiz) damaged("entry runs past the end of the block", filpos1);
-        int k = 0;
-        for (; k < keysiz && buffer1_[bufpos + k] != 0; ++k) keyval[k] = buffer1_[bufpos + k];
-        for (; k <= keysiz; ++k) keyval[k] = 0;
-        bufpos += keysiz;
-        wrttag1({keyval, getlnk(buffer1_ + bufpos), filpos1, bufpos});
-        bufpos += 6;
-        std::uint64_t child = getlnk(buffer1_ + bufpos);
-        bufpos += 6;
-        if (child != 0) {
-          putstk(filpos1, bufpos);
-          descend(child);
-          break;
-        }
-      }
-    } else if (buffer1_[0] == 'V') {
-      bool first = true;
-      while (bufpos < blksiz && buffer1_[bufpos] != 0xFF) {
-        if (first) {
-          if (bufpos + keysiz + 6 > blksiz)
-            damaged("entry runs past the end of the block", filpos1);
-          for (int k = 0; k < keysiz; ++k) {
-            unsigned char c = buffer1_[bufpos + k];
-            if (c < 0x20 || c > 0xF8 || (c > 0x7E && !ichflg)) c = ' ';
-            keybas[k] = static_cast<char>(c);
-          }
-          keybas[keysiz] = 0;
-          std::memcpy(keyval, keybas, static_cast<std::size_t>(keysiz) + 1);
-          bufpos += keysiz;
-          first = false;
-        } else {
-          int p = buffer1_[bufpos];
-          if (p > keysiz) damaged("shared key count above the key size", filpos1);
-          if (bufpos + 1 + (keysiz - p) + 6 > blksiz)
-            damaged("entry runs past the end of the block", filpos1);
-          ++bufpos;
-          std::memcpy(keyval, keybas, static_cast<std::size_t>(p));
-          std::memcpy(keyval + p, buffer1_ + bufpos, static_cast<std::size_t>(keysiz - p));
-          keyval[keysiz] = 0;
-          std::memcpy(keybas, keyval, static_cast<std::size_t>(keysiz) + 1);
-          bufpos += keysiz - p;
-        }
-        std::uint64_t txtpos = getlnk(buffer1_ + bufpos);
-        bufpos += 6;
-        wrttag1({keyval, txtpos, filpos1, bufpos});
-      }
-    }
+    if (buffer1_[0] == 'U')
+      walkU(filpos1, bufpos, wrttag1);
+    else if (buffer1_[0] == 'V')
+      walkV(filpos1, bufpos, wrttag1, ichflg);
   }
 }
 

@@ -54,9 +54,16 @@ struct IndexEntry {
 class IsamWalk {
  public:
   IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::string isiflnm = {});
-  void walk(const std::function<void(const IndexEntry&)>& wrttag1, bool ichflg);
+  using EntryVisitor = std::function<void(const IndexEntry&)>;
+  void walk(const EntryVisitor& wrttag1, bool ichflg);
 
  private:
+  // A U block from `bufpos` on: its entries until one has a child, which is then descended into.
+  void walkU(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrttag1);
+  // A V block, a leaf: every entry, each key sharing a count of leading bytes with the one before.
+  void walkV(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrttag1, bool ichflg);
+  // Pushes `child`, read from the block at `from`, unless the links have gone round.
+  void descend(std::uint64_t child, std::uint64_t from);
   void putstk(std::uint64_t pos, int off);
   [[noreturn]] void damaged(const char* what, std::uint64_t pos);
   bool readBlock(std::uint64_t pos);
@@ -76,6 +83,7 @@ class IsamWalk {
   int stack2_[kStackMax];
   int stkptr_ = -1;
   std::uint64_t descents_ = 0;
+  std::uint64_t maxDescents_ = 0;
 };
 
 }  // namespace dbc::ixmark

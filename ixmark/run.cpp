@@ -17,6 +17,7 @@
 #include "ixmark/collate.hpp"
 #include "ixmark/compare.hpp"
 #include "ixmark/isam.hpp"
+#include "ixmark/merge.hpp"
 #include "ixmark/read_error.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"
@@ -88,193 +89,266 @@ std::string baseName(const std::string& orgnam) {
   return s;
 }
 
-int run(const Variant& v, int argc, char** argv, const Config& config) {
+namespace {
+
+// What the command line and the environment settle before any file is opened.
+struct Settings {
+  bool verbose = false;
+  std::string orgnam;
+  std::string wrkpth;
+  bool wrkflg = false;  // the work folder came from NDXPROBE_WRK
+  Collate collate;
+  bool ichflg = false;
+};
+
+bool isVerboseSwitch(const char* a) {
+  return std::strcmp(a, "-v") == 0 || std::strcmp(a, "-V") == 0;
+}
+
+// The index file's name, after the verbose switch when there is one.
+void readArguments(const Variant& v, int argc, char** argv, Settings& s) {
+  s.orgnam = argv[1];
+  if (!isVerboseSwitch(argv[1])) return;
+  s.verbose = true;
+  if (argc < 3) {
+    std::printf("%s\n", v.usage);
+    stop(1);
+  }
+  s.orgnam = argv[2];
+}
+
+void lookUpWrk(const Variant& v, const Config& config, bool withTitle, Settings& s) {
+  s.wrkpth = config.getenv2(v.wrkKey);
+  if (s.wrkpth.empty()) {
+    if (withTitle) title(v);
+    std::printf("dbcdx.file.vol.wrk is not defined\n");
+    stop(1);
+  }
+  if (v.showWrk) std::printf("%s\n", s.wrkpth.c_str());
+}
+
+// ixmark3's order: the collating sequence and the work folder first, each announced as found,
+// then the arguments; the verbose title comes after them, with a word on the work folder.
+void startWorkFolderFirst(const Variant& v, int argc, char** argv, const Config& config,
+                          Settings& s) {
+  std::string collst = v.collate ? config.getenv2("dbcdx.file.collate=") : std::string();
+  if (!collst.empty()) {
+    title(v);
+    s.collate = Collate(collst);
+    std::printf("%i characters in collate list\n", s.collate.colcnt());
+  }
+  std::string w = v.ndxprobeWrk ? config.getenv2("NDXPROBE_WRK") : std::string();
+  if (!w.empty()) {
+    s.wrkpth = w;
+    s.wrkflg = true;
+    std::printf("NDXPROBE_WRK found %s\n", w.c_str());
+  }
+  if (!s.wrkflg) lookUpWrk(v, config, true, s);
+  if (!isVerboseSwitch(argv[1])) {
+    s.orgnam = argv[1];
+    return;
+  }
+  title(v);
+  if (s.wrkflg)
+    std::printf(">> Warning. Work path changed to :: %s\n", s.wrkpth.c_str());
+  else
+    std::printf(">> To change wrkpath set NDXPROBE_WRK=path\n");
+  readArguments(v, argc, argv, s);
+}
+
+// ixmark's order: the arguments first, then the title when verbose, then the work folder.
+void startArgumentsFirst(const Variant& v, int argc, char** argv, const Config& config,
+                         Settings& s) {
+  readArguments(v, argc, argv, s);
+  if (s.verbose) title(v);
+  lookUpWrk(v, config, false, s);
+}
+
+// The command line and the work folder, in the order each program has always taken them.
+Settings startUp(const Variant& v, int argc, char** argv, const Config& config) {
   if (argc < 2) {
     title(v);
     std::printf("%s\n", v.usage);
     stop(1);
   }
-  bool verbose = false;
-  std::string orgnam;
-  std::string wrkpth;
-  bool wrkflg = false;
-  Collate collate;
-  auto isVerboseSwitch = [](const char* a) {
-    return std::strcmp(a, "-v") == 0 || std::strcmp(a, "-V") == 0;
-  };
-  auto lookUpWrk = [&](bool withTitle) {
-    wrkpth = config.getenv2(v.wrkKey);
-    if (wrkpth.empty()) {
-      if (withTitle) title(v);
-      std::printf("dbcdx.file.vol.wrk is not defined\n");
-      stop(1);
-    }
-    if (v.showWrk) std::printf("%s\n", wrkpth.c_str());
-  };
+  Settings s;
+  if (v.wrkBeforeArgs)
+    startWorkFolderFirst(v, argc, argv, config, s);
+  else
+    startArgumentsFirst(v, argc, argv, config, s);
+  s.ichflg = !config.getenv2("dbcdx.file.ichrs").empty();
+  if (s.ichflg && s.verbose) std::printf("dbcdx.file.ichrs is ON\n");
+  return s;
+}
 
-  if (v.wrkBeforeArgs) {
-    if (v.collate) {
-      std::string collst = config.getenv2("dbcdx.file.collate=");
-      if (!collst.empty()) {
-        title(v);
-        collate = Collate(collst);
-        std::printf("%i characters in collate list\n", collate.colcnt());
-      }
-    }
-    if (v.ndxprobeWrk) {
-      std::string w = config.getenv2("NDXPROBE_WRK");
-      if (!w.empty()) {
-        wrkpth = w;
-        wrkflg = true;
-        std::printf("NDXPROBE_WRK found %s\n", w.c_str());
-      }
-    }
-    if (!wrkflg) lookUpWrk(true);
-    orgnam = argv[1];
-    if (isVerboseSwitch(argv[1])) {
-      verbose = true;
-      title(v);
-      if (wrkflg)
-        std::printf(">> Warning. Work path changed to :: %s\n", wrkpth.c_str());
-      else
-        std::printf(">> To change wrkpath set NDXPROBE_WRK=path\n");
-      if (argc < 3) {
-        std::printf("%s\n", v.usage);
-        stop(1);
-      }
-      orgnam = argv[2];
-    }
-  } else {
-    orgnam = argv[1];
-    if (isVerboseSwitch(argv[1])) {
-      if (argc < 3) {
-        std::printf("%s\n", v.usage);
-        stop(1);
-      }
-      verbose = true;
-      orgnam = argv[2];
-    }
-    if (verbose) title(v);
-  }
-  const std::string basnam = baseName(orgnam);
-  if (!v.wrkBeforeArgs) lookUpWrk(false);
+// The work files' names, after the index.
+struct WorkNames {
+  std::string tag, srt, err, prp, dbg;
+};
 
-  bool ichflg = !config.getenv2("dbcdx.file.ichrs").empty();
-  if (ichflg && verbose) std::printf("dbcdx.file.ichrs is ON\n");
+WorkNames workNames(const Settings& s) {
+  const std::string stem = s.wrkpth + "/" + baseName(s.orgnam);
+  return {stem + ".TAG", stem + ".SRT", stem + ".ERR", stem + ".PRP", stem + ".DBG"};
+}
 
-  const std::string tagflnm = wrkpth + "/" + basnam + ".TAG";
-  const std::string srtflnm = wrkpth + "/" + basnam + ".SRT";
-  const std::string errflnm = wrkpth + "/" + basnam + ".ERR";
-  const std::string prpflnm = wrkpth + "/" + basnam + ".PRP";
-  const std::string dbgflnm = wrkpth + "/" + basnam + ".DBG";
+struct WorkFiles {
+  File tag, err, prp, dbg;
+};
 
-  Opened isi = opnfil(orgnam, "ISI", kIxmarkOpen, config);
-  if (!isi.fd) {
-    std::printf("Error opening %s \n", orgnam.c_str());
+File createWorkFile(const std::string& path, const char* what, bool verbose) {
+  File f = create(path);
+  if (verbose) std::printf("Create %s %s\n", what, path.c_str());
+  return f;
+}
+
+WorkFiles createWorkFiles(const WorkNames& n, bool verbose) {
+  WorkFiles w;
+  w.tag = createWorkFile(n.tag, "temp file", verbose);
+  w.err = createWorkFile(n.err, "error file", verbose);
+  w.prp = createWorkFile(n.prp, "properties file", verbose);
+  w.dbg = createWorkFile(n.dbg, "debug file", verbose);
+  return w;
+}
+
+Opened openOrStop(const std::string& name, const char* ext, const Config& config, bool verbose,
+                  const char* what) {
+  Opened o = opnfil(name, ext, kIxmarkOpen, config);
+  if (!o.fd) {
+    std::printf("Error opening %s \n", name.c_str());
     stop(1);
   }
-  if (verbose) std::printf("Open index file %s\n", isi.fulnam.c_str());
+  if (verbose) std::printf("Open %s %s\n", what, o.fulnam.c_str());
+  return o;
+}
 
-  File tagfile = create(tagflnm);
-  if (verbose) std::printf("Create temp file %s\n", tagflnm.c_str());
-  File errfile = create(errflnm);
-  if (verbose) std::printf("Create error file %s\n", errflnm.c_str());
-  File prpfile = create(prpflnm);
-  if (verbose) std::printf("Create properties file %s\n", prpflnm.c_str());
-  File dbgfile = create(dbgflnm);
-  if (verbose) std::printf("Create debug file %s\n", dbgflnm.c_str());
-
+IndexHeader readIndexHeader(const Opened& isi, const Settings& s) {
   unsigned char hdr[kHeaderSize] = {};
   if (preadFull(isi.fd.get(), hdr, sizeof hdr, 0) < 0) readError(isi.fulnam);
-  const IndexHeader h = readHeader(hdr, orgnam, verbose);
+  return readHeader(hdr, s.orgnam, s.verbose);
+}
 
-  Opened txt = opnfil(h.txtnam, "TXT", kIxmarkOpen, config);
-  if (!txt.fd) {
-    std::printf("Error opening %s \n", h.txtnam.c_str());
-    stop(1);
+// The data file, with where it ends and its last byte (0xFB in a DB/C type file, -1 when empty).
+struct DataFile {
+  Opened txt;
+  std::uint64_t eofpos = 0;
+  int eofchr = -1;
+};
+
+// "Seek error" ends the run with status 0, as it always has.
+void seekOrStop(int fd, off_t to, int whence, off_t& at) {
+  at = lseek(fd, to, whence);
+  if (at < 0) {
+    std::printf("Seek error\n");
+    stop(0);
   }
-  if (verbose) std::printf("Open text file %s\n", txt.fulnam.c_str());
+}
+
+DataFile openDataFile(const IndexHeader& h, const Config& config, bool verbose) {
+  DataFile d{openOrStop(h.txtnam, "TXT", config, verbose, "text file")};
+  const int fd = d.txt.fd.get();
   // A folder opens like a file, and may even seek to an end, but it has no bytes to read.
   struct stat st;
-  if (fstat(txt.fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) readError(txt.fulnam);
-
-  off_t end = lseek(txt.fd.get(), 0, SEEK_END);
-  if (end < 0) {
-    std::printf("Seek error\n");
-    stop(0);
-  }
-  const std::uint64_t eofpos = static_cast<std::uint64_t>(end) - 1;
-  if (verbose) std::printf("EOF position is %llu\n", static_cast<unsigned long long>(eofpos));
-  int eofchr = -1;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) readError(d.txt.fulnam);
+  off_t end, start;
+  seekOrStop(fd, 0, SEEK_END, end);
+  d.eofpos = static_cast<std::uint64_t>(end) - 1;
+  if (verbose) std::printf("EOF position is %llu\n", static_cast<unsigned long long>(d.eofpos));
   unsigned char last;
   if (end > 0) {
-    ssize_t n = preadFull(txt.fd.get(), &last, 1, end - 1);
-    if (n < 0) readError(txt.fulnam);
-    if (n == 1) eofchr = last;
+    ssize_t n = preadFull(fd, &last, 1, end - 1);
+    if (n < 0) readError(d.txt.fulnam);
+    if (n == 1) d.eofchr = last;
   }
-  if (lseek(txt.fd.get(), 0, SEEK_SET) < 0) {
-    std::printf("Seek error\n");
-    stop(0);
-  }
-  if (verbose) std::printf(eofchr == 0xFB ? "DBC type file\n" : "Text type file\n");
+  seekOrStop(fd, 0, SEEK_SET, start);
+  if (verbose) std::printf(d.eofchr == 0xFB ? "DBC type file\n" : "Text type file\n");
   if (verbose) std::printf("Key size is %i\n", h.keysiz);
+  return d;
+}
 
-  TagWriter writer(v, ichflg, collate, h.keysiz, verbose, tagfile.get());
-  IsamWalk walk(isi.fd.get(), h, orgnam, isi.fulnam);
-  walk.walk([&](const IndexEntry& e) { writer.wrttag1(e); }, ichflg);
-  if (verbose) std::printf("\r%li records in index file\n", writer.reccnt1);
+// One tag per index entry, written to the tag file and closed there.
+void writeTags(const Variant& v, const Settings& s, const Opened& isi, const IndexHeader& h,
+               File& tagfile, const std::string& tagflnm) {
+  TagWriter writer(v, s.ichflg, s.collate, h.keysiz, s.verbose, tagfile.get());
+  IsamWalk walk(isi.fd.get(), h, s.orgnam, isi.fulnam);
+  walk.walk([&](const IndexEntry& e) { writer.wrttag1(e); }, s.ichflg);
+  if (s.verbose) std::printf("\r%li records in index file\n", writer.reccnt1);
   if (writer.tagerr2 > 0)
     std::printf("%li index keys contained invalid characters\n", writer.tagerr2);
-
   bool tagOk = writer.finish();
   if (v.compressedTags) std::fputc(0xFB, tagfile.get());
   closeWorkFile(tagfile, tagflnm, tagOk);
+}
 
-  removeEarlierSorted(srtflnm);
-  SortCommand cmd = sortCommand(v, tagflnm, srtflnm, h.keysiz);
+void sortTags(const Variant& v, const WorkNames& n, int keysiz, bool verbose) {
+  removeEarlierSorted(n.srt);
+  SortCommand cmd = sortCommand(v, n.tag, n.srt, keysiz);
   if (verbose) std::printf("%s\n", cmd.shown.c_str());
   endAsTheSortEnded(runShell(cmd.run));
   if (verbose) std::printf("Sort complete\n");
+}
 
-  RecordReader rec(txt.fd.get(), eofpos, eofchr, h, ichflg, collate, verbose, txt.fulnam);
-  MergeResult result;
+// The sorted tags against the data file, through the reader of the program's tag format.
+MergeResult compareWithData(const Variant& v, const Settings& s, const IndexHeader& h,
+                            const DataFile& d, const WorkNames& n, RecordReader& rec,
+                            WorkFiles& w) {
   if (v.compressedTags) {
-    Fd srtf = openFile(srtflnm, O_RDONLY);
+    Fd srtf = openFile(n.srt, O_RDONLY);
     if (!srtf) {
-      std::printf("Error opening %s \n", srtflnm.c_str());
+      std::printf("Error opening %s \n", n.srt.c_str());
       stop(1);
     }
-    CompressedSorted sorted(std::move(srtf), ichflg, 1 << 16, srtflnm);
-    result = merge([&](std::string& b) { return sorted.getsrt(b); }, rec, h.keysiz, eofpos,
-                   errfile.get(), dbgfile.get());
-  } else {
-    std::FILE* f = std::fopen(srtflnm.c_str(), "r");
-    if (!f) {
-      std::printf("Error opening %s \n", srtflnm.c_str());
-      stop(1);
-    }
-    TextSorted sorted(f, h.keysiz + 37, srtflnm);
-    result = merge([&](std::string& b) { return sorted.read(b); }, rec, h.keysiz, eofpos,
-                   errfile.get(), dbgfile.get());
+    CompressedSorted sorted(std::move(srtf), s.ichflg, 1 << 16, n.srt);
+    return merge([&](std::string& b) { return sorted.getsrt(b); }, rec, h.keysiz, d.eofpos,
+                 w.err.get(), w.dbg.get());
   }
+  std::FILE* f = std::fopen(n.srt.c_str(), "r");
+  if (!f) {
+    std::printf("Error opening %s \n", n.srt.c_str());
+    stop(1);
+  }
+  TextSorted sorted(f, kTagKeyAt + h.keysiz + 1, n.srt);  // the tag and its newline
+  return merge([&](std::string& b) { return sorted.read(b); }, rec, h.keysiz, d.eofpos, w.err.get(),
+               w.dbg.get());
+}
 
+// The properties, the work files closed, and every one removed but for the findings of a run
+// that found disagreements.
+void cleanUp(const RecordReader& rec, const MergeResult& result, const WorkNames& n, WorkFiles& w,
+             bool verbose) {
   if (verbose) std::printf("\r%li records in data file\n", rec.reccnt2);
   char prp[96];
   std::snprintf(prp, sizeof prp, "Compression=%i Min=%i Max=%i", rec.comprs, rec.minsiz,
                 rec.maxsiz);
   if (verbose) std::printf("%s\n", prp);
-  std::fprintf(prpfile.get(), "%s\n", prp);
-  closeWorkFile(errfile, errflnm);
-  closeWorkFile(prpfile, prpflnm);
-  closeWorkFile(dbgfile, dbgflnm);
-  std::remove(tagflnm.c_str());
-  std::remove(srtflnm.c_str());
+  std::fprintf(w.prp.get(), "%s\n", prp);
+  closeWorkFile(w.err, n.err);
+  closeWorkFile(w.prp, n.prp);
+  closeWorkFile(w.dbg, n.dbg);
+  std::remove(n.tag.c_str());
+  std::remove(n.srt.c_str());
   if (result.errcnt == 0) {
-    std::remove(errflnm.c_str());
-    std::remove(prpflnm.c_str());
-    std::remove(dbgflnm.c_str());
+    std::remove(n.err.c_str());
+    std::remove(n.prp.c_str());
+    std::remove(n.dbg.c_str());
   }
   if (verbose) std::printf("%li errors\n", result.errcnt);
+}
+
+}  // namespace
+
+int run(const Variant& v, int argc, char** argv, const Config& config) {
+  const Settings s = startUp(v, argc, argv, config);
+  const WorkNames names = workNames(s);
+  Opened isi = openOrStop(s.orgnam, "ISI", config, s.verbose, "index file");
+  WorkFiles files = createWorkFiles(names, s.verbose);
+  const IndexHeader h = readIndexHeader(isi, s);
+  const DataFile data = openDataFile(h, config, s.verbose);
+  writeTags(v, s, isi, h, files.tag, names.tag);
+  sortTags(v, names, h.keysiz, s.verbose);
+  RecordReader rec(data.txt.fd.get(), data.eofpos, data.eofchr, h, s.ichflg, s.collate, s.verbose,
+                   data.txt.fulnam);
+  const MergeResult result = compareWithData(v, s, h, data, names, rec, files);
+  cleanUp(rec, result, names, files, s.verbose);
   return 0;
 }
 

@@ -34,9 +34,9 @@ namespace {
 
 // The tag text at `at`: "%12lld%12i%12lld%s" written by hand, as this runs once per index entry.
 char* formTag(char* at, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
-  at = putRight(at, filpos1, 12);
-  at = putRight(at, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), 12);
-  at = putRight(at, txtpos, 12);
+  at = putRight(at, filpos1, kTagNumberWidth);
+  at = putRight(at, static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), kTagNumberWidth);
+  at = putRight(at, txtpos, kTagNumberWidth);
   while (*key != 0) *at++ = *key++;
   return at;
 }

@@ -12,18 +12,27 @@
 
 namespace dbc::ixmark {
 
-// "%12lld%12i%12lld%s": block position, offset in the block, record position, key (up to its
-// first zero byte).
+// A tag's text, "%12lld%12i%12lld%s": three numbers right-aligned in 12 columns each (the index
+// block's position, the entry's offset in the block, the record's position in the data file),
+// then the key up to its first zero byte. Sorting and comparing read the tag from the record
+// position on, so a tag orders by record position, then key.
+inline constexpr int kTagNumberWidth = 12;
+inline constexpr int kTagBlockAt = 0;
+inline constexpr int kTagOffsetAt = kTagBlockAt + kTagNumberWidth;
+inline constexpr int kTagRecordAt = kTagOffsetAt + kTagNumberWidth;
+inline constexpr int kTagKeyAt = kTagRecordAt + kTagNumberWidth;
+
 // `v` right-aligned in `width` columns, space-filled, as "%12lld" writes a number that fits;
 // returns the end. Room for max(width, 20) characters is needed at `at`.
 char* putRight(char* at, std::uint64_t v, int width);
 
+// The text of one tag.
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key);
 
 // The compressed record of one tag, 0xFA included: space runs, and digit pairs unless `ichflg`.
 void encodeTag(const std::string& text, bool ichflg, std::string& out);
 
-// The longest tag text: numbers of a damaged index may be wider than their 12 columns.
+// The longest tag text: numbers of a damaged index may be wider than their columns.
 inline constexpr int kTagMax = 3 * 20 + kMaxKeySize;
 
 class TagWriter {

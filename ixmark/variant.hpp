@@ -17,25 +17,29 @@ struct Variant {
   const char* sortSwitch;  // -C or -T
 };
 
-inline constexpr Variant kIxmark3{"ixmark3 January 11, 2023",
-                                  "Format: ixmark3 isifile",
-                                  true,
-                                  true,
-                                  "dbcdx.file.vol.wrk=",
-                                  true,
-                                  true,
-                                  true,
-                                  true,
-                                  "-C"};
-inline constexpr Variant kIxmark2{"ixmark2 - August 31, 2020",
-                                  "Format: ixmark isifile",
-                                  false,
-                                  false,
-                                  "dbcdx.file.vol.wrk",
-                                  false,
-                                  false,
-                                  false,
-                                  false,
-                                  "-T"};
+inline constexpr Variant kIxmark3{
+    .title = "ixmark3 January 11, 2023",
+    .usage = "Format: ixmark3 isifile",
+    .collate = true,
+    .ndxprobeWrk = true,
+    .wrkKey = "dbcdx.file.vol.wrk=",
+    .showWrk = true,
+    .wrkBeforeArgs = true,
+    .compressedTags = true,
+    .cleanInvalid = true,
+    .sortSwitch = "-C",
+};
+inline constexpr Variant kIxmark2{
+    .title = "ixmark2 - August 31, 2020",
+    .usage = "Format: ixmark isifile",
+    .collate = false,
+    .ndxprobeWrk = false,
+    .wrkKey = "dbcdx.file.vol.wrk",
+    .showWrk = false,
+    .wrkBeforeArgs = false,
+    .compressedTags = false,
+    .cleanInvalid = false,
+    .sortSwitch = "-T",
+};
 
 }  // namespace dbc::ixmark
