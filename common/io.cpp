@@ -73,9 +73,8 @@ ssize_t preadFull(int fd, void* buf, std::size_t n, off_t offset, std::size_t* d
 bool writeFull(int fd, const void* buf, std::size_t n) {
   const char* p = static_cast<const char*>(buf);
   std::size_t moved;
-  return transferFull<true>(n, moved, [&](std::size_t done) {
-           return ::write(fd, p + done, n - done);
-         }) >= 0;
+  return transferFull<true>(n, moved,
+                            [&](std::size_t done) { return ::write(fd, p + done, n - done); }) >= 0;
 }
 
 bool pwriteFull(int fd, const void* buf, std::size_t n, off_t offset, std::size_t* done) {

@@ -119,7 +119,8 @@ TEST(StandardOutput, ALostReportIsSaidOnStandardErrorAndTurnsTheStatus) {
     });
     ASSERT_TRUE(WIFEXITED(ws));
     EXPECT_EQ(WEXITSTATUS(ws), failure == OutputFailure::kStatus1 ? 1 : 0);
-    EXPECT_EQ(testkit::readFile(err), "prog: write error on standard output: No space left on device\n");
+    EXPECT_EQ(testkit::readFile(err),
+              "prog: write error on standard output: No space left on device\n");
   }
   int ws = inChild([&] {
     int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

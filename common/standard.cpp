@@ -37,7 +37,8 @@ int finishStandardOutput(const char* program, int status, OutputFailure failure)
   }
   if (!lost) return status;
   if (reason != 0) {
-    std::fprintf(stderr, "%s: write error on standard output: %s\n", program, std::strerror(reason));
+    std::fprintf(stderr, "%s: write error on standard output: %s\n", program,
+                 std::strerror(reason));
   } else {
     std::fprintf(stderr, "%s: write error on standard output\n", program);
   }

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dbc::pageconv::Measure measure;
   for (std::size_t at = 0; at < body.size(); at += piece)
     measure.feed(body.data() + at, std::min(piece, body.size() - at));
-  std::string text = dbc::pageconv::header(dbc::pageconv::chooseLayout(measure.linmax(), measure.pagmax()));
+  std::string text =
+      dbc::pageconv::header(dbc::pageconv::chooseLayout(measure.linmax(), measure.pagmax()));
   dbc::pageconv::Converter converter(text);
   for (std::size_t at = 0; at < body.size(); at += piece)
     converter.feed(body.data() + at, std::min(piece, body.size() - at));

@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv) {
   if (!dbc::openStandardDescriptors()) return 1;
-  return dbc::finishStandardOutput("ixmark", dbc::ixmark::programMain(dbc::ixmark::kIxmark2, argc, argv));
+  return dbc::finishStandardOutput("ixmark",
+                                   dbc::ixmark::programMain(dbc::ixmark::kIxmark2, argc, argv));
 }

@@ -5,5 +5,6 @@
 
 int main(int argc, char** argv) {
   if (!dbc::openStandardDescriptors()) return 1;
-  return dbc::finishStandardOutput("ixmark3", dbc::ixmark::programMain(dbc::ixmark::kIxmark3, argc, argv));
+  return dbc::finishStandardOutput("ixmark3",
+                                   dbc::ixmark::programMain(dbc::ixmark::kIxmark3, argc, argv));
 }

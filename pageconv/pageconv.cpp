@@ -3,4 +3,6 @@
 #include "common/context.hpp"
 #include "pageconv/run.hpp"
 
-int main(int argc, char** argv) { return dbc::programMain("pageconv", argc, argv, dbc::pageconv::run); }
+int main(int argc, char** argv) {
+  return dbc::programMain("pageconv", argc, argv, dbc::pageconv::run);
+}

@@ -14,7 +14,8 @@ TEST(PageconvRun, UsageFailuresAndADocument) {
   {
     testkit::FakeContext fake;
     EXPECT_EQ(run({"only-one"}, fake.context()), 1);
-    EXPECT_EQ(fake.out.text(), "\nConvert Print to RTF - Nov 21, 2012\nFormat: pageconv infile outfile\n");
+    EXPECT_EQ(fake.out.text(),
+              "\nConvert Print to RTF - Nov 21, 2012\nFormat: pageconv infile outfile\n");
   }
   {
     testkit::FakeContext fake;

@@ -83,10 +83,19 @@ std::string roffText(std::string_view line, std::string* problem) {
     char c = i + 1 < line.size() ? line[i + 1] : '\0';
     ++i;
     switch (c) {
-      case '-': out += '-'; continue;
-      case 'e': case '\\': out += '\\'; continue;
-      case '&': continue;
-      case ' ': case '~': out += ' '; continue;
+      case '-':
+        out += '-';
+        continue;
+      case 'e':
+      case '\\':
+        out += '\\';
+        continue;
+      case '&':
+        continue;
+      case ' ':
+      case '~':
+        out += ' ';
+        continue;
       case 'f':
         if (i + 1 < line.size() && std::string_view("BIRP").find(line[i + 1]) != npos) {
           ++i;
@@ -106,7 +115,8 @@ std::string roffText(std::string_view line, std::string* problem) {
           }
         }
         break;
-      default: break;
+      default:
+        break;
     }
     if (problem) *problem = "escape \\" + std::string(1, c) + " in: " + std::string(line);
     return out;
@@ -159,7 +169,8 @@ std::vector<ExampleGroup> markdownExamples(std::string_view markdown, const std:
     BlockReader reader(g, problems);
     std::size_t last = end;
     while (last > first && rstrip(lines[last - 1]).empty()) --last;  // blank lines after the block
-    for (std::size_t k = first; k < last; ++k) reader.line(text(k), file + ":" + std::to_string(k + 1));
+    for (std::size_t k = first; k < last; ++k)
+      reader.line(text(k), file + ":" + std::to_string(k + 1));
     dropTrailingBlanks(g);
     groups.push_back(std::move(g));
   };

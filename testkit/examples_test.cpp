@@ -97,7 +97,8 @@ TEST(OutputMatchesTest, LinesAsATerminalShowsThem) {
   EXPECT_FALSE(outputMatches({"a", "b"}, "a\nb\nc\n"));
   EXPECT_FALSE(outputMatches({"a", "b"}, "a\n"));
   // Progress counts overwritten in place: only the last text of a line is seen.
-  EXPECT_TRUE(outputMatches({"12 records in index file"}, "\r      1000\r12 records in index file\n"));
+  EXPECT_TRUE(
+      outputMatches({"12 records in index file"}, "\r      1000\r12 records in index file\n"));
   EXPECT_TRUE(outputMatches({"first", "...", "last"}, "first\nx\ny\nlast\n"));
   EXPECT_TRUE(outputMatches({"first", "...", "last"}, "first\nlast\n"));
   EXPECT_FALSE(outputMatches({"first", "...", "last"}, "first\nx\n"));

@@ -96,7 +96,8 @@ RunResult run(const Command& r, const Hazards& h) {
     if (errFd >= 0) fds[n++] = {errFd, POLLIN, 0};
     if (inFd >= 0) fds[n++] = {inFd, POLLOUT, 0};
     int wait = 200;
-    if (signalAt > 0) wait = std::max(0, std::min(wait, static_cast<int>((signalAt - now()) * 1000)));
+    if (signalAt > 0)
+      wait = std::max(0, std::min(wait, static_cast<int>((signalAt - now()) * 1000)));
     int rc = poll(fds, n, wait);
     if (rc < 0 && errno != EINTR) break;
     if (signalAt > 0 && now() >= signalAt) {
@@ -138,7 +139,8 @@ RunResult run(const Command& r, const Hazards& h) {
 
 std::vector<RunResult> runTogether(const std::vector<Command>& commands) {
   std::vector<std::future<RunResult>> started;
-  for (const Command& c : commands) started.push_back(std::async(std::launch::async, [&c] { return run(c); }));
+  for (const Command& c : commands)
+    started.push_back(std::async(std::launch::async, [&c] { return run(c); }));
   std::vector<RunResult> results;
   for (auto& f : started) results.push_back(f.get());
   return results;

@@ -1,8 +1,8 @@
 #include "testkit/runner.hpp"
 
-#include <csignal>
-
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "testkit/files.hpp"
 
@@ -42,8 +42,10 @@ TEST(Runner, SignalsAndTimeouts) {
 }
 
 TEST(Runner, OffTheHappyPath) {
-  Command r{"/bin/sh", {"-c", "if [ -e /proc/self/fd/1 ]; then echo open; else echo closed >&2; fi"},
-            {}, "", "", 30};
+  Command r{
+      "/bin/sh", {"-c", "if [ -e /proc/self/fd/1 ]; then echo open; else echo closed >&2; fi"},
+      {},        "",
+      "",        30};
   EXPECT_EQ(run(r).out, "open\n");
   EXPECT_EQ(run(r, Hazards().close(0).close(1)).err, "closed\n");
   Command echo{"/bin/echo", {"x"}, {}, "", "", 30};

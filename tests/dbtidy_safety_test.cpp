@@ -190,9 +190,10 @@ TEST_F(DbtidySafety, ASignalAtAnyMomentOfAnUpdateLeavesTheSourceWhole) {
     EXPECT_TRUE(tmpEmpty());
     EXPECT_FALSE(exists(file("work.tmp")));
   }
-  std::printf("source left old %d, new %d, torn %d times (SIGKILL only: %d); %d signals waited "
-              "for a copy back to end\n",
-              left[kOld], left[kNew], left[kTorn], torn, heldOff);
+  std::printf(
+      "source left old %d, new %d, torn %d times (SIGKILL only: %d); %d signals waited "
+      "for a copy back to end\n",
+      left[kOld], left[kNew], left[kTorn], torn, heldOff);
 }
 
 // Two updates at once (an editor hook and a script) are serialised by the lock on the source: the
@@ -351,17 +352,16 @@ TEST_F(DbtidySafety, AFolderOrUnreadableFileIsReportedNeverTakenAsEmpty) {
     std::string envfile;
     bool reported;
   };
-  for (const Case& c : {Case{file("none"), true}, Case{file("folder"), true},
-                        Case{"/proc/self/mem", true}, Case{"/dev/zero", true},
-                        Case{file("fifo"), false}}) {
+  for (const Case& c :
+       {Case{file("none"), true}, Case{file("folder"), true}, Case{"/proc/self/mem", true},
+        Case{"/dev/zero", true}, Case{file("fifo"), false}}) {
     SCOPED_TRACE(c.envfile);
     for (bool filepath : {false, true}) {
       Env env{{"DBC_ENVFILE", c.envfile}};
       if (filepath) env["DBC_FILEPATH"] = dir.path();
       RunResult r = run({"SRC.PRG", "OUT.PRG", "-O"}, env);
-      std::string said = c.reported ? "\nError : Unable to open dbc environment file : " +
-                                          c.envfile + " \n"
-                                    : "";
+      std::string said =
+          c.reported ? "\nError : Unable to open dbc environment file : " + c.envfile + " \n" : "";
       said += filepath ? "Using DBC_FILEPATH from Environment : " + dir.path() + "\n" : noPath;
       EXPECT_EQ(r.status, 0) << r.out;
       EXPECT_TRUE(says(r, "Overwrite Enabled\n" + said)) << r.out;
@@ -447,8 +447,8 @@ TEST_F(DbtidySafety, AFailedSyncOrReadCostsNeitherText) {
   RunResult r = runWith({"SRC.PRG"}, {"fsync", 3, false, "EIO"});
   EXPECT_EQ(r.status, 1);
   const std::string work = workFileNamed(r.out);
-  EXPECT_TRUE(says(r, "\nFatal Error : Copy back failed, the formatted source is kept in : " +
-                          work + " \n\n"))
+  EXPECT_TRUE(says(
+      r, "\nFatal Error : Copy back failed, the formatted source is kept in : " + work + " \n\n"))
       << r.out;
   EXPECT_EQ(readFile(work), want);
   std::filesystem::remove(work);
@@ -463,8 +463,9 @@ TEST_F(DbtidySafety, AFailedSyncOrReadCostsNeitherText) {
 
   r = runWith({"SRC.PRG"}, {"read", 1, false, "EIO"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(says(r, "\nError reading input file : SRC.PRG\n\n"
-                      "Original Source File left unchanged : SRC.PRG\n"))
+  EXPECT_TRUE(says(r,
+                   "\nError reading input file : SRC.PRG\n\n"
+                   "Original Source File left unchanged : SRC.PRG\n"))
       << r.out;
   EXPECT_EQ(readFile(file("SRC.PRG")), old);
   EXPECT_TRUE(tmpEmpty());

@@ -57,8 +57,9 @@ void runGroup(const testkit::ExampleGroup& g) {
     EXPECT_EQ(r.status, 0) << e.where << ":\n$ " << e.command << "\n" << r.out;
     if (!e.output.empty()) {
       EXPECT_TRUE(testkit::outputMatches(e.output, r.out))
-          << e.where << ":\n$ " << e.command << "\n--- shown:\n" << joined(e.output)
-          << "--- printed:\n" << r.out;
+          << e.where << ":\n$ " << e.command << "\n--- shown:\n"
+          << joined(e.output) << "--- printed:\n"
+          << r.out;
     }
   }
 }
@@ -90,8 +91,8 @@ class ManualPage : public testing::TestWithParam<std::string> {
 
 TEST_P(ManualPage, HasTheSectionsAReaderLooksFor) {
   std::vector<std::string> have = sections(page());
-  std::vector<std::string> want = {"NAME", "SYNOPSIS", "DESCRIPTION", "ENVIRONMENT", "FILES",
-                                   "EXAMPLES", "SEE ALSO"};
+  std::vector<std::string> want = {"NAME",  "SYNOPSIS", "DESCRIPTION", "ENVIRONMENT",
+                                   "FILES", "EXAMPLES", "SEE ALSO"};
   // A command has options and an exit status; a file format has neither.
   if (GetParam().ends_with(".1")) want.insert(want.begin() + 3, {"OPTIONS", "EXIT STATUS"});
   for (const auto& w : want) {
@@ -169,7 +170,9 @@ TEST(SampleInstallation, IndexesAreTheTreesOfTheOrdersFile) {
     byCustomer.push_back({customer + order, pos});
   }
   ASSERT_EQ(byOrder.size(), 12u);
-  auto byKey = [](const testkit::IsamEntry& a, const testkit::IsamEntry& b) { return a.key < b.key; };
+  auto byKey = [](const testkit::IsamEntry& a, const testkit::IsamEntry& b) {
+    return a.key < b.key;
+  };
   std::sort(byOrder.begin(), byOrder.end(), byKey);
   std::sort(byCustomer.begin(), byCustomer.end(), byKey);
   const struct {
@@ -181,7 +184,8 @@ TEST(SampleInstallation, IndexesAreTheTreesOfTheOrdersFile) {
     testkit::IsamFile f({"ORDERS", ix.segments, 1024, static_cast<int>(kLen), 'I', false});
     f.tree(ix.entries, 4);
     std::string path = source(std::string("examples/data/") + ix.name);
-    // After a deliberate change of the sample: DBC_WRITE_SAMPLE_INDEXES=1 ctest -R SampleInstallation
+    // After a deliberate change of the sample: DBC_WRITE_SAMPLE_INDEXES=1 ctest -R
+    // SampleInstallation
     if (std::getenv("DBC_WRITE_SAMPLE_INDEXES")) testkit::writeFile(path, f.bytes());
     EXPECT_TRUE(testkit::exists(path) && testkit::readFile(path) == f.bytes())
         << path << " is not the index of data/ORDERS.TXT";

@@ -98,8 +98,8 @@ TEST(UnreadableInput, RecscanReadFailsHalfway) {
   std::string data = testkit::fixedRecords(2000, 100, 5);
   for (std::size_t at : {10u, 70000u, 140000u}) data[at] = '\0';
   testkit::writeFile(dir.file("D.TXT"), data);
-  testkit::Command c{"recscan", {"-f2", "-v", "D"}, {{"QLON_ROOT", dir.file("qlon")}},
-                     dir.path(), "", kTimeout};
+  testkit::Command c{
+      "recscan", {"-f2", "-v", "D"}, {{"QLON_ROOT", dir.file("qlon")}}, dir.path(), "", kTimeout};
   // The reads: the last byte, the kept text of both definition passes (there is no definition),
   // then the blocks.
   testkit::inject(c, {"read", 5, false, "EIO"});
