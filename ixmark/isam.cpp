@@ -75,6 +75,31 @@ bool parseSegments(std::string_view list, IndexHeader& h) {
   return true;
 }
 
+namespace {
+
+// The key segments split out of their list, refused where they would overrun the key.
+void checkSegments(IndexHeader& h, const std::string& orgnam, std::FILE* out) {
+  if (!parseSegments(h.ndxpos, h)) {
+    std::fprintf(out, "Damaged index file %s: more than %i key segments\n", orgnam.c_str(),
+                 kMaxSegments);
+    throw Stop{1};
+  }
+  for (int n = 0; n < kMaxSegments; ++n) {
+    if (h.lenpos[n] < 0) {
+      std::fprintf(out, "Damaged index file %s: key segment %i-%i ends before it starts\n",
+                   orgnam.c_str(), h.strpos[n], h.endpos[n]);
+      throw Stop{1};
+    }
+  }
+  if (h.keysiz > kMaxKeySize) {
+    std::fprintf(out, "Damaged index file %s: key size %i is above %i\n", orgnam.c_str(), h.keysiz,
+                 kMaxKeySize);
+    throw Stop{1};
+  }
+}
+
+}  // namespace
+
 IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool verbose,
                        std::FILE* out) {
   IndexHeader h;
@@ -112,23 +137,7 @@ IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool
   }
   std::string list(reinterpret_cast<const char*>(hdr + segStart), segEnd - segStart);
   h.ndxpos = list.substr(0, list.find('\0'));
-  if (!parseSegments(h.ndxpos, h)) {
-    std::fprintf(out, "Damaged index file %s: more than %i key segments\n", orgnam.c_str(),
-                 kMaxSegments);
-    throw Stop{1};
-  }
-  for (int n = 0; n < kMaxSegments; ++n) {
-    if (h.lenpos[n] < 0) {
-      std::fprintf(out, "Damaged index file %s: key segment %i-%i ends before it starts\n",
-                   orgnam.c_str(), h.strpos[n], h.endpos[n]);
-      throw Stop{1};
-    }
-  }
-  if (h.keysiz > kMaxKeySize) {
-    std::fprintf(out, "Damaged index file %s: key size %i is above %i\n", orgnam.c_str(), h.keysiz,
-                 kMaxKeySize);
-    throw Stop{1};
-  }
+  checkSegments(h, orgnam, out);
   h.toplnk = getlnk(hdr + 13);
   return h;
 }
