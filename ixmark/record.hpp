@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/codec.hpp"
+#include "common/refill.hpp"
 #include "ixmark/collate.hpp"
 #include "ixmark/isam.hpp"
 
@@ -32,19 +34,23 @@ class RecordReader {
   int maxsiz = 0;
 
  private:
-  void append(char c);
+  // Appends to buffer2; a record longer than its buffer ends the run.
+  void append(const char* text, std::size_t n);
+  // Takes the plain characters at the read position a run at a time; false when there are none.
+  bool takePlain();
+  // Decodes one byte of a record (not its end) into buffer2.
+  void decode(unsigned char c);
+  // The record read: its size checked, counted, its key built.
+  int finish();
 
-  int txtf_;
+  RefillReader in_;
   std::string txtflnm_;
   std::uint64_t eofpos_;
   bool textType_;
   const IndexHeader& h_;
-  bool ichflg_;
-  const Collate& collate_;
+  DecodeTable table_;
+  bool plainFast_;  // no collating sequence: plain characters stand for themselves
   bool verbose_;
-  unsigned char txtbuf_[16384];
-  int txtcnt_ = 0;
-  int txtptr_ = 0;
   std::uint64_t txtpos2_ = 0;
   bool ended_ = false;  // the bytes ran out; the next call reports the end
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/format.hpp"
+#include "common/wordscan.hpp"
 #include "common/io.hpp"
 
 namespace dbc::recmend {

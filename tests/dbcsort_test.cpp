@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 #include "testkit/fault.hpp"
 #include "testkit/files.hpp"
 #include "testkit/runner.hpp"
