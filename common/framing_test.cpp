@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace dbc {
@@ -45,6 +46,40 @@ TEST(Framing, BytesRunningOutSayWhereToResume) {
   e = endOf("AB\xF9\xFA");  // the count is there: the record goes on
   EXPECT_FALSE(e.found);
   EXPECT_EQ(e.at, 4u);
+}
+
+// The rule byte by byte, as it is stated, against the search that takes eight bytes at a time,
+// on bytes that sit next to the terminators in value (0x8A shares a line feed's low seven bits,
+// 0xF8 and 0xFC border the marks).
+TEST(Framing, WordAtATimeAgreesWithTheRuleByteByByte) {
+  const std::string alphabet = "AZ09 \x79\x7A\x8A\xF8\xFC\xFF\xF9\xFA\xFB\n";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 5000; ++round) {
+    std::string bytes;
+    std::size_t n = rng() % 40;
+    for (std::size_t i = 0; i < n; ++i) {
+      bool rare = rng() % 6 == 0;
+      bytes += rare ? alphabet[rng() % alphabet.size()] : alphabet[rng() % 5];
+    }
+    std::size_t from = n == 0 ? 0 : rng() % (n + 1);
+    RecordEnd want{false, n};
+    for (std::size_t i = from; i < n; ++i) {
+      unsigned char c = static_cast<unsigned char>(bytes[i]);
+      if (c == 0xF9) {
+        if (i + 1 == n) {
+          want = {false, i};
+          break;
+        }
+        ++i;
+      } else if (c == 0xFA || c == 0xFB || c == '\n') {
+        want = {true, i};
+        break;
+      }
+    }
+    RecordEnd got = endOf(bytes, from);
+    ASSERT_EQ(got.found, want.found) << round;
+    ASSERT_EQ(got.at, want.at) << round;
+  }
 }
 
 }  // namespace

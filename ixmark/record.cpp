@@ -43,53 +43,36 @@ RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const Ind
   buffer2.reserve(kRecordBuffer);
 }
 
-int RecordReader::getchr() {
-  if (in_.pos() == in_.len()) {
-    ssize_t n = in_.refill();
-    if (n < 0) readError(txtflnm_);
-    if (n == 0) return -1;
-  }
-  ++txtpos2_;
-  unsigned char c = in_.data()[in_.pos()];
-  in_.take(1);
-  return c;
+int RecordReader::refill() {
+  ssize_t n = in_.refill();
+  if (n < 0) readError(txtflnm_);
+  return n == 0 ? -1 : 0;
 }
 
-void RecordReader::append(const char* text, std::size_t n) {
-  if (buffer2.size() + n >= static_cast<std::size_t>(kRecordBuffer)) {
-    std::printf("\nRecord at %lld is longer than %i characters\n", static_cast<long long>(txtpos),
-                kRecordBuffer - 1);
-    throw Stop{1};
-  }
-  buffer2.append(text, n);
-}
-
-bool RecordReader::takePlain() {
-  // Plain characters, the bulk of every record, are taken a run at a time; they stand for
-  // themselves unless a collating sequence translates them.
-  if (!plainFast_ || in_.pos() == in_.len()) return false;
-  std::size_t room = static_cast<std::size_t>(kRecordBuffer - 1) - buffer2.size();
-  const unsigned char* p = in_.data() + in_.pos();
-  std::size_t n = plainRun(p, std::min(in_.len() - in_.pos(), room));
-  if (n == 0) return false;
-  buffer2.append(reinterpret_cast<const char*>(p), n);
-  in_.take(n);
-  txtpos2_ += n;
-  return true;
+void RecordReader::tooLong() const {
+  std::printf("\nRecord at %lld is longer than %i characters\n", static_cast<long long>(txtpos),
+              kRecordBuffer - 1);
+  throw Stop{1};
 }
 
 void RecordReader::decode(unsigned char c) {
   unsigned char len = table_.len[c];
-  if (len <= 2) {
-    append(table_.text[c], len);
-    if (len == 2) comprs = 1;  // a digit pair
-  } else if (len == DecodeTable::kRun) {
+  if (len == DecodeTable::kRun) {
     int n = getchr();
-    static const std::string kSpaces(255, ' ');
-    append(kSpaces.data(), static_cast<std::size_t>(n < 0 ? 0 : n));
+    if (n > 0) {
+      makeRoom(static_cast<std::size_t>(n));
+      buffer2.append(static_cast<std::size_t>(n), ' ');
+    }
     comprs = 1;
-  } else {
+  } else if (len == DecodeTable::kDeleted) {
     txtpos = kNoStart;  // deleted space: the record starts after it
+  } else if (len == 1) {
+    makeRoom(1);
+    buffer2.push_back(table_.text[c][0]);
+  } else if (len == 2) {
+    makeRoom(2);
+    buffer2.append(table_.text[c], 2);
+    comprs = 1;  // a digit pair
   }
 }
 
@@ -99,7 +82,19 @@ int RecordReader::getrec() {
   txtpos = kNoStart;
   while (true) {
     if (buffer2.empty() || txtpos == kNoStart) txtpos = txtpos2_;
-    if (takePlain()) continue;
+    // Plain characters, the bulk of every record, are taken a run at a time; they stand for
+    // themselves unless a collating sequence translates them.
+    if (plainFast_ && in_.pos() < in_.len()) {
+      const unsigned char* p = in_.data() + in_.pos();
+      std::size_t room = static_cast<std::size_t>(kRecordBuffer - 1) - buffer2.size();
+      std::size_t n = plainRun(p, std::min(in_.len() - in_.pos(), room));
+      if (n > 0) {
+        buffer2.append(reinterpret_cast<const char*>(p), n);
+        in_.take(n);
+        txtpos2_ += n;
+        continue;
+      }
+    }
     int c = getchr();
     if (c < 0) {
       // The bytes ran out without an end mark: a record read so far counts as complete.

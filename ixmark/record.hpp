@@ -21,7 +21,13 @@ class RecordReader {
                const Collate& collate, bool verbose, std::string txtflnm = {});
 
   // The next byte, or -1 at the end of the file; a failed read stops the run.
-  int getchr();
+  int getchr() {
+    if (in_.pos() == in_.len() && refill() < 0) return -1;
+    ++txtpos2_;
+    unsigned char c = in_.data()[in_.pos()];
+    in_.take(1);
+    return c;
+  }
   // 0: a record is in buffer2 with its key; -1: the data has ended. Damage ends the run (Stop).
   int getrec();
 
@@ -34,15 +40,6 @@ class RecordReader {
   int maxsiz = 0;
 
  private:
-  // Appends to buffer2; a record longer than its buffer ends the run.
-  void append(const char* text, std::size_t n);
-  // Takes the plain characters at the read position a run at a time; false when there are none.
-  bool takePlain();
-  // Decodes one byte of a record (not its end) into buffer2.
-  void decode(unsigned char c);
-  // The record read: its size checked, counted, its key built.
-  int finish();
-
   RefillReader in_;
   std::string txtflnm_;
   std::uint64_t eofpos_;
@@ -53,6 +50,18 @@ class RecordReader {
   bool verbose_;
   std::uint64_t txtpos2_ = 0;
   bool ended_ = false;  // the bytes ran out; the next call reports the end
+
+  // Reads the next block once every byte held is taken: -1 at the end of the data.
+  int refill();
+  // Room in buffer2 for `n` more characters; a record longer than its buffer ends the run.
+  void makeRoom(std::size_t n) const {
+    if (buffer2.size() + n >= static_cast<std::size_t>(kRecordBuffer)) tooLong();
+  }
+  [[noreturn]] void tooLong() const;
+  // Decodes one byte of a record (not its end) into buffer2.
+  void decode(unsigned char c);
+  // The record read: its size checked, counted, its key built.
+  int finish();
 };
 
 }  // namespace dbc::ixmark
