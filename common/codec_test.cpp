@@ -105,5 +105,57 @@ TEST(Codec, RunAtATimeEncodingAgreesWithTheCharacterRules) {
   }
 }
 
+// Each byte value alone between two letters, in both views and with and without the switch.
+TEST(Codec, KeptAndCleanedViewsOfEveryByte) {
+  for (int v = 0; v < 256; ++v) {
+    const auto b = static_cast<unsigned char>(v);
+    const std::string rec = std::string("A") + static_cast<char>(b) + "Z";
+    for (bool ichrs : {false, true}) {
+      std::string kept, cleaned;
+      appendDecoded(rec, keptTable(ichrs), kept);
+      appendDecoded(rec, cleanedTable(ichrs), cleaned);
+      std::string mid;  // what the byte stands for in the kept view
+      if (b == kSpaceRun) {
+        mid = std::string(static_cast<unsigned char>('Z'), ' ');  // 'Z' is its count
+      } else if (b == kDeleted) {
+        mid = "";
+      } else if (isPairByte(b) && !ichrs) {
+        mid = {pairChars(b).first, pairChars(b).second};
+      } else {
+        mid = std::string(1, static_cast<char>(b));
+      }
+      std::string tail = b == kSpaceRun ? "" : "Z";
+      ASSERT_EQ(kept, "A" + mid + tail) << v << " " << ichrs;
+      // The index programs' view: a control byte is a space, 0xFA..0xFE stand for nothing.
+      if (b < 0x20) mid = " ";
+      if (b >= kRecordMark) mid = "";
+      ASSERT_EQ(cleaned, "A" + mid + tail) << v << " " << ichrs;
+    }
+  }
+}
+
+// A window of decoded columns against the same columns cut from the whole decoded text, for
+// windows that start and end inside pairs and runs.
+TEST(Codec, DecodedColumnsAreTheWindowOfTheWholeText) {
+  std::mt19937 rng(5);
+  const std::string alphabet = "   0123456789.AZ";
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    std::size_t n = rng() % 80;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (rng() % 15 == 0) text.append(rng() % 260, ' ');
+      text += alphabet[rng() % alphabet.size()];
+    }
+    std::string rec = encodeRecord(text, false) + "\xFF";
+    std::size_t begin = rng() % 60, end = begin + rng() % 40;
+    std::string out(end - begin, '?');
+    std::size_t have = decodeColumns(rec, keptTable(false), begin, end,
+                                     reinterpret_cast<unsigned char*>(out.data()));
+    std::string want = begin < text.size() ? text.substr(begin, end - begin) : "";
+    ASSERT_EQ(have, want.size()) << round;
+    ASSERT_EQ(out.substr(0, have), want) << round;
+  }
+}
+
 }  // namespace
 }  // namespace dbc
