@@ -18,53 +18,68 @@ RecordReader::RecordReader(int fd, Form form, off_t start, off_t end, std::size_
     : in_(fd, bufferSize < 64 ? 64 : bufferSize, start, end), form_(form), name_(std::move(name)) {}
 
 bool RecordReader::refill() {
-  std::size_t before = in_.pos();
   ssize_t got = in_.refill();
   if (got < 0) {
     std::fprintf(stderr, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
     throw dbc::Stop{1};
   }
-  scan_ -= before - in_.pos();  // the bytes not yet taken moved to the front
   return got > 0;
 }
 
-dbc::RecordEnd RecordReader::findEnd(std::size_t from) const {
-  const unsigned char* b = in_.data();
-  if (form_ == Form::kCompressed) return dbc::findRecordEnd(b, from, in_.len());
-  const void* nl = std::memchr(b + from, '\n', in_.len() - from);
-  if (!nl) return {false, in_.len()};
+namespace {
+
+// The end of a text line: its line feed.
+dbc::RecordEnd lineEnd(const unsigned char* b, std::size_t from, std::size_t len) {
+  const void* nl = std::memchr(b + from, '\n', len - from);
+  if (!nl) return {false, len};
   return {true, static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - b)};
 }
 
+}  // namespace
+
 bool RecordReader::next(std::string_view& record) {
   if (done_) return false;
-  scan_ = in_.pos();
+  // One loop for each form, so that each has only its own search inside.
+  using Bytes = const unsigned char*;
+  if (form_ == Form::kText) {
+    return nextBy(record,
+                  [](Bytes b, std::size_t from, std::size_t len) { return lineEnd(b, from, len); });
+  }
+  return nextBy(record, [](Bytes b, std::size_t from, std::size_t len) {
+    return dbc::findRecordEnd(b, from, len);
+  });
+}
+
+template <typename FindEnd>
+bool RecordReader::nextBy(std::string_view& record, FindEnd findEnd) {
+  std::size_t scan = in_.pos();  // where the search for the record's end resumes
   for (;;) {
-    dbc::RecordEnd e = findEnd(scan_);
-    const char* b = reinterpret_cast<const char*>(in_.data());
+    const unsigned char* b = in_.data();
     const std::size_t pos = in_.pos();
+    const std::size_t len = in_.len();
+    dbc::RecordEnd e = findEnd(b, scan, len);
     if (e.found) {
-      if (form_ == Form::kCompressed && in_.data()[e.at] == dbc::kEofMark) {
+      if (form_ == Form::kCompressed && b[e.at] == dbc::kEofMark) {
         // The end-of-file mark: whatever came before it in the same record still counts.
         done_ = true;
         if (e.at == pos) return false;
       }
-      record = std::string_view(b + pos, e.at - pos);
       in_.takeTo(e.at + 1);
+      record = std::string_view(reinterpret_cast<const char*>(b) + pos, e.at - pos);
       return true;
     }
-    scan_ = e.at;
+    const std::size_t ahead = e.at - pos;  // refilling moves the bytes not yet taken
     if (!refill()) {
       done_ = true;
       // A space-run marker left at the very end, its count byte never come, stands for nothing;
       // written out in front of a mark it would take that mark for its count and swallow the
       // next record, so it is dropped.
       if (in_.len() == in_.pos()) return false;
-      record = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(),
-                                scan_ - in_.pos());
+      record = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(), ahead);
       in_.takeTo(in_.len());
       return true;
     }
+    scan = in_.pos() + ahead;
   }
 }
 

@@ -33,14 +33,14 @@ class RecordReader {
   // Reads more after the bytes not yet taken; false when nothing more came. A read error stops
   // the program with a message naming the file.
   bool refill();
-  // Where the record being read ends, searching from `from` (see dbc::findRecordEnd).
-  dbc::RecordEnd findEnd(std::size_t from) const;
+  // next() with `findEnd` saying where a record ends (dbc::findRecordEnd's contract).
+  template <typename FindEnd>
+  bool nextBy(std::string_view& record, FindEnd findEnd);
 
   dbc::RefillReader in_;
   Form form_;
   std::string name_;
-  std::size_t scan_ = 0;  // where the search for the current record's end resumes
-  bool done_ = false;     // 0xFB met or the data ended
+  bool done_ = false;  // 0xFB met or the data ended
 };
 
 // Buffered writes to a descriptor; the first failure prints a message naming `name` on
