@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/format.hpp"
-#include "common/wordscan.hpp"
 #include "common/io.hpp"
+#include "common/wordscan.hpp"
 
 namespace dbc::recmend {
 namespace {
