@@ -41,39 +41,22 @@ std::size_t BlockReader::at(std::int64_t offset, unsigned char* buf, std::size_t
 }
 
 LineReader::LineReader(int fd, std::string name, Failure failure)
-    : fd_(fd), name_(std::move(name)), failure_(std::move(failure)), buf_(new char[kLineBuffer]) {}
-
-void LineReader::refill() {
-  if (begin_ > 0) {
-    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-  }
-  while (!eof_ && end_ < kLineBuffer) {
-    ssize_t got = ::read(fd_, buf_.get() + end_, kLineBuffer - end_);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      readFailed(failure_, name_, errno);
-    }
-    if (got == 0) {
-      eof_ = true;
-      break;
-    }
-    end_ += static_cast<std::size_t>(got);
-    if (end_ - begin_ > kLineMax) break;
-  }
-}
+    : in_(dbc::RefillReader::sequential(fd, kLineBuffer)),
+      name_(std::move(name)),
+      failure_(std::move(failure)) {}
 
 bool LineReader::next(std::string_view& line) {
-  if (end_ - begin_ <= kLineMax && !eof_) refill();
-  std::size_t avail = end_ - begin_;
+  if (in_.len() - in_.pos() <= kLineMax && !in_.eof() && in_.refill() < 0) {
+    readFailed(failure_, name_, errno);
+  }
+  std::size_t avail = in_.len() - in_.pos();
   if (avail == 0) return false;
   std::size_t n = avail < kLineMax ? avail : kLineMax;
-  const char* p = buf_.get() + begin_;
+  const char* p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
   const void* lf = std::memchr(p, '\n', n);
   if (lf != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(lf) - p) + 1;
   line = std::string_view(p, n);
-  begin_ += n;
+  in_.take(n);
   return true;
 }
 

@@ -5,11 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "audit/failure.hpp"
+#include "common/refill.hpp"
 
 namespace dbc::audit {
 
@@ -45,15 +45,9 @@ class LineReader {
   bool next(std::string_view& line);
 
  private:
-  void refill();
-
-  int fd_;
+  dbc::RefillReader in_;
   std::string name_;
   Failure failure_;
-  std::unique_ptr<char[]> buf_;
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  bool eof_ = false;
 };
 
 }  // namespace dbc::audit

@@ -3,9 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
 
 namespace dbc {
 
@@ -72,39 +69,6 @@ constexpr unsigned char pairCode(unsigned char first, unsigned char second) {
   return static_cast<unsigned char>(kPairFirst + 11 * pairIndex(first) + pairIndex(second));
 }
 
-// Nonzero when one of the eight bytes of `x` lies outside kLow..kHigh (1 <= kLow <= kHigh <=
-// 0x7F), zero when all lie inside: a byte below kLow borrows into its top bit, one above kHigh
-// carries into it or has it set already. A borrow or carry spills into a neighbour only from a
-// byte that was out of range itself, so the answer is exact for the word as a whole. The scans
-// of the suite take their bytes eight at a time with it.
-template <unsigned char kLow, unsigned char kHigh>
-constexpr std::uint64_t outsideRange(std::uint64_t x) {
-  static_assert(kLow >= 1 && kLow <= kHigh && kHigh <= 0x7F);
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  std::uint64_t below = (x - kOnes * kLow) & ~x & kHighs;
-  std::uint64_t above = ((x + kOnes * (0x7F - kHigh)) | x) & kHighs;
-  return below | above;
-}
-
-// The eight bytes at `p` as one word, in memory order.
-inline std::uint64_t loadWord(const unsigned char* p) {
-  std::uint64_t x;
-  std::memcpy(&x, p, sizeof x);
-  return x;
-}
-
-// How many of the `n` bytes at `p` lie in 0x20..0x7F, counted from the start: the characters
-// that every decoding passes through unchanged, taken eight at a time.
-inline std::size_t plainRun(const unsigned char* p, std::size_t n) {
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    if (outsideRange<0x20, 0x7F>(loadWord(p + i))) break;
-  }
-  while (i < n && p[i] >= 0x20 && p[i] <= 0x7F) ++i;
-  return i;
-}
-
 struct PairChars {
   char first;
   char second;
@@ -113,48 +77,6 @@ struct PairChars {
 constexpr PairChars pairChars(unsigned char code) {
   int v = code - kPairFirst;
   return {pairChar(v / 11), pairChar(v % 11)};
-}
-
-// The two characters of every digit-pair byte side by side, so that a decoder copies a pair
-// with one two-byte move instead of working out its digits.
-struct PairTable {
-  char text[2 * (kPairLast - kPairFirst + 1)];
-};
-constexpr PairTable makePairTable() {
-  PairTable t{};
-  for (int c = kPairFirst; c <= kPairLast; ++c) {
-    PairChars pc = pairChars(static_cast<unsigned char>(c));
-    t.text[2 * (c - kPairFirst)] = pc.first;
-    t.text[2 * (c - kPairFirst) + 1] = pc.second;
-  }
-  return t;
-}
-inline constexpr PairTable kPairTable = makePairTable();
-// The two characters of the pair byte `code` (one of kPairFirst..kPairLast).
-constexpr const char* pairText(unsigned char code) {
-  return kPairTable.text + 2 * (code - kPairFirst);
-}
-
-// Decodes the bytes of one compressed record (without its mark) into the text it stands for:
-// digit pairs unless `ichrs` says 0x80..0xF8 are characters of their own, space runs, 0xFF
-// skipped. A run marker with no count byte after it stands for nothing.
-void appendDecoded(std::string_view record, bool ichrs, std::string& out);
-inline std::string decodeRecord(std::string_view record, bool ichrs) {
-  std::string out;
-  appendDecoded(record, ichrs, out);
-  return out;
-}
-
-// Encodes text the way DB/C compresses a record: two or more spaces become a run (split at 248),
-// two adjacent digit-or-point characters become a pair code unless `ichrs` is set. No mark.
-void appendEncoded(std::string_view text, bool ichrs, std::string& out);
-// The same written at `out`, which needs room for text.size() bytes (no character takes more
-// than one byte, no space run more than its spaces); returns the end.
-char* encodeTo(std::string_view text, bool ichrs, char* out);
-inline std::string encodeRecord(std::string_view text, bool ichrs) {
-  std::string out;
-  appendEncoded(text, ichrs, out);
-  return out;
 }
 
 }  // namespace dbc

@@ -12,17 +12,17 @@ namespace {
 constexpr std::size_t kBlock = 1 << 16;
 }
 
-BlockReader::BlockReader(dbc::Fd fd) : fd_(std::move(fd)), buf_(kBlock) {}
+BlockReader::BlockReader(dbc::Fd fd)
+    : fd_(std::move(fd)), in_(dbc::RefillReader::sequential(fd_.get(), kBlock)) {}
 
 bool BlockReader::next(std::string_view& bytes) {
-  if (pos_ == end_ && !eof_) {
-    ssize_t n = dbc::readFull(fd_.get(), buf_.data(), buf_.size());
+  if (in_.pos() == in_.len() && !ended_) {
+    ssize_t n = in_.refill();
     if (n < 0) return false;
-    pos_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    if (n == 0) eof_ = true;
+    ended_ = n == 0;
   }
-  bytes = std::string_view(buf_.data() + pos_, end_ - pos_);
+  bytes = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(),
+                           in_.len() - in_.pos());
   return true;
 }
 

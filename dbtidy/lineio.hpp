@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/io.hpp"
+#include "common/refill.hpp"
 
 namespace dbc::dbtidy {
 
@@ -29,15 +30,13 @@ class BlockReader {
   // The bytes not yet taken, read from the file once every byte before was taken; empty once
   // the end of the file is met. False on a read error (errno set).
   bool next(std::string_view& bytes);
-  void take(std::size_t n) { pos_ += n; }
-  bool eof() const { return eof_; }
+  void take(std::size_t n) { in_.take(n); }
+  bool eof() const { return ended_; }
 
  private:
   dbc::Fd fd_;
-  std::vector<char> buf_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
-  bool eof_ = false;
+  dbc::RefillReader in_;
+  bool ended_ = false;  // a fetch met the end of the file
 };
 
 class LineReader {

@@ -7,6 +7,31 @@
 
 namespace dbc::dbtidy {
 
+namespace {
+
+// The help text, a line feed after each entry.
+constexpr const char* kHelp[] = {
+    "\nFormat: dbtidy infile outfile <options>\n",
+    "Current Supported Options Are As Follows:\n",
+    " -O      ---  Overwite Output File if it Exists",
+    " -In     ---  Spaces per indention (default=5)",
+    " -W      ---  Wide, insert a tab after the verb instead of a space",
+    " -C      ---  Indent #IF type compiler directives",
+    " -L      ---  Turn off Label / Code line splitting",
+    " -2      ---  Loop style 2, Line up loop control verbs with corresponding loops",
+    " -Tn     ---  Size of tabstops (default = same as spaces per indent setting)",
+    " -Dn     ---  Tabstops between label and data declaration or verb,(default = 3)",
+    " -U      ---  Update in place",
+    " -Ffile  ---  Temp file name, use with /U",
+    " -K      ---  kill DEBUG statements",
+    " -KV     ---  kill DEBUG statements - Verbose",
+    " -V      ---  Verbose",
+    "\n Options Can also be specified in the Environment Variable 'DBTIDY_OPTS'",
+    "\n  for example ; SET DBTIDY_OPTS=-U -K\n",
+};
+
+}  // namespace
+
 std::vector<std::string> splitOpts(std::string_view value) {
   std::vector<std::string> words;
   std::string word;
@@ -23,25 +48,6 @@ std::vector<std::string> splitOpts(std::string_view value) {
 }
 
 void printHelp(std::FILE* out) {
-  static const char* const kHelp[] = {
-      "\nFormat: dbtidy infile outfile <options>\n",
-      "Current Supported Options Are As Follows:\n",
-      " -O      ---  Overwite Output File if it Exists",
-      " -In     ---  Spaces per indention (default=5)",
-      " -W      ---  Wide, insert a tab after the verb instead of a space",
-      " -C      ---  Indent #IF type compiler directives",
-      " -L      ---  Turn off Label / Code line splitting",
-      " -2      ---  Loop style 2, Line up loop control verbs with corresponding loops",
-      " -Tn     ---  Size of tabstops (default = same as spaces per indent setting)",
-      " -Dn     ---  Tabstops between label and data declaration or verb,(default = 3)",
-      " -U      ---  Update in place",
-      " -Ffile  ---  Temp file name, use with /U",
-      " -K      ---  kill DEBUG statements",
-      " -KV     ---  kill DEBUG statements - Verbose",
-      " -V      ---  Verbose",
-      "\n Options Can also be specified in the Environment Variable 'DBTIDY_OPTS'",
-      "\n  for example ; SET DBTIDY_OPTS=-U -K\n",
-  };
   for (const char* line : kHelp) std::fprintf(out, "%s\n", line);
   std::fputc('\n', out);
 }

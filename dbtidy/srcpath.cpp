@@ -81,24 +81,15 @@ SourcePath get_srcpath(const EnvLookup& env, bool verbose, std::FILE* out) {
 }
 
 void reportSrcpath(const SourcePath& p, std::FILE* out) {
-  const char* path = p.srcpath.c_str();
-  switch (p.result) {
-    case PathSource::kSrcpathEnv:
-      std::fprintf(out, "Using DBC_SRCPATH from Environment : %s\n", path);
-      break;
-    case PathSource::kFilepathEnv:
-      std::fprintf(out, "Using DBC_FILEPATH from Environment : %s\n", path);
-      break;
-    case PathSource::kSrcpathFile:
-      std::fprintf(out, "Using DBC_SRCPATH from Environment file : %s\n", path);
-      break;
-    case PathSource::kFilepathFile:
-      std::fprintf(out, "Using DBC_FILEPATH from Environment file : %s\n", path);
-      break;
-    case PathSource::kNoPath:
-      std::fprintf(out, "No Source Path\n");
-      break;
-  }
+  // In the order of PathSource.
+  static const char* const kMessages[] = {
+      "No Source Path\n",
+      "Using DBC_SRCPATH from Environment : %s\n",
+      "Using DBC_FILEPATH from Environment : %s\n",
+      "Using DBC_SRCPATH from Environment file : %s\n",
+      "Using DBC_FILEPATH from Environment file : %s\n",
+  };
+  std::fprintf(out, kMessages[static_cast<int>(p.result)], p.srcpath.c_str());
 }
 
 std::string searchpath(std::string_view name, std::string_view path) {

@@ -10,14 +10,8 @@
 
 namespace dbc::dbtidy {
 
-// Where the chosen path came from: the result of get_srcpath.
-enum class PathSource : int {
-  kNoPath = 0,
-  kSrcpathEnv = 1,
-  kFilepathEnv = 2,
-  kSrcpathFile = 3,
-  kFilepathFile = 4,
-};
+// Where the chosen path came from, numbered 0 to 4 in this order: the result of get_srcpath.
+enum class PathSource : int { kNoPath, kSrcpathEnv, kFilepathEnv, kSrcpathFile, kFilepathFile };
 
 struct SourcePath {
   PathSource result = PathSource::kNoPath;

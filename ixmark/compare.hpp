@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/codec.hpp"
+#include "common/framing.hpp"
 #include "common/io.hpp"
+#include "common/refill.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"
 #include "ixmark/variant.hpp"
@@ -33,23 +36,16 @@ class CompressedSorted {
   int getsrt(std::string& buffer1);
 
  private:
-  // Keeps the bytes not yet decoded and reads more after them, making room when a record is
-  // longer than the buffer; false when the file has no more.
-  bool refill();
-  // Where the record starting at `from` ends (its terminator, or 0xFB), or -1 when the bytes
-  // held end first.
-  long findEnd(std::size_t from) const;
-  void decode(const unsigned char* p, const unsigned char* e, std::string& buffer1) const;
+  // Where the record starting at the first byte not yet taken ends, reading more as needed;
+  // not found: the file has no more, and its bytes end the record.
+  RecordEnd frame();
 
   Fd srtf_;
-  bool ichflg_;
+  RefillReader in_;
+  const DecodeTable& table_;
   std::FILE* out_;
   std::string srtflnm_;
-  std::vector<unsigned char> buf_;
-  std::size_t pos_ = 0;  // first byte not yet decoded
-  std::size_t len_ = 0;  // bytes held
-  bool eof_ = false;     // the file has no more bytes
-  bool ended_ = false;   // 0xFB met or every byte decoded
+  bool ended_ = false;  // 0xFB met or every byte decoded
 };
 
 // ixmark's reader: fixed-length lines, a tag of kTagKeyAt + keysiz bytes and

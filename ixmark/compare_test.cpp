@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 #include "common/stop.hpp"
 #include "testkit/capture.hpp"
 #include "testkit/files.hpp"

@@ -1,53 +1,81 @@
 #include "ixmark/record.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
-#include "common/format.hpp"
 #include "common/io.hpp"
 #include "common/stop.hpp"
+#include "common/wordscan.hpp"
 #include "ixmark/read_error.hpp"
 
 namespace dbc::ixmark {
 
 namespace {
+
 constexpr std::uint64_t kNoStart = ~std::uint64_t{0};
+constexpr std::size_t kDataBlock = 16384;
+
+// What each byte of the data stands for: a control byte is a space, and with a collating
+// sequence every byte but the deleted-space byte is seen through it before anything else.
+DecodeTable dataTable(bool ichflg, const Collate& collate) {
+  DecodeTable t = cleanedTable(ichflg);
+  if (!collate.active()) return t;
+  for (int b = 0; b < 256; ++b) {
+    int c = collate.colrtn(b < 0x20 ? ' ' : b);
+    t.seenAs(b, static_cast<unsigned char>(c), ichflg);
+  }
+  t.len[kDeleted] = DecodeTable::kDeleted;
+  return t;
 }
+
+}  // namespace
 
 RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const IndexHeader& h,
                            bool ichflg, const Collate& collate, bool verbose, std::FILE* out,
                            std::string txtflnm)
-    : txtf_(txtf),
+    : in_(RefillReader::sequential(txtf, kDataBlock)),
       txtflnm_(std::move(txtflnm)),
       eofpos_(eofpos),
       textType_(eofchr != kEofMark),
       h_(h),
-      ichflg_(ichflg),
-      collate_(collate),
+      table_(dataTable(ichflg, collate)),
+      plainFast_(!collate.active()),
       verbose_(verbose),
       out_(out) {
   buffer2.reserve(kRecordBuffer);
 }
 
-int RecordReader::getchr() {
-  if (txtcnt_ == 0) {
-    ssize_t n = readFull(txtf_, txtbuf_, sizeof txtbuf_);
-    if (n < 0) readError(out_, txtflnm_);
-    if (n == 0) return -1;
-    txtcnt_ = static_cast<int>(n);
-    txtptr_ = 0;
-  }
-  --txtcnt_;
-  ++txtpos2_;
-  return txtbuf_[txtptr_++];
+int RecordReader::refill() {
+  ssize_t n = in_.refill();
+  if (n < 0) readError(out_, txtflnm_);
+  return n == 0 ? -1 : 0;
 }
 
-void RecordReader::append(char c) {
-  if (buffer2.size() + 1 >= static_cast<std::size_t>(kRecordBuffer)) {
-    std::fprintf(out_, "\nRecord at %lld is longer than %i characters\n",
-                 static_cast<long long>(txtpos), kRecordBuffer - 1);
-    throw Stop{1};
+void RecordReader::tooLong() const {
+  std::fprintf(out_, "\nRecord at %lld is longer than %i characters\n",
+               static_cast<long long>(txtpos), kRecordBuffer - 1);
+  throw Stop{1};
+}
+
+void RecordReader::decode(unsigned char c) {
+  unsigned char len = table_.len[c];
+  if (len == DecodeTable::kRun) {
+    int n = getchr();
+    if (n > 0) {
+      makeRoom(static_cast<std::size_t>(n));
+      buffer2.append(static_cast<std::size_t>(n), ' ');
+    }
+    comprs = 1;
+  } else if (len == DecodeTable::kDeleted) {
+    txtpos = kNoStart;  // deleted space: the record starts after it
+  } else if (len == 1) {
+    makeRoom(1);
+    buffer2.push_back(table_.text[c][0]);
+  } else if (len == 2) {
+    makeRoom(2);
+    buffer2.append(table_.text[c], 2);
+    comprs = 1;  // a digit pair
   }
-  buffer2 += c;
 }
 
 int RecordReader::getrec() {
@@ -56,18 +84,16 @@ int RecordReader::getrec() {
   txtpos = kNoStart;
   while (true) {
     if (buffer2.empty() || txtpos == kNoStart) txtpos = txtpos2_;
-    // Plain characters, the bulk of every record, are taken a run at a time; the rules below
-    // leave each of them as it is unless a collating sequence translates it.
-    if (txtcnt_ > 0 && !collate_.active()) {
-      const unsigned char* p = txtbuf_ + txtptr_;
-      int room = kRecordBuffer - 1 - static_cast<int>(buffer2.size());
-      int limit = txtcnt_ < room ? txtcnt_ : room;
-      int n = static_cast<int>(plainRun(p, static_cast<std::size_t>(limit)));
+    // Plain characters, the bulk of every record, are taken a run at a time; they stand for
+    // themselves unless a collating sequence translates them.
+    if (plainFast_ && in_.pos() < in_.len()) {
+      const unsigned char* p = in_.data() + in_.pos();
+      std::size_t room = static_cast<std::size_t>(kRecordBuffer - 1) - buffer2.size();
+      std::size_t n = plainRun(p, std::min(in_.len() - in_.pos(), room));
       if (n > 0) {
-        buffer2.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
-        txtptr_ += n;
-        txtcnt_ -= n;
-        txtpos2_ += static_cast<std::uint64_t>(n);
+        buffer2.append(reinterpret_cast<const char*>(p), n);
+        in_.take(n);
+        txtpos2_ += n;
         continue;
       }
     }
@@ -83,35 +109,13 @@ int RecordReader::getrec() {
       std::fprintf(out_, "\nEmbedded EOF at %lld\n", static_cast<long long>(txtpos));
       throw Stop{1};
     }
-    if (c == '\n') {
-      if (textType_) break;
-      c = ' ';
-    }
-    if (c < 0x20) c = ' ';
-    if (c == kRecordMark) break;
-    if (c == kDeleted) {
-      txtpos = kNoStart;
-      continue;
-    }
-    if (collate_.active()) c = collate_.colrtn(c);
-    if (c <= 0x7F) {
-      append(static_cast<char>(c));
-    } else if (c == kSpaceRun) {
-      int n = getchr();
-      if (n < 0) n = 0;
-      for (int k = 0; k < n; ++k) append(' ');
-      comprs = 1;
-    } else if (c >= kPairFirst && c <= kPairLast) {
-      if (!ichflg_) {
-        PairChars pc = pairChars(static_cast<unsigned char>(c));
-        append(pc.first);
-        append(pc.second);
-        comprs = 1;
-      } else {
-        append(static_cast<char>(c));
-      }
-    }
+    if (c == kRecordMark || (c == '\n' && textType_)) break;
+    decode(static_cast<unsigned char>(c));
   }
+  return finish();
+}
+
+int RecordReader::finish() {
   int i = static_cast<int>(buffer2.size());
   if (h_.recsiz != 0 && i != h_.recsiz) {
     std::fprintf(out_, "\n%lld %li bad rec size %i %i\n", static_cast<long long>(txtpos), reccnt2,

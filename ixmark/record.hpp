@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/codec.hpp"
+#include "common/refill.hpp"
 #include "ixmark/collate.hpp"
 #include "ixmark/isam.hpp"
 
@@ -21,7 +23,13 @@ class RecordReader {
                const Collate& collate, bool verbose, std::FILE* out, std::string txtflnm = {});
 
   // The next byte, or -1 at the end of the file; a failed read stops the run.
-  int getchr();
+  int getchr() {
+    if (in_.pos() == in_.len() && refill() < 0) return -1;
+    ++txtpos2_;
+    unsigned char c = in_.data()[in_.pos()];
+    in_.take(1);
+    return c;
+  }
   // 0: a record is in buffer2 with its key; -1: the data has ended. Damage ends the run (Stop).
   int getrec();
 
@@ -34,22 +42,29 @@ class RecordReader {
   int maxsiz = 0;
 
  private:
-  void append(char c);
-
-  int txtf_;
+  RefillReader in_;
   std::string txtflnm_;
   std::uint64_t eofpos_;
   bool textType_;
   const IndexHeader& h_;
-  bool ichflg_;
-  const Collate& collate_;
+  DecodeTable table_;
+  bool plainFast_;  // no collating sequence: plain characters stand for themselves
   bool verbose_;
   std::FILE* out_;
-  unsigned char txtbuf_[16384];
-  int txtcnt_ = 0;
-  int txtptr_ = 0;
   std::uint64_t txtpos2_ = 0;
   bool ended_ = false;  // the bytes ran out; the next call reports the end
+
+  // Reads the next block once every byte held is taken: -1 at the end of the data.
+  int refill();
+  // Room in buffer2 for `n` more characters; a record longer than its buffer ends the run.
+  void makeRoom(std::size_t n) const {
+    if (buffer2.size() + n >= static_cast<std::size_t>(kRecordBuffer)) tooLong();
+  }
+  [[noreturn]] void tooLong() const;
+  // Decodes one byte of a record (not its end) into buffer2.
+  void decode(unsigned char c);
+  // The record read: its size checked, counted, its key built.
+  int finish();
 };
 
 }  // namespace dbc::ixmark

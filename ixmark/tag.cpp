@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 
 namespace dbc::ixmark {
 

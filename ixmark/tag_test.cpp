@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 #include "testkit/capture.hpp"
 
 namespace dbc::ixmark {

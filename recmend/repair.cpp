@@ -13,6 +13,7 @@
 
 #include "common/format.hpp"
 #include "common/io.hpp"
+#include "common/wordscan.hpp"
 
 namespace dbc::recmend {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 
 namespace testkit {
 

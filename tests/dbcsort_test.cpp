@@ -10,12 +10,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 #include "testkit/fault.hpp"
 #include "testkit/files.hpp"
 #include "testkit/runner.hpp"

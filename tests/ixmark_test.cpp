@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 #include "testkit/datafile.hpp"
 #include "testkit/fault.hpp"
 #include "testkit/files.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "common/format.hpp"
+#include "common/codec.hpp"
 
 namespace dbcsort {
 namespace {

@@ -15,95 +15,71 @@ namespace dbcsort {
 
 RecordReader::RecordReader(int fd, Form form, off_t start, off_t end, std::size_t bufferSize,
                            std::string name)
-    : fd_(fd), form_(form), offset_(start), end_(end), name_(std::move(name)) {
-  buf_.resize(bufferSize < 64 ? 64 : bufferSize);
-}
+    : in_(fd, bufferSize < 64 ? 64 : bufferSize, start, end), form_(form), name_(std::move(name)) {}
 
 bool RecordReader::refill() {
-  if (eof_) return false;
-  if (pos_ > 0) {
-    std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
-    len_ -= pos_;
-    scan_ -= pos_;
-    pos_ = 0;
-  }
-  // A record longer than the buffer: the buffer grows to hold it whole.
-  if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
-  std::size_t want = buf_.size() - len_;
-  if (end_ >= 0 && static_cast<off_t>(want) > end_ - offset_) {
-    want = static_cast<std::size_t>(end_ - offset_);
-  }
-  ssize_t got = 0;
-  if (want > 0) {
-    got = sequential_ ? dbc::readFull(fd_, buf_.data() + len_, want)
-                      : dbc::preadFull(fd_, buf_.data() + len_, want, offset_);
-    // A pipe or a FIFO (/dev/stdin) has no offsets; read whole, it is read as it comes.
-    if (got < 0 && errno == ESPIPE && end_ < 0 && offset_ == 0 && !sequential_) {
-      sequential_ = true;
-      got = dbc::readFull(fd_, buf_.data() + len_, want);
-    }
-  }
+  ssize_t got = in_.refill();
   if (got < 0) {
     std::fprintf(stderr, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
     throw dbc::Stop{1};
   }
-  offset_ += got;
-  len_ += static_cast<std::size_t>(got);
-  if (static_cast<std::size_t>(got) < want || want == 0) eof_ = true;
   return got > 0;
 }
 
-std::size_t RecordReader::findEnd(std::size_t from, std::size_t& resume) const {
-  const char* b = buf_.data();
-  resume = len_;
-  if (form_ == Form::kText) {
-    const void* nl = std::memchr(b + from, '\n', len_ - from);
-    return nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - b) : std::string::npos;
-  }
-  for (std::size_t i = from; i < len_; ++i) {
-    unsigned char c = static_cast<unsigned char>(b[i]);
-    if (c == dbc::kSpaceRun) {
-      if (i + 1 >= len_) {
-        resume = i;  // the count byte is still to come
-        return std::string::npos;
-      }
-      ++i;
-    } else if (c == dbc::kRecordMark || c == dbc::kEofMark || c == '\n') {
-      return i;
-    }
-  }
-  return std::string::npos;
+namespace {
+
+// The end of a text line: its line feed.
+dbc::RecordEnd lineEnd(const unsigned char* b, std::size_t from, std::size_t len) {
+  const void* nl = std::memchr(b + from, '\n', len - from);
+  if (!nl) return {false, len};
+  return {true, static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - b)};
 }
+
+}  // namespace
 
 bool RecordReader::next(std::string_view& record) {
   if (done_) return false;
-  scan_ = pos_;
+  // One loop for each form, so that each has only its own search inside.
+  using Bytes = const unsigned char*;
+  if (form_ == Form::kText) {
+    return nextBy(record,
+                  [](Bytes b, std::size_t from, std::size_t len) { return lineEnd(b, from, len); });
+  }
+  return nextBy(record, [](Bytes b, std::size_t from, std::size_t len) {
+    return dbc::findRecordEnd(b, from, len);
+  });
+}
+
+template <typename FindEnd>
+bool RecordReader::nextBy(std::string_view& record, FindEnd findEnd) {
+  std::size_t scan = in_.pos();  // where the search for the record's end resumes
   for (;;) {
-    std::size_t resume;
-    std::size_t e = findEnd(scan_, resume);
-    if (e != std::string::npos) {
-      unsigned char c = static_cast<unsigned char>(buf_[e]);
-      if (form_ == Form::kCompressed && c == dbc::kEofMark) {
+    const unsigned char* b = in_.data();
+    const std::size_t pos = in_.pos();
+    const std::size_t len = in_.len();
+    dbc::RecordEnd e = findEnd(b, scan, len);
+    if (e.found) {
+      if (form_ == Form::kCompressed && b[e.at] == dbc::kEofMark) {
         // The end-of-file mark: whatever came before it in the same record still counts.
         done_ = true;
-        if (e == pos_) return false;
+        if (e.at == pos) return false;
       }
-      record = std::string_view(buf_.data() + pos_, e - pos_);
-      pos_ = e + 1;
+      in_.takeTo(e.at + 1);
+      record = std::string_view(reinterpret_cast<const char*>(b) + pos, e.at - pos);
       return true;
     }
-    scan_ = resume;
+    const std::size_t ahead = e.at - pos;  // refilling moves the bytes not yet taken
     if (!refill()) {
       done_ = true;
       // A space-run marker left at the very end, its count byte never come, stands for nothing;
       // written out in front of a mark it would take that mark for its count and swallow the
       // next record, so it is dropped.
-      if (len_ == pos_) return false;
-      const std::size_t end = scan_ < len_ ? scan_ : len_;
-      record = std::string_view(buf_.data() + pos_, end - pos_);
-      pos_ = len_;
+      if (in_.len() == in_.pos()) return false;
+      record = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(), ahead);
+      in_.takeTo(in_.len());
       return true;
     }
+    scan = in_.pos() + ahead;
   }
 }
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/framing.hpp"
+#include "common/refill.hpp"
 #include "platform/dbcsort/options.hpp"
 
 namespace dbcsort {
@@ -28,24 +30,17 @@ class RecordReader {
   bool next(std::string_view& record);
 
  private:
-  // Moves the unread bytes to the front and reads more; false when nothing more came.
+  // Reads more after the bytes not yet taken; false when nothing more came. A read error stops
+  // the program with a message naming the file.
   bool refill();
-  // Where the record being read ends (its terminator), searching from `from`; npos when the
-  // buffer ends first, with `resume` where the search must pick up after a refill.
-  std::size_t findEnd(std::size_t from, std::size_t& resume) const;
+  // next() with `findEnd` saying where a record ends (dbc::findRecordEnd's contract).
+  template <typename FindEnd>
+  bool nextBy(std::string_view& record, FindEnd findEnd);
 
-  int fd_;
+  dbc::RefillReader in_;
   Form form_;
-  off_t offset_;  // file offset of the byte after the buffer's content
-  off_t end_;
   std::string name_;
-  std::vector<char> buf_;
-  std::size_t pos_ = 0;      // first unread byte
-  std::size_t len_ = 0;      // bytes held
-  std::size_t scan_ = 0;     // where the search for the current record's end resumes
-  bool eof_ = false;         // the data has no more bytes to read
-  bool done_ = false;        // 0xFB met or the data ended
-  bool sequential_ = false;  // the file has no offsets: read as it comes
+  bool done_ = false;  // 0xFB met or the data ended
 };
 
 // Buffered writes to a descriptor; the first failure prints a message naming `name` on
