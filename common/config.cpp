@@ -32,7 +32,9 @@ const char* processEnv(const char* name) {
 
 namespace {
 
-void unableToOpen(const char* cfg) { std::printf("\nError: Unable to open: %s \n", cfg); }
+void unableToOpen(std::FILE* out, const char* cfg) {
+  std::fprintf(out, "\nError: Unable to open: %s \n", cfg);
+}
 
 }  // namespace
 
@@ -46,7 +48,7 @@ std::string Config::getenv2(std::string_view key) const {
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(cfg, "r"), std::fclose);
   if (!file) {
-    unableToOpen(cfg);
+    unableToOpen(out_, cfg);
     return "";
   }
   char line[kLineMax + 1];
@@ -56,7 +58,7 @@ std::string Config::getenv2(std::string_view key) const {
     // A file that opens but cannot be read (a directory, a failing device) would never reach its
     // end: it is of no more use than one that cannot be opened, and is reported the same way.
     if (std::ferror(file.get())) {
-      unableToOpen(cfg);
+      unableToOpen(out_, cfg);
       return "";
     }
     if (std::feof(file.get())) break;  // a last line without its newline is never examined

@@ -33,20 +33,26 @@ inline constexpr ConfigVariant kDbcConfig{false};  // ixmark3, ixmark, seqnext
 using EnvLookup = std::function<const char*(const char* name)>;
 const char* processEnv(const char* name);
 
+// `out` is where the look-up reports a configuration file it cannot use: the program's output
+// (its context's), so that two runs in one process each keep their messages to themselves.
 class Config {
  public:
-  explicit Config(ConfigVariant variant, EnvLookup env = processEnv)
-      : variant_(variant), env_(std::move(env)) {}
+  explicit Config(ConfigVariant variant, EnvLookup env = processEnv, std::FILE* out = stdout)
+      : variant_(variant), env_(std::move(env)), out_(out) {}
 
   // The value of `key`, or the empty string when it is not configured. A key may end in '=' to
   // match only that exact key; otherwise a longer key in the file that starts with `key` matches.
   // A configuration file that cannot be opened, or cannot be read to its end, is reported on
-  // standard output; the key then counts as not configured.
+  // `out`; the key then counts as not configured.
   std::string getenv2(std::string_view key) const;
+
+  // Where the look-up's messages go; opnfil traces the paths it tries there too.
+  std::FILE* out() const { return out_; }
 
  private:
   ConfigVariant variant_;
   EnvLookup env_;
+  std::FILE* out_;
 };
 
 // The walk over a ';'-separated list: each call hands back the next element, the empty string

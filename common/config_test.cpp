@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbc {
@@ -25,11 +26,22 @@ class ConfigTest : public ::testing::Test {
     return p;
   }
   std::string lookup(std::string_view key, ConfigVariant v = kDbcConfig) {
-    return Config(v, env()).getenv2(key);
+    return Config(v, env(), out.file()).getenv2(key);
+  }
+  // What the look-ups reported since the last call.
+  std::string said() {
+    std::string s = out.text();
+    std::string news = s.substr(seen_);
+    seen_ = s.size();
+    return news;
   }
 
   testkit::TempDir dir;
   std::map<std::string, std::string> vars;
+  testkit::Capture out;
+
+ private:
+  std::size_t seen_ = 0;
 };
 
 TEST_F(ConfigTest, EnvironmentWinsEvenWhenEmpty) {
@@ -102,34 +114,28 @@ TEST_F(ConfigTest, WhichFileIsConsulted) {
 
   // DBC_CFG set but empty counts as set: the open fails, and recscan does not fall back.
   vars["DBC_CFG"] = "";
-  testing::internal::CaptureStdout();
   EXPECT_EQ(lookup("k", kRecscanConfig), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError: Unable to open:  \n");
+  EXPECT_EQ(said(), "\nError: Unable to open:  \n");
 }
 
 TEST_F(ConfigTest, UnreadableFileIsReportedAndCountsAsNotConfigured) {
   vars["DBC_CFG"] = dir.file("missing.cfg");
-  testing::internal::CaptureStdout();
   EXPECT_EQ(lookup("k"), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "\nError: Unable to open: " + dir.file("missing.cfg") + " \n");
+  EXPECT_EQ(said(), "\nError: Unable to open: " + dir.file("missing.cfg") + " \n");
 }
 
 // A file that opens but fails every read never reaches its end; it must not be read forever.
 TEST_F(ConfigTest, FileThatCannotBeReadIsReportedLikeOneThatCannotBeOpened) {
   for (const std::string& cfg : {dir.path(), std::string("/proc/self/mem")}) {
     vars["DBC_CFG"] = cfg;
-    testing::internal::CaptureStdout();
     EXPECT_EQ(lookup("k"), "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nError: Unable to open: " + cfg + " \n");
+    EXPECT_EQ(said(), "\nError: Unable to open: " + cfg + " \n");
   }
   // The environment file recscan falls back on, the same way.
   vars.erase("DBC_CFG");
   vars["DBC_ENVFILE"] = dir.path();
-  testing::internal::CaptureStdout();
   EXPECT_EQ(lookup("k", kRecscanConfig), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "\nError: Unable to open: " + dir.path() + " \n");
+  EXPECT_EQ(said(), "\nError: Unable to open: " + dir.path() + " \n");
 
   std::FILE* f = std::fopen(dir.path().c_str(), "r");
   ASSERT_NE(f, nullptr);

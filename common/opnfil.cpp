@@ -8,18 +8,18 @@ namespace dbc {
 
 namespace {
 
-bool tryOpen(const std::string& path, const OpnfilVariant& v, Opened& out) {
-  if (v.trace) std::printf("%s\n", path.c_str());
+bool tryOpen(const std::string& path, const OpnfilVariant& v, std::FILE* trace, Opened& out) {
+  if (v.trace) std::fprintf(trace, "%s\n", path.c_str());
   out.fulnam = path;
   out.fd = openFile(path, v.readWrite ? O_RDWR : O_RDONLY);
   return out.fd.valid();
 }
 
 // Tries element/name for each element of the list, up to its first empty element.
-void walk(const std::string& list, const OpnfilVariant& v, Opened& out) {
+void walk(const std::string& list, const OpnfilVariant& v, std::FILE* trace, Opened& out) {
   ListWalk lw;
   for (const std::string* dir = &lw.parse(list.c_str()); !dir->empty(); dir = &lw.parse(nullptr)) {
-    if (tryOpen(*dir + "/" + out.name, v, out)) return;
+    if (tryOpen(*dir + "/" + out.name, v, trace, out)) return;
   }
 }
 
@@ -55,12 +55,12 @@ Opened opnfil(std::string_view name, std::string_view defext, const OpnfilVarian
   out.name = base + "." + ext;
 
   if (!dirlist.empty()) {
-    walk(dirlist, variant, out);
+    walk(dirlist, variant, config.out(), out);
     return out;
   }
   std::string searchPath = config.getenv2("dbcdx.file.open");
   if (!searchPath.empty()) {
-    walk(searchPath, variant, out);
+    walk(searchPath, variant, config.out(), out);
   } else if (variant.dotFallback) {
     std::string path = "./" + out.name;
     out.fulnam = path;

@@ -14,7 +14,7 @@ namespace dbc {
 struct OpnfilVariant {
   bool keepExtension;  // an extension written in the name is used, else the default replaces it
   bool readWrite;      // open for reading and writing, else read only
-  bool trace;          // print every path on a line of its own before it is tried
+  bool trace;          // print every path on a line of its own before it is tried, on config.out()
   bool dotFallback;    // no list and no search path: try ./name
 };
 inline constexpr OpnfilVariant kRecscanOpen{true, true, false, true};

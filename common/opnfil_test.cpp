@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbc {
@@ -17,10 +18,13 @@ class OpnfilTest : public ::testing::Test {
   ~OpnfilTest() override { ::chdir("/"); }
 
   Config config(ConfigVariant v = kDbcConfig) {
-    return Config(v, [this](const char* name) -> const char* {
-      auto it = vars.find(name);
-      return it == vars.end() ? nullptr : it->second.c_str();
-    });
+    return Config(
+        v,
+        [this](const char* name) -> const char* {
+          auto it = vars.find(name);
+          return it == vars.end() ? nullptr : it->second.c_str();
+        },
+        trace.file());
   }
   void settings(const testkit::Settings& s) {
     vars["DBC_CFG"] = dir.file("dbc.cfg");
@@ -37,6 +41,7 @@ class OpnfilTest : public ::testing::Test {
 
   testkit::TempDir dir;
   std::map<std::string, std::string> vars;
+  testkit::Capture trace;  // the paths the ixmark variant tries
 };
 
 TEST_F(OpnfilTest, BareNameFallsBackToCurrentFolderInRecscanOnly) {
@@ -67,9 +72,8 @@ TEST_F(OpnfilTest, SearchPathIsWalkedInOrderUpToAnEmptyElement) {
   std::string a = dir.mkdir("a"), b = dir.mkdir("b"), c = dir.mkdir("c");
   make("b/F.TXT");
   settings({{"dbcdx.file.open", a + ";" + b + ";" + c}});
-  testing::internal::CaptureStdout();
   Opened o = open("F", kIxmarkOpen);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), a + "/F.TXT\n" + b + "/F.TXT\n");
+  EXPECT_EQ(trace.text(), a + "/F.TXT\n" + b + "/F.TXT\n");
   EXPECT_TRUE(o.fd.valid());
   EXPECT_EQ(o.fulnam, b + "/F.TXT");
 

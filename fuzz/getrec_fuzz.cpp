@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (flags & 2) != 0 ? dbc::ixmark::Collate("32:126;65:48") : dbc::ixmark::Collate();
   int eofchr = bytes.empty() ? -1 : static_cast<unsigned char>(bytes.back());
   std::uint64_t eofpos = bytes.empty() ? ~std::uint64_t{0} : bytes.size() - 1;
-  dbc::ixmark::RecordReader r(fd.get(), eofpos, eofchr, h, (flags & 4) != 0, table, false);
+  dbc::ixmark::RecordReader r(fd.get(), eofpos, eofchr, h, (flags & 4) != 0, table, false, stdout);
   try {
     while (r.getrec() >= 0) {
       if (static_cast<int>(r.keyval.size()) != h.keysiz) __builtin_trap();

@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const bool ichflg = (data[0] & 1) != 0;
   const bool collate = (data[0] & 2) != 0;
-  const dbc::ixmark::Variant& v =
-      (data[0] & 4) != 0 ? dbc::ixmark::kIxmark3 : dbc::ixmark::kIxmark2;
+  const dbc::ixmark::Variant& v = (data[0] & 4) != 0 ? dbc::ixmark::kIxmark3 : dbc::ixmark::kIxmark;
   std::string index(reinterpret_cast<const char*>(data + 1), size - 1);
   unsigned char hdr[dbc::ixmark::kHeaderSize] = {};
   std::memcpy(hdr, index.data(), std::min(index.size(), sizeof hdr));
@@ -32,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t tagsLen = 0;
   std::FILE* tagfile = open_memstream(&tags, &tagsLen);
   try {
-    dbc::ixmark::IndexHeader h = dbc::ixmark::readHeader(hdr, "FUZZ", false);
-    dbc::ixmark::TagWriter writer(v, ichflg, table, h.keysiz, false, tagfile);
-    dbc::ixmark::IsamWalk walk(isi.get(), h, "FUZZ");
+    dbc::ixmark::IndexHeader h = dbc::ixmark::readHeader(hdr, "FUZZ", false, stdout);
+    dbc::ixmark::TagWriter writer(v, ichflg, table, h.keysiz, false, tagfile, stdout);
+    dbc::ixmark::IsamWalk walk(isi.get(), h, "FUZZ", stdout);
     walk.walk([&](const dbc::ixmark::IndexEntry& e) { writer.wrttag1(e); }, ichflg);
     writer.finish();
   } catch (const dbc::Stop&) {

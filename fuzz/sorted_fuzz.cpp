@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool ichflg = (data[0] & 0x80) != 0;
   const std::size_t bufferSize = 1 + (data[0] & 0x3F);
   const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-  dbc::ixmark::CompressedSorted sorted(fuzz::memoryFile(bytes), ichflg, bufferSize);
+  dbc::ixmark::CompressedSorted sorted(fuzz::memoryFile(bytes), ichflg, stdout, bufferSize);
   std::vector<std::string> got;
   std::string b;
   while (sorted.getsrt(b) >= 0) got.push_back(b);

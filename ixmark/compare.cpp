@@ -18,10 +18,11 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
           "DBCSORT " + shellWord(tagflnm) + " " + shellWord(srtflnm) + tail};
 }
 
-CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize,
+CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::FILE* out, std::size_t bufferSize,
                                    std::string srtflnm)
     : srtf_(std::move(srtf)),
       ichflg_(ichflg),
+      out_(out),
       srtflnm_(std::move(srtflnm)),
       buf_(bufferSize < 1 ? 1 : bufferSize) {}
 
@@ -34,7 +35,7 @@ bool CompressedSorted::refill() {
   }
   if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
   ssize_t n = readFull(srtf_.get(), buf_.data() + len_, buf_.size() - len_);
-  if (n < 0) readError(srtflnm_);
+  if (n < 0) readError(out_, srtflnm_);
   if (n == 0) {
     eof_ = true;
     return false;
@@ -143,7 +144,7 @@ int CompressedSorted::getsrt(std::string& buffer1) {
 int TextSorted::read(std::string& buffer1) {
   buffer1.assign(static_cast<std::size_t>(getsiz1_), '\0');
   std::size_t n = std::fread(buffer1.data(), 1, buffer1.size(), srtfile_);
-  if (std::ferror(srtfile_)) readError(srtflnm_);
+  if (std::ferror(srtfile_)) readError(out_, srtflnm_);
   if (n == 0) return -1;
   buffer1.resize(n - 1);
   // The tag text as a C string: a zero byte inside ends it.

@@ -26,9 +26,9 @@ SortCommand sortCommand(const Variant& v, const std::string& tagflnm, const std:
 class CompressedSorted {
  public:
   // `bufferSize` is where reading starts; a longer record makes the buffer grow. `srtflnm` is
-  // the file's path; a failed read of it stops the run.
-  explicit CompressedSorted(Fd srtf, bool ichflg, std::size_t bufferSize = 1 << 16,
-                            std::string srtflnm = {});
+  // the file's path; a failed read of it stops the run, reported on `out`.
+  CompressedSorted(Fd srtf, bool ichflg, std::FILE* out, std::size_t bufferSize = 1 << 16,
+                   std::string srtflnm = {});
   // Decodes the next tag into buffer1; its length, or -1 at the end.
   int getsrt(std::string& buffer1);
 
@@ -43,6 +43,7 @@ class CompressedSorted {
 
   Fd srtf_;
   bool ichflg_;
+  std::FILE* out_;
   std::string srtflnm_;
   std::vector<unsigned char> buf_;
   std::size_t pos_ = 0;  // first byte not yet decoded
@@ -52,11 +53,11 @@ class CompressedSorted {
 };
 
 // ixmark's reader: fixed-length lines, a tag of kTagKeyAt + keysiz bytes and
-// its newline. A failed read stops the run.
+// its newline. A failed read stops the run, reported on `out`.
 class TextSorted {
  public:
-  TextSorted(std::FILE* srtfile, int getsiz1, std::string srtflnm = {})
-      : srtfile_(srtfile), getsiz1_(getsiz1), srtflnm_(std::move(srtflnm)) {}
+  TextSorted(std::FILE* srtfile, int getsiz1, std::FILE* out, std::string srtflnm = {})
+      : srtfile_(srtfile), getsiz1_(getsiz1), out_(out), srtflnm_(std::move(srtflnm)) {}
   ~TextSorted() { std::fclose(srtfile_); }
   TextSorted(const TextSorted&) = delete;
   TextSorted& operator=(const TextSorted&) = delete;
@@ -65,6 +66,7 @@ class TextSorted {
  private:
   std::FILE* srtfile_;
   int getsiz1_;
+  std::FILE* out_;
   std::string srtflnm_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "common/format.hpp"
 #include "common/stop.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 
 namespace dbc::ixmark {
@@ -16,7 +17,8 @@ namespace {
 std::vector<std::string> readSorted(const std::string& bytes, bool ichflg = false) {
   testkit::TempDir dir;
   testkit::writeFile(dir.file("s"), bytes);
-  CompressedSorted sorted(openFile(dir.file("s"), O_RDONLY), ichflg);
+  testkit::Capture out;
+  CompressedSorted sorted(openFile(dir.file("s"), O_RDONLY), ichflg, out.file());
   std::vector<std::string> tags;
   std::string b;
   while (sorted.getsrt(b) >= 0) tags.push_back(b);
@@ -88,16 +90,15 @@ TEST(SortedReaders, ReadErrorsStopTheRun) {
   testkit::TempDir dir;
   const std::string folder = dir.mkdir("X.SRT");
   std::string b;
-  testing::internal::CaptureStdout();
-  CompressedSorted compressed(openFile(folder, O_RDONLY), false, 1 << 16, folder);
+  testkit::Capture out;
+  CompressedSorted compressed(openFile(folder, O_RDONLY), false, out.file(), 1 << 16, folder);
   EXPECT_THROW(compressed.getsrt(b), Stop);
   std::FILE* f = std::fopen(folder.c_str(), "r");
   ASSERT_NE(f, nullptr);
-  TextSorted text(f, 41, folder);
+  TextSorted text(f, 41, out.file(), folder);
   EXPECT_THROW(text.read(b), Stop);
-  std::fflush(stdout);
   const std::string said = "\nError reading " + folder + " \n";
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), said + said);
+  EXPECT_EQ(out.text(), said + said);
 }
 
 }  // namespace

@@ -75,28 +75,29 @@ bool parseSegments(std::string_view list, IndexHeader& h) {
   return true;
 }
 
-IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool verbose) {
+IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool verbose,
+                       std::FILE* out) {
   IndexHeader h;
   if (hdr[0] != 'I') {
-    std::printf("Bad index file %s \n", orgnam.c_str());
+    std::fprintf(out, "Bad index file %s \n", orgnam.c_str());
     throw Stop{1};
   }
   h.blksiz = fieldNumber(hdr + 41, 5);
-  if (verbose) std::printf("Block size is %i\n", h.blksiz);
+  if (verbose) std::fprintf(out, "Block size is %i\n", h.blksiz);
   if (h.blksiz <= 0 || h.blksiz > kBlockMax) {
-    std::printf("Damaged index file %s: block size %i is not between 1 and %i\n", orgnam.c_str(),
-                h.blksiz, kBlockMax);
+    std::fprintf(out, "Damaged index file %s: block size %i is not between 1 and %i\n",
+                 orgnam.c_str(), h.blksiz, kBlockMax);
     throw Stop{1};
   }
   h.recsiz = fieldNumber(hdr + 64, 5);
-  if (verbose && h.recsiz != 0) std::printf("Record size is %i\n", h.recsiz);
+  if (verbose && h.recsiz != 0) std::fprintf(out, "Record size is %i\n", h.recsiz);
 
   int i = 101;
   while (i < kHeaderSize && hdr[i] == 0xFA) ++i;
   int nameStart = i;
   while (i < kHeaderSize && hdr[i] != 0xFA) ++i;
   if (i >= kHeaderSize) {
-    std::printf("Incompatible index file\n");
+    std::fprintf(out, "Incompatible index file\n");
     throw Stop{1};
   }
   // The name ends at a zero byte as a C string does.
@@ -112,34 +113,36 @@ IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool
   std::string list(reinterpret_cast<const char*>(hdr + segStart), segEnd - segStart);
   h.ndxpos = list.substr(0, list.find('\0'));
   if (!parseSegments(h.ndxpos, h)) {
-    std::printf("Damaged index file %s: more than %i key segments\n", orgnam.c_str(), kMaxSegments);
+    std::fprintf(out, "Damaged index file %s: more than %i key segments\n", orgnam.c_str(),
+                 kMaxSegments);
     throw Stop{1};
   }
   for (int n = 0; n < kMaxSegments; ++n) {
     if (h.lenpos[n] < 0) {
-      std::printf("Damaged index file %s: key segment %i-%i ends before it starts\n",
-                  orgnam.c_str(), h.strpos[n], h.endpos[n]);
+      std::fprintf(out, "Damaged index file %s: key segment %i-%i ends before it starts\n",
+                   orgnam.c_str(), h.strpos[n], h.endpos[n]);
       throw Stop{1};
     }
   }
   if (h.keysiz > kMaxKeySize) {
-    std::printf("Damaged index file %s: key size %i is above %i\n", orgnam.c_str(), h.keysiz,
-                kMaxKeySize);
+    std::fprintf(out, "Damaged index file %s: key size %i is above %i\n", orgnam.c_str(), h.keysiz,
+                 kMaxKeySize);
     throw Stop{1};
   }
   h.toplnk = getlnk(hdr + 13);
   return h;
 }
 
-IsamWalk::IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::string isiflnm)
-    : isif_(isif), h_(h), orgnam_(std::move(orgnam)), isiflnm_(std::move(isiflnm)) {
+IsamWalk::IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::FILE* out,
+                   std::string isiflnm)
+    : isif_(isif), h_(h), orgnam_(std::move(orgnam)), isiflnm_(std::move(isiflnm)), out_(out) {
   struct stat st;
   if (fstat(isif_, &st) == 0 && st.st_size > 0) fileSize_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 void IsamWalk::damaged(const char* what, std::uint64_t pos) {
-  std::printf("\nDamaged index file %s: %s at %llu\n", orgnam_.c_str(), what,
-              static_cast<unsigned long long>(pos));
+  std::fprintf(out_, "\nDamaged index file %s: %s at %llu\n", orgnam_.c_str(), what,
+               static_cast<unsigned long long>(pos));
   throw Stop{1};
 }
 
@@ -164,7 +167,7 @@ bool IsamWalk::readBlock(std::uint64_t pos) {
   curPos_ = 0;
   ssize_t n = preadFull(isif_, buffer1_, static_cast<std::size_t>(h_.blksiz),
                         static_cast<off_t>(pos > INT64_MAX ? INT64_MAX : pos));
-  if (n < 0) readError(isiflnm_);
+  if (n < 0) readError(out_, isiflnm_);
   if (n == 0) return false;
   curPos_ = pos;
   // A block cut short by the end of the file ends its entries where the file ends.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,9 +33,10 @@ struct IndexHeader {
 std::uint64_t getlnk(const unsigned char* p);
 
 // Reads the header out of its first 1024 bytes (`hdr`, zero-filled when the file is shorter).
-// Prints the messages of a failed read and throws Stop{1}; in verbose mode prints the block and
-// record sizes as they are read. `orgnam` is the name from the command line.
-IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool verbose);
+// Prints the messages of a failed read on `out` and throws Stop{1}; in verbose mode prints the
+// block and record sizes as they are read. `orgnam` is the name from the command line.
+IndexHeader readHeader(const unsigned char* hdr, const std::string& orgnam, bool verbose,
+                       std::FILE* out);
 
 // Splits a segment list into the three arrays and sums keysiz; false when the list holds more
 // segments than the arrays do.
@@ -50,10 +52,11 @@ struct IndexEntry {
 // Walks the tree from toplnk. A read of no bytes (a link past the end of the file) ends the walk
 // quietly, a block of an unknown type is passed over; a failed read, and damage that would loop
 // or overrun (a cycle, a tree deeper than the stack, an entry past the block), are reported and
-// stop the run with status 1. `isiflnm` is the path the index was opened under.
+// stop the run with status 1, reported on `out`. `isiflnm` is the path the index was opened under.
 class IsamWalk {
  public:
-  IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::string isiflnm = {});
+  IsamWalk(int isif, const IndexHeader& h, std::string orgnam, std::FILE* out,
+           std::string isiflnm = {});
   using EntryVisitor = std::function<void(const IndexEntry&)>;
   void walk(const EntryVisitor& wrttag1, bool ichflg);
 
@@ -72,6 +75,7 @@ class IsamWalk {
   const IndexHeader& h_;
   std::string orgnam_;
   std::string isiflnm_;
+  std::FILE* out_;
   std::uint64_t fileSize_ = 0;
   // The block in hand, and the one read before it: after its child the walk comes back to a
   // U block, which is then still here instead of being read again.

@@ -7,6 +7,7 @@
 
 #include "common/io.hpp"
 #include "common/stop.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/files.hpp"
 #include "testkit/isam.hpp"
 
@@ -34,10 +35,10 @@ Walked walkBytes(const std::string& bytes, bool ichflg = false) {
   Walked w;
   unsigned char hdr[kHeaderSize] = {};
   preadFull(fd.get(), hdr, sizeof hdr, 0);
-  testing::internal::CaptureStdout();
+  testkit::Capture out;
   try {
-    w.h = readHeader(hdr, "x", false);
-    IsamWalk walk(fd.get(), w.h, "x");
+    w.h = readHeader(hdr, "x", false, out.file());
+    IsamWalk walk(fd.get(), w.h, "x", out.file());
     walk.walk(
         [&](const IndexEntry& e) {
           w.seen.push_back({std::string(e.keyval), e.txtpos, e.filpos1, e.bufpos});
@@ -46,8 +47,7 @@ Walked walkBytes(const std::string& bytes, bool ichflg = false) {
   } catch (const Stop& s) {
     w.stopped = s.status;
   }
-  std::fflush(stdout);
-  w.out = testing::internal::GetCapturedStdout();
+  w.out = out.text();
   return w;
 }
 

@@ -1,9 +1,5 @@
 // ixmark: the older index verifier, with text tags and no collating sequence.
-#include "common/standard.hpp"
+#include "common/context.hpp"
 #include "ixmark/run.hpp"
 
-int main(int argc, char** argv) {
-  if (!dbc::openStandardDescriptors()) return 1;
-  return dbc::finishStandardOutput("ixmark",
-                                   dbc::ixmark::programMain(dbc::ixmark::kIxmark2, argc, argv));
-}
+int main(int argc, char** argv) { return dbc::programMain("ixmark", argc, argv, dbc::ixmark::run); }

@@ -1,10 +1,8 @@
 // ixmark3: verifies a DB/C ISAM index against its data file, with the installation's collating
 // sequence and compressed tags.
-#include "common/standard.hpp"
+#include "common/context.hpp"
 #include "ixmark/run.hpp"
 
 int main(int argc, char** argv) {
-  if (!dbc::openStandardDescriptors()) return 1;
-  return dbc::finishStandardOutput("ixmark3",
-                                   dbc::ixmark::programMain(dbc::ixmark::kIxmark3, argc, argv));
+  return dbc::programMain("ixmark3", argc, argv, dbc::ixmark3::run);
 }

@@ -153,15 +153,15 @@ class Comparison {
 
 // Runs the comparison to the end of both sides. `next1` reads the next sorted tag into its
 // argument and returns -1 at the end. Stops the run (status 0) when the error file outgrows the
-// data file.
+// data file, saying so on `out`.
 template <typename NextTag>
 MergeResult merge(NextTag next1, RecordReader& rec, int keysiz, std::uint64_t eofpos,
-                  std::FILE* errfile, std::FILE* dbgfile) {
+                  std::FILE* errfile, std::FILE* dbgfile, std::FILE* out) {
   MergeResult r;
   Comparison c(rec, keysiz, errfile, dbgfile);
   while (true) {
     if (c.errorFileLength() > eofpos) {
-      std::printf("An internal error has occurred.  Contact Quillon.\n");
+      std::fprintf(out, "An internal error has occurred.  Contact Quillon.\n");
       throw Stop{0};
     }
     if (c.needTag()) {

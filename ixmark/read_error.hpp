@@ -10,8 +10,8 @@
 
 namespace dbc::ixmark {
 
-[[noreturn]] inline void readError(const std::string& path) {
-  std::printf("\nError reading %s \n", path.c_str());
+[[noreturn]] inline void readError(std::FILE* out, const std::string& path) {
+  std::fprintf(out, "\nError reading %s \n", path.c_str());
   throw Stop{1};
 }
 

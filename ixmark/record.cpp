@@ -14,7 +14,8 @@ constexpr std::uint64_t kNoStart = ~std::uint64_t{0};
 }
 
 RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const IndexHeader& h,
-                           bool ichflg, const Collate& collate, bool verbose, std::string txtflnm)
+                           bool ichflg, const Collate& collate, bool verbose, std::FILE* out,
+                           std::string txtflnm)
     : txtf_(txtf),
       txtflnm_(std::move(txtflnm)),
       eofpos_(eofpos),
@@ -22,14 +23,15 @@ RecordReader::RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const Ind
       h_(h),
       ichflg_(ichflg),
       collate_(collate),
-      verbose_(verbose) {
+      verbose_(verbose),
+      out_(out) {
   buffer2.reserve(kRecordBuffer);
 }
 
 int RecordReader::getchr() {
   if (txtcnt_ == 0) {
     ssize_t n = readFull(txtf_, txtbuf_, sizeof txtbuf_);
-    if (n < 0) readError(txtflnm_);
+    if (n < 0) readError(out_, txtflnm_);
     if (n == 0) return -1;
     txtcnt_ = static_cast<int>(n);
     txtptr_ = 0;
@@ -41,8 +43,8 @@ int RecordReader::getchr() {
 
 void RecordReader::append(char c) {
   if (buffer2.size() + 1 >= static_cast<std::size_t>(kRecordBuffer)) {
-    std::printf("\nRecord at %lld is longer than %i characters\n", static_cast<long long>(txtpos),
-                kRecordBuffer - 1);
+    std::fprintf(out_, "\nRecord at %lld is longer than %i characters\n",
+                 static_cast<long long>(txtpos), kRecordBuffer - 1);
     throw Stop{1};
   }
   buffer2 += c;
@@ -78,7 +80,7 @@ int RecordReader::getrec() {
     }
     if (c == kEofMark) {
       if (txtpos >= eofpos_) return -1;
-      std::printf("\nEmbedded EOF at %lld\n", static_cast<long long>(txtpos));
+      std::fprintf(out_, "\nEmbedded EOF at %lld\n", static_cast<long long>(txtpos));
       throw Stop{1};
     }
     if (c == '\n') {
@@ -112,23 +114,23 @@ int RecordReader::getrec() {
   }
   int i = static_cast<int>(buffer2.size());
   if (h_.recsiz != 0 && i != h_.recsiz) {
-    std::printf("\n%lld %li bad rec size %i %i\n", static_cast<long long>(txtpos), reccnt2, i,
-                h_.recsiz);
+    std::fprintf(out_, "\n%lld %li bad rec size %i %i\n", static_cast<long long>(txtpos), reccnt2,
+                 i, h_.recsiz);
     throw Stop{0};
   }
   if (i < minsiz) minsiz = i;
   if (i > maxsiz) maxsiz = i;
   if (i == 0) return -1;
   ++reccnt2;
-  if (verbose_ && reccnt2 % 1000 == 0) std::printf("\r%10li", reccnt2);
+  if (verbose_ && reccnt2 % 1000 == 0) std::fprintf(out_, "\r%10li", reccnt2);
   keyval.clear();
   for (int n = 0; n < kKeySegments && h_.strpos[n] != 0; ++n) {
     std::size_t from = static_cast<std::size_t>(h_.strpos[n] - 1);
     if (from < buffer2.size()) keyval.append(buffer2, from, static_cast<std::size_t>(h_.lenpos[n]));
   }
   if (static_cast<int>(keyval.size()) == h_.keysiz) return 0;
-  std::printf("Bad key length %i %i %lld-- %s\n", static_cast<int>(keyval.size()), h_.keysiz,
-              static_cast<long long>(txtpos), keyval.c_str());
+  std::fprintf(out_, "Bad key length %i %i %lld-- %s\n", static_cast<int>(keyval.size()), h_.keysiz,
+               static_cast<long long>(txtpos), keyval.c_str());
   throw Stop{0};
 }
 

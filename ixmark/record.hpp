@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "ixmark/collate.hpp"
@@ -14,9 +15,10 @@ inline constexpr int kRecordBuffer = 20000;  // a decoded record and its ending 
 
 class RecordReader {
  public:
-  // `txtflnm` is the path the data file was opened under.
+  // `txtflnm` is the path the data file was opened under; damage and progress are reported on
+  // `out`.
   RecordReader(int txtf, std::uint64_t eofpos, int eofchr, const IndexHeader& h, bool ichflg,
-               const Collate& collate, bool verbose, std::string txtflnm = {});
+               const Collate& collate, bool verbose, std::FILE* out, std::string txtflnm = {});
 
   // The next byte, or -1 at the end of the file; a failed read stops the run.
   int getchr();
@@ -42,6 +44,7 @@ class RecordReader {
   bool ichflg_;
   const Collate& collate_;
   bool verbose_;
+  std::FILE* out_;
   unsigned char txtbuf_[16384];
   int txtcnt_ = 0;
   int txtptr_ = 0;

@@ -7,6 +7,7 @@
 
 #include "common/io.hpp"
 #include "common/stop.hpp"
+#include "testkit/capture.hpp"
 #include "testkit/datafile.hpp"
 #include "testkit/files.hpp"
 
@@ -35,16 +36,15 @@ Read readAll(const std::string& bytes, const std::string& segments, int recsiz =
   h.recsiz = recsiz;
   std::uint64_t eofpos = bytes.size() - 1;
   int eofchr = bytes.empty() ? -1 : static_cast<unsigned char>(bytes.back());
-  RecordReader r(fd.get(), eofpos, eofchr, h, ichflg, col, false);
+  testkit::Capture said;
+  RecordReader r(fd.get(), eofpos, eofchr, h, ichflg, col, false, said.file());
   Read out;
-  testing::internal::CaptureStdout();
   try {
     while (r.getrec() == 0) out.recs.push_back({r.txtpos, r.buffer2, r.keyval});
   } catch (const Stop& s) {
     out.stopped = s.status;
   }
-  std::fflush(stdout);
-  out.out = testing::internal::GetCapturedStdout();
+  out.out = said.text();
   out.comprs = r.comprs;
   out.minsiz = r.minsiz;
   out.maxsiz = r.maxsiz;

@@ -55,13 +55,14 @@ void encodeTag(const std::string& text, bool ichflg, std::string& out) {
 }
 
 TagWriter::TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz,
-                     bool verbose, std::FILE* tagfile)
+                     bool verbose, std::FILE* tagfile, std::FILE* out)
     : variant_(variant),
       ichflg_(ichflg),
       collate_(collate),
       keysiz_(keysiz),
       verbose_(verbose),
-      tagfile_(tagfile) {}
+      tagfile_(tagfile),
+      messages_(out) {}
 
 void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
   for (int i = 0; i < keysiz_ && key[i] != 0; ++i)
@@ -72,8 +73,8 @@ void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
     // corrupt the compressed tag record.
     bool invalid = c < 0x20 || (c > 0x7E && !ichflg_) || (ichflg_ && c >= kSpaceRun);
     if (!invalid) continue;
-    std::printf("Invalid character 0x%02X in record starting at %lld\n", c,
-                static_cast<long long>(txtpos));
+    std::fprintf(messages_, "Invalid character 0x%02X in record starting at %lld\n", c,
+                 static_cast<long long>(txtpos));
     if (variant_.cleanInvalid) key[i] = ' ';
     ++tagerr1;
   }
@@ -82,7 +83,7 @@ void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
 
 void TagWriter::wrttag1(const IndexEntry& e) {
   ++reccnt1;
-  if (verbose_ && reccnt1 % 10000 == 0) std::printf("\r%10li", reccnt1);
+  if (verbose_ && reccnt1 % 10000 == 0) std::fprintf(messages_, "\r%10li", reccnt1);
   unsigned char key[kMaxKeySize + 1];
   std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
   key[keysiz_] = 0;
@@ -97,7 +98,7 @@ void TagWriter::wrttag1(const IndexEntry& e) {
   const int len = static_cast<int>(
       formTag(tag, e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key)) - tag);
   if (len == lens_[cur_ ^ 1] && std::memcmp(tag, tags_[cur_ ^ 1], len) == 0) {
-    std::printf("Duplicate record in index: %.*s\n", len, tag);
+    std::fprintf(messages_, "Duplicate record in index: %.*s\n", len, tag);
     return;
   }
   const std::string_view text(tag, static_cast<std::size_t>(len));

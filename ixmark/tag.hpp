@@ -37,8 +37,9 @@ inline constexpr int kTagMax = 3 * 20 + kMaxKeySize;
 
 class TagWriter {
  public:
+  // The invalid characters and duplicates met, and the verbose count, are reported on `out`.
   TagWriter(const Variant& variant, bool ichflg, const Collate& collate, int keysiz, bool verbose,
-            std::FILE* tagfile);
+            std::FILE* tagfile, std::FILE* out);
   // What a run stopped part way leaves in the tag file is every tag formed so far.
   ~TagWriter() { flush(); }
   TagWriter(const TagWriter&) = delete;
@@ -62,6 +63,7 @@ class TagWriter {
   int keysiz_;
   bool verbose_;
   std::FILE* tagfile_;
+  std::FILE* messages_;
   // The tag being formed and the one before it, for the duplicate check; they swap places.
   char tags_[2][kTagMax];
   int lens_[2] = {0, -1};

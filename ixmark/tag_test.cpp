@@ -6,6 +6,7 @@
 #include <random>
 
 #include "common/format.hpp"
+#include "testkit/capture.hpp"
 
 namespace dbc::ixmark {
 namespace {
@@ -61,12 +62,11 @@ Written writeTags(const Variant& v, bool ichflg, const Collate& col,
   char* buf = nullptr;
   size_t len = 0;
   std::FILE* f = open_memstream(&buf, &len);
-  TagWriter w(v, ichflg, col, keysiz, false, f);
-  testing::internal::CaptureStdout();
+  testkit::Capture out;
+  TagWriter w(v, ichflg, col, keysiz, false, f, out.file());
   for (const auto& e : entries) w.wrttag1(e);
   EXPECT_TRUE(w.finish());
-  std::fflush(stdout);
-  Written r{"", testing::internal::GetCapturedStdout(), w.reccnt1, w.tagerr2};
+  Written r{"", out.text(), w.reccnt1, w.tagerr2};
   std::fclose(f);
   r.file.assign(buf, len);
   std::free(buf);
@@ -89,7 +89,7 @@ TEST(TagWriter, CleaningAndInvalidCharacters) {
   EXPECT_EQ(w3.file, want);
 
   // ixmark reports the same characters and leaves them in its text line.
-  Written w2 = writeTags(kIxmark2, false, off, e, 3);
+  Written w2 = writeTags(kIxmark, false, off, e, 3);
   EXPECT_EQ(w2.out, w3.out);
   EXPECT_EQ(w2.file, tagText(1024, 10, 5, "A B") + "\n" + tagText(1024, 20, 6, "A\x01\x90") + "\n");
 
@@ -108,7 +108,7 @@ TEST(TagWriter, CleaningAndInvalidCharacters) {
 TEST(TagWriter, DuplicatesAndCollate) {
   Collate off;
   std::vector<IndexEntry> e{{"ABC", 0, 1024, 10}, {"ABC", 0, 1024, 10}, {"ABC", 0, 2048, 10}};
-  Written w = writeTags(kIxmark2, false, off, e, 3);
+  Written w = writeTags(kIxmark, false, off, e, 3);
   EXPECT_EQ(w.out, "Duplicate record in index: " + tagText(1024, 10, 0, "ABC") + "\n");
   EXPECT_EQ(w.reccnt1, 3);
   EXPECT_EQ(w.file, tagText(1024, 10, 0, "ABC") + "\n" + tagText(2048, 10, 0, "ABC") + "\n");

@@ -100,7 +100,7 @@ namespace {
 class Run {
  public:
   Run(Settings& settings, Context& context)
-      : s_(settings), c_(context), config_(kRecscanConfig, context.env) {}
+      : s_(settings), c_(context), config_(kRecscanConfig, context.env, context.out) {}
 
   int go();
 

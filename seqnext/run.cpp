@@ -45,7 +45,7 @@ int tell(const Taken& taken, CounterFile& file, std::FILE* out) {
 int run(const std::vector<std::string>& args, Context& context) {
   std::optional<std::string> operand;
   if (!args.empty()) operand = args[0];
-  CounterFile file = openCounter(operand, Config(kDbcConfig, context.env));
+  CounterFile file = openCounter(operand, Config(kDbcConfig, context.env, context.out));
   if (!file.fd) {
     // The operand as typed, not the path last tried.
     std::fprintf(context.out, "Error opening %s\n", operand ? operand->c_str() : "SERIAL.TXT");
