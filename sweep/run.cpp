@@ -14,7 +14,7 @@
 #include "sweep/children.hpp"
 #include "sweep/datacheck.hpp"
 #include "sweep/discover.hpp"
-//#include "sweep/indexcheck.hpp"
+#include "sweep/indexcheck.hpp"
 #include "sweep/jobcontext.hpp"
 #include "sweep/json.hpp"
 #include "sweep/options.hpp"
@@ -39,7 +39,7 @@ double secondsSince(Clock::time_point t) {
 class Sweep {
  public:
   Sweep(const Settings& settings, Context& context)
-      : s_(settings), c_(context), config_(kDbcConfig, context.env) {}
+      : s_(settings), c_(context), config_(kDbcConfig, context.env, context.err) {}
   int go();
 
  private:
@@ -135,7 +135,7 @@ void Sweep::prepareChecks() {
   jobs_ = s_.jobs > 0 ? s_.jobs : coreCount();
   sortMemory_ = sortMemoryPerJob(c_.getenv("DBCSORT_MEMORY"), jobs_);
   // What recscan reads once per run, read once per sweep.
-  Config recscanConfig(kRecscanConfig, c_.env);
+  Config recscanConfig(kRecscanConfig, c_.env, c_.err);
   std::string ichrs = recscanConfig.getenv2("dbcdx.file.ichrs");
   if (ichrs.empty()) ichrs = recscanConfig.getenv2("DBC_ICHRS");
   data_.ichflg = ichrs == "on" || ichrs == "ON";
@@ -171,7 +171,7 @@ void Sweep::checkOne(std::size_t i) {
       check.scratch = folder + "/dmf.pid";
       r = checkData(t.path, check, job.context(), bytesDone_, stop_);
     } else {
-      r.reason = "pending";
+      r = checkIndex(t.path, job);
       bytesDone_ += t.size;
     }
   }
