@@ -6,55 +6,29 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <vector>
+
+#ifdef DBC_SWEEP_OWN_DBCSORT
+#include "platform/dbcsort/options.hpp"
+#endif
 
 namespace dbc::sweep {
 
-namespace {
-
-constexpr std::uint64_t kSortDefault = std::uint64_t{256} << 20;
-constexpr std::uint64_t kSortLeast = std::uint64_t{16} << 10;
-
-// A size as DBCSORT_MEMORY takes it ("64M", "1G", "500000"); 0 when it is none.
-std::uint64_t parseSize(std::string text) {
-  int shift = 0;
-  if (!text.empty()) {
-    switch (text.back()) {
-      case 'k':
-      case 'K':
-        shift = 10;
-        break;
-      case 'm':
-      case 'M':
-        shift = 20;
-        break;
-      case 'g':
-      case 'G':
-        shift = 30;
-        break;
-      default:
-        break;
-    }
-  }
-  if (shift != 0) text.pop_back();
-  if (text.empty() || text.size() > 12) return 0;
-  std::uint64_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    n = n * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return n << shift;
-}
-
-}  // namespace
-
 std::string sortMemoryPerJob(const char* sortMemory, int jobs) {
-  std::uint64_t total =
-      sortMemory != nullptr && *sortMemory != '\0' ? parseSize(sortMemory) : kSortDefault;
+  const bool given = sortMemory != nullptr && *sortMemory != '\0';
+#ifdef DBC_SWEEP_OWN_DBCSORT
+  const std::optional<std::size_t> total =
+      given ? dbcsort::parseSize(sortMemory) : std::optional(dbcsort::kDefaultBudget);
   // A value DBCSORT would refuse is passed on untouched, so that it says so itself.
-  if (total == 0) return sortMemory;
+  if (!total) return sortMemory;
   return std::to_string(
-      std::max(total / static_cast<std::uint64_t>(std::max(jobs, 1)), kSortLeast));
+      std::max(*total / static_cast<std::size_t>(std::max(jobs, 1)), dbcsort::kMinBudget));
+#else
+  // The DB/C product's own DBCSORT: its budget is its own business.
+  (void)jobs;
+  return given ? sortMemory : "";
+#endif
 }
 
 JobContext::JobContext(std::string folder, Children& children, const std::string& sortMemory)

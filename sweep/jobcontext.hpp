@@ -32,8 +32,9 @@ class JobContext {
   Context context_;
 };
 
-// The budget of one of `jobs` sorts running at once: DBCSORT_MEMORY (or DBCSORT's own default of
-// 256M) divided among them, in bytes, never below DBCSORT's least.
+// The budget of one of `jobs` sorts running at once: DBCSORT_MEMORY (or DBCSORT's own default)
+// divided among them, in bytes, never below DBCSORT's least. Where the suite's DBCSORT is not
+// built (the product's own is installed), DBCSORT_MEMORY as it stands, or empty.
 std::string sortMemoryPerJob(const char* sortMemory, int jobs);
 
 }  // namespace dbc::sweep

@@ -131,4 +131,16 @@ Installation buildInstallation(const std::string& root, const InstallationPlan& 
   return in;
 }
 
+std::map<std::string, std::string> regularFiles(const Installation& in) {
+  std::map<std::string, std::string> all;
+  for (const std::string& folder : in.folders) {
+    for (const std::string& name : listDir(folder)) {
+      struct stat st;
+      const std::string p = folder + "/" + name;
+      if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode)) all[p] = readFile(p);
+    }
+  }
+  return all;
+}
+
 }  // namespace testkit

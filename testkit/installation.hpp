@@ -31,4 +31,8 @@ struct Installation {
 // a FIFO, which no user, root included, can check.
 Installation buildInstallation(const std::string& root, const InstallationPlan& plan = {});
 
+// The bytes of every regular file in the installation's folders, by path: taken before and after
+// a run, they prove that it changed nothing.
+std::map<std::string, std::string> regularFiles(const Installation& in);
+
 }  // namespace testkit

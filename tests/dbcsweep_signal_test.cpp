@@ -50,24 +50,13 @@ int processesNaming(const std::string& text) {
 class SweepSignals : public ::testing::Test {
  protected:
   SweepSignals() : in_(testkit::buildInstallation(dir_.path(), {.pairs = 24, .records = 1500})) {
-    snapshot_ = contents();
+    snapshot_ = testkit::regularFiles(in_);
   }
   testkit::RunResult sweep(const testkit::Hazards& h, const std::string& path = "") {
     testkit::Command c{"dbcsweep",  {"-j", "2"}, {{"DBC_CFG", in_.config}, {"QLON_ROOT", in_.qlon}},
                        dir_.path(), "",          300};
     if (!path.empty()) c.env["PATH"] = path;
     return testkit::run(c, h);
-  }
-  std::map<std::string, std::string> contents() const {
-    std::map<std::string, std::string> all;
-    for (const std::string& f : in_.folders) {
-      for (const std::string& name : testkit::listDir(f)) {
-        struct stat st;
-        const std::string p = f + "/" + name;
-        if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode)) all[p] = testkit::readFile(p);
-      }
-    }
-    return all;
   }
   void expectNothingLeft(const std::string& what) {
     // The commands are stopped before the sweep dies; allow their last breath.
@@ -76,7 +65,8 @@ class SweepSignals : public ::testing::Test {
     }
     EXPECT_EQ(processesNaming(in_.wrk), 0) << what << ": a command of the sweep lives on";
     EXPECT_EQ(testkit::listDir(in_.wrk), std::vector<std::string>{}) << what;
-    EXPECT_TRUE(contents() == snapshot_) << what << ": a data or index file changed";
+    EXPECT_TRUE(testkit::regularFiles(in_) == snapshot_)
+        << what << ": a data or index file changed";
   }
   testkit::TempDir dir_;
   testkit::Installation in_;

@@ -61,26 +61,15 @@ class Sweep : public ::testing::Test {
   explicit Sweep(testkit::InstallationPlan plan = {})
       : in_(testkit::buildInstallation(dir_.path(), plan)) {
     env_ = {{"DBC_CFG", in_.config}, {"QLON_ROOT", in_.qlon}};
-    snapshot_ = contents();
+    snapshot_ = testkit::regularFiles(in_);
   }
   testkit::RunResult sweep(std::vector<std::string> args, const testkit::Hazards& h = {}) {
     testkit::Command c{"dbcsweep", std::move(args), env_, dir_.path(), "", 300};
     return testkit::run(c, h);
   }
-  // Every regular file of the installation's folders, by path.
-  std::map<std::string, std::string> contents() const {
-    std::map<std::string, std::string> all;
-    for (const std::string& f : in_.folders) {
-      for (const std::string& name : testkit::listDir(f)) {
-        struct stat st;
-        const std::string p = f + "/" + name;
-        if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode)) all[p] = testkit::readFile(p);
-      }
-    }
-    return all;
-  }
   void expectUntouchedAndClean(const std::string& what) {
-    EXPECT_TRUE(contents() == snapshot_) << what << ": a data or index file changed";
+    EXPECT_TRUE(testkit::regularFiles(in_) == snapshot_)
+        << what << ": a data or index file changed";
     EXPECT_EQ(testkit::listDir(in_.wrk), std::vector<std::string>{}) << what;
   }
   testkit::TempDir dir_;
