@@ -23,6 +23,10 @@ Result checkIndex(const std::string& path, JobContext& job) {
     r.verdict = Verdict::kError;
     r.reason = job.lastLine();
     if (r.reason.empty()) r.reason = "ixmark3 ended with status " + std::to_string(status);
+    // The run never looks at its sort's status; a sort that failed is why it could not go on.
+    if (job.failedCommand() != 0) {
+      r.reason += " (the sort ended with status " + std::to_string(job.failedCommand()) + ")";
+    }
     return r;
   }
   r.records = findings.entries;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/shell.hpp"
 #ifdef DBC_SWEEP_OWN_DBCSORT
 #include "platform/dbcsort/options.hpp"
 #endif
@@ -41,8 +42,10 @@ JobContext::JobContext(std::string folder, Children& children, const std::string
   };
   std::vector<std::string> overrides{"TMPDIR=" + folder_};
   if (!sortMemory.empty()) overrides.push_back("DBCSORT_MEMORY=" + sortMemory);
-  context_.shell = [&children, overrides](const std::string& command) {
-    return children.run(command, overrides);
+  context_.shell = [this, &children, overrides](const std::string& command) {
+    int status = children.run(command, overrides);
+    if (exitStatus(status) != 0) failed_ = exitStatus(status);
+    return status;
   };
   context_.clock = [] { return std::clock(); };
   context_.sleep = [](unsigned microseconds) { ::usleep(microseconds); };

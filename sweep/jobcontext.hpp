@@ -24,11 +24,14 @@ class JobContext {
   const std::string& folder() const { return folder_; }
   // The last line the check printed that says something: why it failed, when it did.
   std::string lastLine();
+  // The exit status of the last command that failed (as a shell reports it), 0 when none did.
+  int failedCommand() const { return failed_; }
 
  private:
   std::string folder_;
   char* buffer_ = nullptr;
   std::size_t size_ = 0;
+  int failed_ = 0;
   Context context_;
 };
 

@@ -24,6 +24,9 @@ TEST(SweepJobContext, ItsOwnWorkFolderOutputAndCommandEnvironment) {
   c.shell("echo \"$TMPDIR $DBCSORT_MEMORY\" > " + dir.file("env"));
   EXPECT_EQ(testkit::readFile(dir.file("env")), dir.path() + " 1048576\n");
   EXPECT_EQ(job.lastLine(), "");
+  EXPECT_EQ(job.failedCommand(), 0);
+  c.shell("exit 127");
+  EXPECT_EQ(job.failedCommand(), 127);
   std::fprintf(c.out, "NDXPROBE_WRK found %s\n\r     10000\r     20000\rError opening CUST \n\n",
                dir.path().c_str());
   EXPECT_EQ(job.lastLine(), "Error opening CUST");

@@ -146,6 +146,14 @@ TEST_F(Sweep, QuietAndTheKindsOfFileAndTheStatusOfEachOutcome) {
       sweep({clean, in_.folders[1] + "/GHOST.TXT/..", dir_.file("none")});
   EXPECT_EQ(unreadable.status, 2) << unreadable.out;
   EXPECT_NE(unreadable.out.find("cannot read folder"), std::string::npos) << unreadable.out;
+  // No DBCSORT on the path: every index is an ERROR that says why, nothing else is spoilt.
+  testkit::Command nosort{"dbcsweep", {"--indexes-only", in_.folders[1]}, env_, dir_.path(), "",
+                          120};
+  nosort.env["PATH"] = "/usr/bin:/bin";
+  testkit::RunResult n = testkit::run(nosort);
+  EXPECT_EQ(n.status, 2) << n.out;
+  EXPECT_NE(n.out.find("ERROR     " + in_.folders[1] + "/CUST.ISI "), std::string::npos) << n.out;
+  EXPECT_NE(n.out.find("(the sort ended with status 127)\n"), std::string::npos) << n.out;
   testkit::RunResult usage = sweep({"--data-only", "--indexes-only"});
   EXPECT_EQ(usage.status, 3);
   EXPECT_NE(usage.err.find("Usage: dbcsweep"), std::string::npos);
