@@ -47,7 +47,7 @@ class Sweep {
   void prepareChecks();
   void checkAll();
   void checkOne(std::size_t i);
-  void stopNow(int sig);
+  void stopNow();
   int report();
   void guardJson(const std::string& temp);
 
@@ -85,7 +85,7 @@ int Sweep::go() {
     }
   }
   {
-    SignalWatch watch([this](int sig) { stopNow(sig); });
+    SignalWatch watch([this](int) { stopNow(); });
     {
       std::lock_guard<std::mutex> lock(guard_);
       areaRoot_ = area_ ? area_->root() : "";
@@ -183,8 +183,7 @@ void Sweep::checkOne(std::size_t i) {
 }
 
 // Runs on the signal watch's thread; the process dies of `sig` when it returns.
-void Sweep::stopNow(int sig) {
-  (void)sig;
+void Sweep::stopNow() {
   stop_ = true;
   children_.stopAll(SIGTERM);
   // The checks let go of their folders once their commands are gone; a sort that does not end
