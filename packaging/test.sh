@@ -146,7 +146,7 @@ run() {
   env -i HOME="$inst" PATH="$root/usr/bin:/usr/bin:/bin" DBC_CFG="$inst/dbc.cfg" \
     QLON_ROOT="$inst/qlon" "$@"
 }
-for p in recscan recmend ixmark3 ixmark dbtidy pageconv seqnext jrnmake jrnjoin jrnpick DBCSORT; do
+for p in recscan recmend ixmark3 ixmark dbtidy pageconv seqnext jrnmake jrnjoin jrnpick dbcsweep DBCSORT; do
   [ "$(run sh -c "command -v $p")" = "$root/usr/bin/$p" ] || fail "$p is not found in the scratch root"
 done
 cd "$inst"
@@ -182,6 +182,17 @@ for err in ndxwrk/ORDERS.ERR wrk/ORDERS.ERR; do
     fail "no error file $err after a run on a disagreeing index"
   fi
 done
+
+echo "--- dbcsweep"
+# The whole installation: CUST's bad byte and the index's disagreement, in the table and the JSON.
+status=0
+run dbcsweep --json sweep.json > "$out" || status=$?
+cat "$out"
+[ "$status" -eq 1 ] || fail "dbcsweep ended with status $status, not 1"
+grep -q "^DAMAGED  *$inst/files/CUST.TXT " "$out" || fail "dbcsweep did not report CUST's bad byte"
+grep -q "^MISMATCH  *$inst/files/ORDERS.ISI " "$out" || fail "dbcsweep did not report the disagreement"
+grep -q '"damaged": 1, "mismatch": 1, "error": 0}' sweep.json || fail "dbcsweep's JSON summary is wrong"
+[ -z "$(ls wrk | grep dbcsweep)" ] || fail "dbcsweep left its work folder: $(ls wrk)"
 
 echo "--- DBCSORT"
 printf 'b line\na line\nc line\n' > lines

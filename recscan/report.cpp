@@ -8,15 +8,15 @@ namespace {
 
 using ll = long long;
 
-// The share of the file that is deleted space, computed in single precision as it always was.
+const char* yesNo(bool b) { return b ? "Yes" : "No"; }
+
+}  // namespace
+
+// Computed in single precision as it always was.
 float deletedPercent(const Scanner& s) {
   if (s.filsiz == 0) return 0;
   return static_cast<float>(s.delsiz) / static_cast<float>(s.filsiz) * 100.0f;
 }
-
-const char* yesNo(bool b) { return b ? "Yes" : "No"; }
-
-}  // namespace
 
 std::string dformat(std::int64_t value) {
   char field[32];

@@ -10,6 +10,9 @@
 
 namespace dbc::recscan {
 
+// The share of the file that is deleted space, in per cent, as the report and the summary show it.
+float deletedPercent(const Scanner& s);
+
 // A number with a comma between groups of three digits: 1234567 is "1,234,567".
 std::string dformat(std::int64_t value);
 
