@@ -31,26 +31,25 @@ void printLine(std::FILE* out, int width, const Result& r) {
   std::fputc('\n', out);
 }
 
+int& countOf(Counts& c, Verdict v) {
+  switch (v) {
+    case Verdict::kOk:
+      return c.ok;
+    case Verdict::kDamaged:
+      return c.damaged;
+    case Verdict::kMismatch:
+      return c.mismatch;
+    case Verdict::kError:
+      break;
+  }
+  return c.error;
+}
+
 }  // namespace
 
 Counts countVerdicts(const std::vector<Result>& results) {
   Counts c;
-  for (const Result& r : results) {
-    switch (r.verdict) {
-      case Verdict::kOk:
-        ++c.ok;
-        break;
-      case Verdict::kDamaged:
-        ++c.damaged;
-        break;
-      case Verdict::kMismatch:
-        ++c.mismatch;
-        break;
-      case Verdict::kError:
-        ++c.error;
-        break;
-    }
-  }
+  for (const Result& r : results) ++countOf(c, r.verdict);
   return c;
 }
 
