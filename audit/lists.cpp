@@ -1,9 +1,10 @@
 #include "audit/lists.hpp"
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+
+#include "common/decimal.hpp"
 
 namespace dbc::audit {
 
@@ -48,18 +49,18 @@ int withTerminated(std::string_view text, Scan scan) {
 }  // namespace
 
 void writeChecksumLine(Output& out, std::int64_t recpos, std::int64_t chksum) {
-  char* p = out.room(48);
-  p = std::to_chars(p, p + 20, recpos).ptr;
+  char* p = out.room(2 * kDecimalRoom);
+  p = writeDecimal(p, recpos);
   *p++ = ' ';
-  p = std::to_chars(p, p + 20, chksum).ptr;
+  p = writeDecimal(p, chksum);
   *p++ = '\n';
   out.commit(p);
 }
 
 void writeChangeLine(Output& out, char code, std::int64_t recpos) {
-  char* p = out.room(24);
+  char* p = out.room(1 + kDecimalRoom + 1);
   *p++ = code;
-  p = std::to_chars(p, p + 20, recpos).ptr;
+  p = writeDecimal(p, recpos);
   *p++ = '\n';
   out.commit(p);
 }
