@@ -46,6 +46,32 @@ int digitCount(std::uint64_t v) {
   return guess + (v >= kPow10[guess]);
 }
 
+std::uint64_t load(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// The high bit of each byte of `w` that is not an ASCII digit. A carry out of a byte at or above
+// 0xFA spoils only the bytes after it, and only the first flagged byte is ever used.
+std::uint64_t nonDigits(std::uint64_t w) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  std::uint64_t x = ((w & (0xF0 * kOnes)) ^ (0x30 * kOnes)) |
+                    (((w + 0x06 * kOnes) & (0xF0 * kOnes)) ^ (0x30 * kOnes));
+  return (((x & (0x7F * kOnes)) + 0x7F * kOnes) | x) & (0x80 * kOnes);
+}
+
+// The value of eight ASCII digits, the first in the lowest byte: pairs, then quadruples, then the
+// whole, each step one multiply.
+std::uint32_t eightValue(std::uint64_t w) {
+  w = ((w & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+  w = ((w & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+  return static_cast<std::uint32_t>(((w & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32);
+}
+
+constexpr int kMaxDigits = 19;
+
 void store(char* p, std::uint64_t word) {
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
   std::memcpy(p, &word, 8);
@@ -79,6 +105,37 @@ char* writeDecimal(char* p, std::uint64_t value) {
   }
   store(end - 8, last);
   return end;
+}
+
+bool readDigits(const char*& p, const char* end, std::uint64_t& value) {
+  const char* q = p;
+  std::uint64_t v = 0;
+  int count = 0;
+  while (end - q >= 8) {
+    std::uint64_t w = load(q);
+    std::uint64_t flags = nonDigits(w);
+    int n = flags == 0 ? 8 : std::countr_zero(flags) / 8;
+    if (count + n > kMaxDigits) return false;
+    if (n == 8) {
+      v = v * 100000000 + eightValue(w);
+    } else if (n > 0) {
+      // The n digits moved to the end of the word behind leading zeros.
+      w = (w << (8 * (8 - n))) | (0x3030303030303030ull >> (8 * n));
+      v = v * kPow10[n] + eightValue(w);
+    }
+    count += n;
+    q += n;
+    if (n < 8) break;
+  }
+  // The last few digits (or none, after a word that held a non-digit).
+  for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+    if (++count > kMaxDigits) return false;
+    v = v * 10 + static_cast<std::uint64_t>(*q - '0');
+  }
+  if (count == 0) return false;
+  value = v;
+  p = q;
+  return true;
 }
 
 char* writeDecimal(char* p, std::int64_t value) {

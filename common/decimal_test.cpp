@@ -69,5 +69,36 @@ TEST(DecimalTest, StaysWithinItsRoom) {
   }
 }
 
+// The digits a byte-by-byte reading takes, whatever stands around them and wherever the end falls:
+// every length from none to past 19, each followed by every kind of byte (a digit's neighbours in
+// the code table, bytes at and above 0xFA whose carries cross into the next byte, the end itself).
+TEST(DecimalTest, ReadsWhatAByteReadingReads) {
+  std::mt19937_64 rng(7);
+  const std::string stops = std::string("/: -\n\x00\xF9\xFA\xFF", 9);
+  for (int len = 0; len <= 22; ++len) {
+    for (int room = 0; room <= 9; ++room) {
+      for (char stop : stops) {
+        std::string digits;
+        for (int i = 0; i < len; ++i) digits += static_cast<char>('0' + rng() % 10);
+        std::string text = digits + stop + std::string(static_cast<std::size_t>(room), '7');
+        for (std::size_t cut : {digits.size(), text.size()}) {
+          const char* p = text.data();
+          std::uint64_t value = 99;
+          bool ok = readDigits(p, text.data() + cut, value);
+          bool expected = len > 0 && len <= 19;
+          ASSERT_EQ(ok, expected) << digits << " cut " << cut;
+          if (!ok) {
+            EXPECT_EQ(p, text.data());
+            EXPECT_EQ(value, 99u);
+            continue;
+          }
+          EXPECT_EQ(p, text.data() + len);
+          EXPECT_EQ(value, std::stoull(digits)) << digits;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dbc
