@@ -1,31 +1,24 @@
 #include "audit/lists.hpp"
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+
+#include "common/decimal.hpp"
 
 namespace dbc::audit {
 
 namespace {
 
-// Numbers of up to 19 digits fit 64 unsigned bits; those within the signed range are read here.
-// Anything longer or out of range, or any other shape, goes to sscanf so that odd lines keep
-// exactly the meaning they have always had.
-constexpr std::size_t kSafeDigits = 19;
-
-// A plain "-?digits" at `p`: advances `p` and stores the value, or returns false.
+// A plain "-?digits" of up to 19 digits within the signed range at `p`: advances `p` and stores
+// the value, or returns false. Anything longer or out of range, or any other shape, goes to sscanf
+// so that odd lines keep exactly the meaning they have always had.
 bool plainNumber(const char*& p, const char* end, std::int64_t& value) {
   const char* q = p;
   bool negative = q < end && *q == '-';
   if (negative) ++q;
-  const char* digits = q;
   std::uint64_t v = 0;
-  while (q < end && *q >= '0' && *q <= '9') {
-    if (static_cast<std::size_t>(q - digits) == kSafeDigits) return false;
-    v = v * 10 + static_cast<std::uint64_t>(*q++ - '0');
-  }
-  if (q == digits) return false;
+  if (!readDigits(q, end, v)) return false;
   constexpr std::uint64_t kMax = std::numeric_limits<std::int64_t>::max();
   if (v > kMax + (negative ? 1 : 0)) return false;
   value = negative ? static_cast<std::int64_t>(0 - v) : static_cast<std::int64_t>(v);
@@ -48,18 +41,18 @@ int withTerminated(std::string_view text, Scan scan) {
 }  // namespace
 
 void writeChecksumLine(Output& out, std::int64_t recpos, std::int64_t chksum) {
-  char* p = out.room(48);
-  p = std::to_chars(p, p + 20, recpos).ptr;
+  char* p = out.room(2 * kDecimalRoom);
+  p = writeDecimal(p, recpos);
   *p++ = ' ';
-  p = std::to_chars(p, p + 20, chksum).ptr;
+  p = writeDecimal(p, chksum);
   *p++ = '\n';
   out.commit(p);
 }
 
 void writeChangeLine(Output& out, char code, std::int64_t recpos) {
-  char* p = out.room(24);
+  char* p = out.room(1 + kDecimalRoom + 1);
   *p++ = code;
-  p = std::to_chars(p, p + 20, recpos).ptr;
+  p = writeDecimal(p, recpos);
   *p++ = '\n';
   out.commit(p);
 }
