@@ -5,7 +5,7 @@
 
 #include "platform/dbcsort/options.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 constexpr std::size_t kMinBuffer = 4096;
@@ -28,4 +28,4 @@ Budget Budget::of(std::size_t total) {
   return b;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

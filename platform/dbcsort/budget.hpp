@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 struct Budget {
   std::size_t total;
@@ -16,4 +16,4 @@ struct Budget {
   static Budget of(std::size_t total);
 };
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -4,7 +4,7 @@
 
 #include "common/format.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -58,4 +58,4 @@ void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, uns
   finishKey(have, spec, out);
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -88,4 +88,4 @@ std::optional<std::size_t> parseSize(const std::string& text) {
   return *v << shift;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 // The two forms of input the tag builders hand over.
 enum class Form {
@@ -45,4 +45,4 @@ std::optional<std::size_t> parseSize(const std::string& text);
 inline constexpr std::size_t kDefaultBudget = std::size_t{256} << 20;
 inline constexpr std::size_t kMinBudget = std::size_t{16} << 10;
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

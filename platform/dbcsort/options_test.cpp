@@ -4,7 +4,7 @@
 
 #include "platform/dbcsort/budget.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 namespace {
 
 TEST(Options, TheTagBuildersCommandLines) {
@@ -69,4 +69,4 @@ TEST(Budget, PartsStayWithinTheWhole) {
 }
 
 }  // namespace
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

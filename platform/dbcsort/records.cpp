@@ -9,9 +9,9 @@
 
 #include "common/format.hpp"
 #include "common/io.hpp"
-#include "common/stop.hpp"
+#include "platform/dbcsort/failure.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 RecordReader::RecordReader(int fd, Form form, off_t start, off_t end, std::size_t bufferSize,
                            std::string name)
@@ -44,8 +44,7 @@ bool RecordReader::refill() {
     }
   }
   if (got < 0) {
-    std::fprintf(stderr, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
-    throw dbc::Stop{1};
+    fail(1, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
   }
   offset_ += got;
   len_ += static_cast<std::size_t>(got);
@@ -126,8 +125,7 @@ void Writer::write(const void* data, std::size_t n) {
 void Writer::flush() {
   if (len_ == 0) return;
   if (!dbc::writeFull(fd_, buf_.data(), len_)) {
-    std::fprintf(stderr, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
-    throw dbc::Stop{1};
+    fail(1, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
   }
   // Only a hint: a failure here shows up in the sync that follows.
   if (writeBehind_)
@@ -136,4 +134,4 @@ void Writer::flush() {
   len_ = 0;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

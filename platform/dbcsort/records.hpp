@@ -11,7 +11,7 @@
 
 #include "platform/dbcsort/options.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 class RecordReader {
  public:
@@ -80,4 +80,4 @@ inline void writeRecord(Writer& w, Form form, std::string_view record) {
   w.put(form == Form::kText ? '\n' : static_cast<char>(0xFA));
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

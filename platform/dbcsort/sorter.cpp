@@ -9,12 +9,12 @@
 #include <memory>
 
 #include "common/io.hpp"
-#include "common/stop.hpp"
+#include "platform/dbcsort/failure.hpp"
 #include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/radix.hpp"
 #include "platform/dbcsort/temp.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -41,9 +41,8 @@ class RunFile {
  public:
   explicit RunFile(const std::string& dir) : fd_(createUnnamed(tempPattern(dir, "DBCSORT.run"))) {
     if (!fd_) {
-      std::fprintf(stderr, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
-                   std::strerror(errno));
-      throw dbc::Stop{1};
+      fail(1, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
+           std::strerror(errno));
     }
     name_ = "temporary file in " + dir;
   }
@@ -124,8 +123,7 @@ bool Chunk::add(std::string_view record) {
     if (count_ > 0) return false;
     // A record larger than the whole budget is still sorted: the block grows for it alone.
     if (record.size() > UINT32_MAX) {
-      std::fprintf(stderr, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
-      throw dbc::Stop{1};
+      fail(1, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
     }
     mem_ = Block();
     mem_ = Block(need);
@@ -232,4 +230,4 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
   return total;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -14,7 +14,7 @@
 #include "platform/dbcsort/options.hpp"
 #include "platform/dbcsort/records.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 struct SortJob {
   Form form = Form::kText;
@@ -60,4 +60,4 @@ class Chunk {
 // each with its terminator, to `out`. Returns the number of records.
 std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName, Writer& out);
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort
