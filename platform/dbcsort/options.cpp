@@ -61,6 +61,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args) {
   return o;
 }
 
+std::optional<std::size_t> parseThreads(const std::string& text) {
+  auto n = parseNumber(text, std::numeric_limits<std::uint32_t>::max());
+  if (!n || *n == 0) return std::nullopt;
+  return n;
+}
+
 std::optional<std::size_t> parseSize(const std::string& text) {
   if (text.empty()) return std::nullopt;
   std::string digits = text;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -106,7 +107,8 @@ bool RecordReader::next(std::string_view& record) {
   }
 }
 
-Writer::Writer(int fd, std::size_t bufferSize, std::string name) : fd_(fd), name_(std::move(name)) {
+Writer::Writer(int fd, std::size_t bufferSize, std::string name, off_t at)
+    : fd_(fd), name_(std::move(name)), at_(at) {
   buf_.resize(bufferSize < 64 ? 64 : bufferSize);
 }
 
@@ -124,12 +126,15 @@ void Writer::write(const void* data, std::size_t n) {
 
 void Writer::flush() {
   if (len_ == 0) return;
-  if (!dbc::writeFull(fd_, buf_.data(), len_)) {
+  const bool written = at_ < 0 ? dbc::writeFull(fd_, buf_.data(), len_)
+                               : dbc::pwriteFull(fd_, buf_.data(), len_, at_ + written_);
+  if (!written) {
     fail(1, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
   }
   // Only a hint: a failure here shows up in the sync that follows.
   if (writeBehind_)
-    ::sync_file_range(fd_, written_, static_cast<off_t>(len_), SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(fd_, std::max<off_t>(at_, 0) + written_, static_cast<off_t>(len_),
+                      SYNC_FILE_RANGE_WRITE);
   written_ += static_cast<off_t>(len_);
   len_ = 0;
 }

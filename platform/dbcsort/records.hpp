@@ -48,11 +48,12 @@ class RecordReader {
   bool sequential_ = false;  // the file has no offsets: read as it comes
 };
 
-// Buffered writes to a descriptor; the first failure prints a message naming `name` on
-// standard error and stops the program with status 1.
+// Buffered writes to a descriptor; the first failure stops the sort with a message naming `name`
+// and status 1. Given a position `at`, it writes from there on with positioned writes, so that
+// several writers may fill stretches of one file at once; otherwise at the descriptor's offset.
 class Writer {
  public:
-  Writer(int fd, std::size_t bufferSize, std::string name);
+  Writer(int fd, std::size_t bufferSize, std::string name, off_t at = -1);
   // Has the kernel start writing each flushed stretch to disk at once, so that a sync at the end
   // finds little left to write.
   void writeBehind() { writeBehind_ = true; }
@@ -68,6 +69,7 @@ class Writer {
  private:
   int fd_;
   std::string name_;
+  off_t at_;
   std::vector<char> buf_;
   std::size_t len_ = 0;
   off_t written_ = 0;

@@ -1,6 +1,7 @@
 #include "platform/dbcsort/run.hpp"
 
 #include <fcntl.h>
+#include <malloc.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -14,10 +15,13 @@
 #include "platform/dbcsort/output.hpp"
 #include "platform/dbcsort/records.hpp"
 #include "platform/dbcsort/sorter.hpp"
+#include "platform/dbcsort/task.hpp"
 
 namespace dbc::dbcsort {
 
 namespace {
+
+constexpr int kOwnMappingFrom = 64 << 10;
 
 // The sort's settings from the command line and the environment.
 SortJob jobFor(const Options& options, const EnvLookup& env) {
@@ -30,7 +34,13 @@ SortJob jobFor(const Options& options, const EnvLookup& env) {
     if (!size) fail(2, "DBCSORT: DBCSORT_MEMORY is not a size such as 64M: %s\n", m);
     budget = *size;
   }
-  job.budget = Budget::of(budget);
+  std::size_t threads = processors();
+  if (const char* t = env("DBCSORT_THREADS"); t && *t) {
+    auto n = parseThreads(t);
+    if (!n) fail(2, "DBCSORT: DBCSORT_THREADS is not a number of threads such as 4: %s\n", t);
+    threads = *n;
+  }
+  job.budget = Budget::of(budget, threads);
   if (job.form == Form::kCompressed) {
     // ixmark3 writes no digit pairs when the invalid-character switch is configured.
     job.ichrs = !Config(kDbcConfig, env).getenv2("dbcdx.file.ichrs").empty();
@@ -65,6 +75,10 @@ int run(const std::vector<std::string>& args, Context& context) {
     std::fputs(kUsage, context.err);
     throw Stop{2};
   }
+  // Buffers of this size come straight from the kernel and go back to it when freed. Otherwise
+  // the allocator keeps freed buffers in the arena of the thread that last held them, and with
+  // a few threads the sort would outgrow its budget by their sum.
+  ::mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
   try {
     sortFile(*options, jobFor(*options, context.env));
   } catch (const Failure& failure) {
