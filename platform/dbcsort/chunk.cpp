@@ -6,6 +6,7 @@
 
 #include "platform/dbcsort/failure.hpp"
 #include "platform/dbcsort/key.hpp"
+#include "platform/dbcsort/partition.hpp"
 #include "platform/dbcsort/radix.hpp"
 
 namespace dbc::dbcsort {
@@ -83,13 +84,14 @@ std::string_view Chunk::record(std::size_t i) const {
   return {reinterpret_cast<const char*>(mem_.data()) + off, len};
 }
 
-void Chunk::writeSorted(Writer& out) const {
+void Chunk::writeSorted(Writer& out, RunSamples* samples) const {
   // The records lie in the block in input order, so sorted order visits them at random: each
   // is fetched into the cache a few records ahead of its turn.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < count_; ++i) {
     if (i + kAhead < count_)
       __builtin_prefetch(mem_.data() + getBig32(sortedEntry(i + kAhead) + keyBytes_));
+    if (samples) samples->offer(out.written(), key(i));
     writeRecord(out, kind_.form, record(i));
   }
 }

@@ -20,6 +20,8 @@ struct ChunkKind {
   bool ichrs = false;
 };
 
+class RunSamples;
+
 class Chunk {
  public:
   Chunk(std::size_t capacity, const ChunkKind& kind);
@@ -34,8 +36,9 @@ class Chunk {
   // The i-th record in sorted order and its key (keyBytes() of the key spec); valid after sort().
   std::string_view record(std::size_t i) const;
   const unsigned char* key(std::size_t i) const { return sortedEntry(i); }
-  // Writes every record in sorted order to `out`, each with its terminator.
-  void writeSorted(Writer& out) const;
+  // Writes every record in sorted order to `out`, each with its terminator; `samples`, when
+  // given, sees every record written.
+  void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
   void clear();
 
  private:

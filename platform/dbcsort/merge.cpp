@@ -6,6 +6,7 @@
 
 #include "platform/dbcsort/failure.hpp"
 #include "platform/dbcsort/key.hpp"
+#include "platform/dbcsort/partition.hpp"
 #include "platform/dbcsort/temp.hpp"
 
 namespace dbc::dbcsort {
@@ -41,7 +42,7 @@ bool ChunkSource::next() {
 }
 
 void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t keyBytes,
-           Form form, Writer& out) {
+           Form form, Writer& out, RunSamples* samples) {
   // The heap keeps the smallest (key, source number) on top.
   auto after = [&](std::size_t a, std::size_t b) {
     int c = std::memcmp(sources[a]->key, sources[b]->key, keyBytes);
@@ -55,6 +56,7 @@ void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), after);
     std::size_t i = heap.back();
+    if (samples) samples->offer(out.written(), sources[i]->key);
     writeRecord(out, form, sources[i]->record);
     if (sources[i]->next()) {
       std::push_heap(heap.begin(), heap.end(), after);

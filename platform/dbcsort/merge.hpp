@@ -70,9 +70,11 @@ class ChunkSource : public MergeSource {
   std::size_t i_ = 0;
 };
 
+class RunSamples;
+
 // Writes the records of `sources` (in input order) to `out` in order of their keys, each key
-// `keyBytes` long, ties to the earlier source.
+// `keyBytes` long, ties to the earlier source; `samples`, when given, sees every record written.
 void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t keyBytes,
-           Form form, Writer& out);
+           Form form, Writer& out, RunSamples* samples = nullptr);
 
 }  // namespace dbc::dbcsort

@@ -124,6 +124,14 @@ void Writer::write(const void* data, std::size_t n) {
   }
 }
 
+off_t Writer::makeRoom(off_t n) {
+  flush();
+  off_t place = at_ >= 0 ? at_ + written_ : ::lseek(fd_, n, SEEK_CUR) - n;
+  if (place < 0) fail(1, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
+  written_ += n;
+  return place;
+}
+
 void Writer::flush() {
   if (len_ == 0) return;
   const bool written = at_ < 0 ? dbc::writeFull(fd_, buf_.data(), len_)

@@ -65,6 +65,11 @@ class Writer {
   void flush();
   // Bytes handed to write() and put() so far.
   off_t written() const { return written_ + static_cast<off_t>(len_); }
+  // Leaves the next `n` bytes of the file to other writers and goes on after them; returns where
+  // they start. Only for a file with offsets.
+  off_t makeRoom(off_t n);
+  int fd() const { return fd_; }
+  const std::string& name() const { return name_; }
 
  private:
   int fd_;

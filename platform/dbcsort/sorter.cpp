@@ -1,5 +1,7 @@
 #include "platform/dbcsort/sorter.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <memory>
 #include <string_view>
@@ -7,6 +9,7 @@
 
 #include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/merge.hpp"
+#include "platform/dbcsort/partition.hpp"
 #include "platform/dbcsort/task.hpp"
 
 namespace dbc::dbcsort {
@@ -28,7 +31,7 @@ struct Slot {
 // file in input order.
 class RunMaker {
  public:
-  explicit RunMaker(const SortJob& job) : job_(job) {
+  explicit RunMaker(const SortJob& job) : job_(job), perRun_(samplesPerRun(job)) {
     for (std::size_t i = 0; i < job.budget.threads; ++i)
       slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
   }
@@ -46,6 +49,8 @@ class RunMaker {
 
   std::unique_ptr<RunFile> runFile;
   std::vector<Run> runs;
+  // One for each run while the runs are few enough for the last merge to take them all.
+  std::vector<std::unique_ptr<RunSamples>> samples;
 
  private:
   Slot& slot() { return *slots_[cur_]; }
@@ -56,6 +61,7 @@ class RunMaker {
   void waitAll();
 
   const SortJob& job_;
+  const std::size_t perRun_;
   off_t runEnd_ = 0;
   bool spilling_ = false;
   std::size_t cur_ = 0;
@@ -97,10 +103,15 @@ void RunMaker::startWrite(Slot& s) {
   const Run run{runEnd_, runEnd_ + s.chunk.outputBytes()};
   runEnd_ = run.end;
   runs.push_back(run);
-  s.task = Task(parallel(), [this, &s, run, sorted] {
+  RunSamples* sampled = nullptr;
+  if (perRun_ > 0 && runs.size() <= job_.budget.fanIn) {
+    samples.push_back(std::make_unique<RunSamples>(run.size(), perRun_, keyBytes(job_.key)));
+    sampled = samples.back().get();
+  }
+  s.task = Task(parallel(), [this, &s, run, sorted, sampled] {
     if (!sorted) s.chunk.sort();
     Writer w(runFile->fd(), job_.budget.ioBuffer, runFile->name(), run.start);
-    s.chunk.writeSorted(w);
+    s.chunk.writeSorted(w, sampled);
     w.flush();
   });
 }
@@ -149,12 +160,16 @@ std::vector<std::unique_ptr<MergeSource>> sourcesOf(const SortJob& job, const Ru
 // in input order so that ties stay stable from level to level. Each group's run takes its
 // place in the new file at once (its size is the sum of its runs'), so groups are merged side
 // by side.
-void mergeLevel(const SortJob& job, std::unique_ptr<RunFile>& file, std::vector<Run>& runs) {
+void mergeLevel(const SortJob& job, std::unique_ptr<RunFile>& file, std::vector<Run>& runs,
+                std::vector<std::unique_ptr<RunSamples>>& samples) {
   const std::size_t fanIn = job.budget.fanIn;
   const std::size_t groups = (runs.size() + fanIn - 1) / fanIn;
   const std::size_t atOnce = job.budget.mergesAtOnce(groups);
   const std::size_t buffer = Budget::share(job.budget.mergeBuffer, atOnce);
   const std::size_t writeBuffer = Budget::share(job.budget.ioBuffer, atOnce);
+  // The runs of the last level are sampled for the last merge.
+  const std::size_t perRun = groups <= fanIn ? samplesPerRun(job) : 0;
+  std::vector<std::unique_ptr<RunSamples>> sampled;
   auto next = std::make_unique<RunFile>(job.tempDir);
   std::vector<Run> merged;
   std::vector<Task> tasks;
@@ -164,20 +179,41 @@ void mergeLevel(const SortJob& job, std::unique_ptr<RunFile>& file, std::vector<
     const Run run{end, end + (runs[g + k - 1].end - runs[g].start)};
     end = run.end;
     merged.push_back(run);
+    RunSamples* s = nullptr;
+    if (perRun > 0) {
+      sampled.push_back(std::make_unique<RunSamples>(run.size(), perRun, keyBytes(job.key)));
+      s = sampled.back().get();
+    }
     if (tasks.size() == atOnce) {
       for (Task& t : tasks) t.wait();
       tasks.clear();
     }
-    tasks.emplace_back(atOnce > 1, [&, g, k, run] {
+    tasks.emplace_back(atOnce > 1, [&, g, k, run, s] {
       auto sources = sourcesOf(job, *file, &runs[g], k, buffer);
       Writer w(next->fd(), writeBuffer, next->name(), run.start);
-      merge(sources, keyBytes(job.key), job.form, w);
+      merge(sources, keyBytes(job.key), job.form, w, s);
       w.flush();
     });
   }
   for (Task& t : tasks) t.wait();
   file = std::move(next);
   runs = std::move(merged);
+  samples = std::move(sampled);
+}
+
+// The last merge, split into key ranges merged side by side where there are threads for it,
+// samples of every run, and an output with offsets to place each range's part at.
+void mergeLast(const SortJob& job, const RunFile& file, const std::vector<Run>& runs,
+               const std::vector<std::unique_ptr<RunSamples>>& samples, Writer& out) {
+  const std::size_t ranges = job.budget.mergesAtOnce(job.budget.threads);
+  struct stat st;
+  const bool placeable = ::fstat(out.fd(), &st) == 0 && S_ISREG(st.st_mode);
+  if (ranges > 1 && runs.size() > 1 && samples.size() == runs.size() && placeable) {
+    mergeInRanges(job, file, runs, samples, ranges, out);
+    return;
+  }
+  merge(sourcesOf(job, file, runs.data(), runs.size(), job.budget.mergeBuffer), keyBytes(job.key),
+        job.form, out);
 }
 
 }  // namespace
@@ -186,6 +222,7 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
   std::size_t total = 0;
   std::unique_ptr<RunFile> file;
   std::vector<Run> runs;
+  std::vector<std::unique_ptr<RunSamples>> samples;
   {
     RunMaker maker(job);
     RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
@@ -197,10 +234,10 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
     if (maker.finish(out)) return total;
     file = std::move(maker.runFile);
     runs = std::move(maker.runs);
+    samples = std::move(maker.samples);
   }
-  while (runs.size() > job.budget.fanIn) mergeLevel(job, file, runs);
-  merge(sourcesOf(job, *file, runs.data(), runs.size(), job.budget.mergeBuffer), keyBytes(job.key),
-        job.form, out);
+  while (runs.size() > job.budget.fanIn) mergeLevel(job, file, runs, samples);
+  mergeLast(job, *file, runs, samples, out);
   return total;
 }
 
