@@ -434,8 +434,8 @@ TEST_F(Dbcsort, SignalsAtAnyMomentLeaveNoTemporaryFiles) {
   for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
   const std::vector<std::string> args{"in", "out", "25-44", "-T", "-M=60"};
   // The input is some 70 times the smaller budget (dozens of runs, merged in two levels) and
-  // some 20 times the larger one, which leaves room for three threads.
-  for (const auto& [memory, threads, seed] : {std::tuple{"64K", "1", 16u}, {"256K", "3", 17u}}) {
+  // some 14 times the larger one, which leaves room for three threads.
+  for (const auto& [memory, threads, seed] : {std::tuple{"64K", "1", 16u}, {"400K", "3", 17u}}) {
     SCOPED_TRACE(std::string(threads) + " threads");
     const std::map<std::string, std::string> env{{"DBCSORT_MEMORY", memory},
                                                  {"DBCSORT_THREADS", threads}};

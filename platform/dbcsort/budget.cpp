@@ -23,11 +23,14 @@ Budget Budget::of(std::size_t total, std::size_t threads) {
   Budget b;
   b.total = total;
   b.ioBuffer = std::clamp(total / 16, kMinBuffer, kMaxIoBuffer);
-  // The input's buffer, and for each thread a chunk and the writer of its runs.
-  const std::size_t affordable = (total - b.ioBuffer) / (b.ioBuffer + kMinChunk);
+  // For each thread a chunk and the writer of its runs, and one chunk more with the input's
+  // buffer for the reading.
+  const std::size_t affordable = std::max<std::size_t>(total / (b.ioBuffer + kMinChunk), 2) - 1;
   b.threads =
       std::clamp(threads, std::size_t{1}, std::clamp(affordable, std::size_t{1}, kMaxThreads));
-  b.chunk = std::min((total - (b.threads + 1) * b.ioBuffer) / b.threads, kMaxChunk);
+  // While one chunk is filled from the input, as many others as threads are sorted and written.
+  b.chunks = b.threads == 1 ? 1 : b.threads + 1;
+  b.chunk = std::min((total - (b.threads + 1) * b.ioBuffer) / b.chunks, kMaxChunk);
   std::size_t avail = total - b.ioBuffer;
   b.mergeBuffer = std::clamp(avail / kMaxFanIn, kMinBuffer, kMaxMergeBuffer);
   b.fanIn = std::clamp(avail / b.mergeBuffer, std::size_t{2}, kMaxFanIn);

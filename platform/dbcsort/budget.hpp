@@ -14,6 +14,7 @@ struct Budget {
   std::size_t total;
   std::size_t threads;      // threads that sort and merge at once
   std::size_t ioBuffer;     // the input's read buffer, and each output or run writer
+  std::size_t chunks;       // runs built at once: one filled from the input, the others sorted
   std::size_t chunk;        // records and their keys of one run while it is built
   std::size_t mergeBuffer;  // read buffer of each run during a merge that runs alone
   std::size_t fanIn;        // runs merged at once

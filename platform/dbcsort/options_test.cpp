@@ -70,7 +70,8 @@ TEST(Budget, PartsStayWithinTheWholeWhateverTheThreads) {
       EXPECT_GE(b.threads, 1u);
       EXPECT_LE(b.threads, std::min(threads, kMaxThreads));
       // While runs are made: the input's buffer, and each thread's chunk and run writer.
-      EXPECT_LE(b.threads * (b.chunk + b.ioBuffer) + b.ioBuffer, b.total);
+      EXPECT_LE(b.chunks * b.chunk + (b.threads + 1) * b.ioBuffer, b.total);
+      EXPECT_EQ(b.chunks, b.threads == 1 ? 1 : b.threads + 1);
       EXPECT_LE(b.fanIn * b.mergeBuffer + b.ioBuffer, b.total);
       EXPECT_GE(b.fanIn, 2u);
       // Merges side by side share the merge buffers; their writers get at least the least size.

@@ -86,10 +86,8 @@ struct Fixture {
 // number of ranges, also where every key is the same (the bounds then coincide) or a run holds
 // nothing of some range.
 TEST(MergeInRanges, WritesWhatOneMergeWrites) {
-  for (const auto& [sizes, keys] :
-       std::vector<std::pair<std::vector<std::size_t>, unsigned>>{{{500, 800, 300}, 40},
-                                                                   {{400, 400}, 1},
-                                                                   {{1000, 3, 1, 600}, 7}}) {
+  for (const auto& [sizes, keys] : std::vector<std::pair<std::vector<std::size_t>, unsigned>>{
+           {{500, 800, 300}, 40}, {{400, 400}, 1}, {{1000, 3, 1, 600}, 7}}) {
     Fixture f(sizes, keys, 5);
     const std::string one = f.merged(1);
     ASSERT_EQ(one.size(), 10 + (f.runs.back().end));

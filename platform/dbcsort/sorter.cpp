@@ -32,7 +32,7 @@ struct Slot {
 class RunMaker {
  public:
   explicit RunMaker(const SortJob& job) : job_(job), perRun_(samplesPerRun(job)) {
-    for (std::size_t i = 0; i < job.budget.threads; ++i)
+    for (std::size_t i = 0; i < job.budget.chunks; ++i)
       slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
   }
 
@@ -95,9 +95,11 @@ void RunMaker::nextSlot() {
 }
 
 // Writes the chunk of `s` as the next run, sorting it first unless that is done or under way.
+// A run's place in the run file depends only on the sizes of the runs before it, so the reading
+// goes on without waiting for a sort under way: the writing waits for it instead.
 void RunMaker::startWrite(Slot& s) {
-  const bool sorted = s.unwritten;
-  s.task.wait();
+  const bool sorting = s.unwritten;
+  auto sort = std::make_shared<Task>(std::move(s.task));
   s.unwritten = false;
   if (!runFile) runFile = std::make_unique<RunFile>(job_.tempDir);
   const Run run{runEnd_, runEnd_ + s.chunk.outputBytes()};
@@ -108,8 +110,12 @@ void RunMaker::startWrite(Slot& s) {
     samples.push_back(std::make_unique<RunSamples>(run.size(), perRun_, keyBytes(job_.key)));
     sampled = samples.back().get();
   }
-  s.task = Task(parallel(), [this, &s, run, sorted, sampled] {
-    if (!sorted) s.chunk.sort();
+  s.task = Task(parallel(), [this, &s, run, sorting, sort, sampled] {
+    if (sorting) {
+      sort->wait();
+    } else {
+      s.chunk.sort();
+    }
     Writer w(runFile->fd(), job_.budget.ioBuffer, runFile->name(), run.start);
     s.chunk.writeSorted(w, sampled);
     w.flush();
