@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "common/stop.hpp"
 #include "fuzz/input.hpp"
+#include "platform/dbcsort/failure.hpp"
 #include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/records.hpp"
 #include "platform/dbcsort/sorter.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  dbcsort::SortJob job;
-  job.form = (data[0] & 1) != 0 ? dbcsort::Form::kCompressed : dbcsort::Form::kText;
+  dbc::dbcsort::SortJob job;
+  job.form = (data[0] & 1) != 0 ? dbc::dbcsort::Form::kCompressed : dbc::dbcsort::Form::kText;
   job.ichrs = (data[0] & 2) != 0;
   job.key.first = 1 + data[1] % 40;
   job.key.last = job.key.first + data[2] % 40;
-  job.budget = dbcsort::Budget::of(dbcsort::kMinBudget);
+  job.budget = dbc::dbcsort::Budget::of(dbc::dbcsort::kMinBudget);
   job.tempDir = "/tmp";
   std::string in(reinterpret_cast<const char*>(data + 3), size - 3);
   dbc::Fd inFd = fuzz::memoryFile(in);
@@ -30,14 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> records;
   {
     dbc::Fd again = fuzz::memoryFile(in);
-    dbcsort::RecordReader reader(again.get(), job.form, 0, static_cast<off_t>(in.size()), 4096,
-                                 "in");
+    dbc::dbcsort::RecordReader reader(again.get(), job.form, 0, static_cast<off_t>(in.size()), 4096,
+                                      "in");
     std::string_view r;
     while (reader.next(r)) records.emplace_back(r);
   }
   auto key = [&](const std::string& r) {
-    std::string k(dbcsort::keyBytes(job.key), '\0');
-    dbcsort::recordKey(job.form, r, job.ichrs, job.key, reinterpret_cast<unsigned char*>(k.data()));
+    std::string k(dbc::dbcsort::keyBytes(job.key), '\0');
+    dbc::dbcsort::recordKey(job.form, r, job.ichrs, job.key,
+                            reinterpret_cast<unsigned char*>(k.data()));
     return k;
   };
   std::stable_sort(records.begin(), records.end(),
@@ -45,16 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string want;
   for (const std::string& r : records) {
     want += r;
-    want += job.form == dbcsort::Form::kText ? '\n' : '\xFA';
+    want += job.form == dbc::dbcsort::Form::kText ? '\n' : '\xFA';
   }
-  if (job.form == dbcsort::Form::kCompressed) want += '\xFB';
+  if (job.form == dbc::dbcsort::Form::kCompressed) want += '\xFB';
 
   try {
-    dbcsort::Writer w(outFd.get(), job.budget.ioBuffer, "out");
-    dbcsort::sortRecords(job, inFd.get(), "in", w);
-    if (job.form == dbcsort::Form::kCompressed) w.put(static_cast<char>(0xFB));
+    dbc::dbcsort::Writer w(outFd.get(), job.budget.ioBuffer, "out");
+    dbc::dbcsort::sortRecords(job, inFd.get(), "in", w);
+    if (job.form == dbc::dbcsort::Form::kCompressed) w.put(static_cast<char>(0xFB));
     w.flush();
-  } catch (const dbc::Stop&) {
+  } catch (const dbc::dbcsort::Failure&) {
     __builtin_trap();  // nothing in memory can fail
   }
   off_t len = ::lseek(outFd.get(), 0, SEEK_END);

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <future>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/codec.hpp"
@@ -422,42 +425,48 @@ TEST_F(Dbcsort, InputFromAPipe) {
   EXPECT_EQ(testkit::readFile(dir.file("out")), "a\nb\n");
 }
 
-// SIGTERM, SIGINT or SIGHUP at any moment of a sort that needs run files: afterwards no temporary
-// file and no run file is left, and the output is the old file or the whole sorted one.
+// SIGTERM, SIGINT or SIGHUP at any moment of a sort that needs run files, by one thread and by
+// several: afterwards no temporary file and no run file is left, and the output is the old file
+// or the whole sorted one.
 TEST_F(Dbcsort, SignalsAtAnyMomentLeaveNoTemporaryFiles) {
   std::vector<std::string> tags = makeTags(100000, 6);
   testkit::writeFile(dir.file("in"), textInput(tags));
   std::string expected;
   for (std::size_t i : stableOrder(tags, 25, 44)) expected += tags[i] + "\n";
-  // The input is some 70 times the budget: dozens of runs, merged in two levels.
   const std::vector<std::string> args{"in", "out", "25-44", "-T", "-M=60"};
-  const std::map<std::string, std::string> env{{"DBCSORT_MEMORY", "64K"}};
-  auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(sort(args, env).status, 0);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ASSERT_EQ(testkit::readFile(dir.file("out")), expected);
+  // The input is some 70 times the smaller budget (dozens of runs, merged in two levels) and
+  // some 14 times the larger one, which leaves room for three threads.
+  for (const auto& [memory, threads, seed] : {std::tuple{"64K", "1", 16u}, {"400K", "3", 17u}}) {
+    SCOPED_TRACE(std::string(threads) + " threads");
+    const std::map<std::string, std::string> env{{"DBCSORT_MEMORY", memory},
+                                                 {"DBCSORT_THREADS", threads}};
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(sort(args, env).status, 0);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(testkit::readFile(dir.file("out")), expected);
 
-  std::mt19937 gen(16);
-  std::uniform_real_distribution<double> moment(0, seconds * 1.1);
-  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
-  int killed = 0;
-  for (int i = 0; i < 18; ++i) {
-    const int sig = signals[i % 3];
-    const double at = moment(gen);
-    SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
-    testkit::writeFile(dir.file("out"), "old\n");
-    auto e = env;
-    if (i % 2) e["TMPDIR"] = "";  // run files beside the output
-    auto r = sort(args, e, testkit::Hazards().signalAfter(sig, at));
-    ASSERT_TRUE(r.status == 0 || r.status == 128 + sig) << r.status << r.err;
-    killed += r.status != 0;
-    const std::string out = testkit::readFile(dir.file("out"));
-    EXPECT_TRUE(out == (r.status == 0 ? expected : "old\n") || out == expected)
-        << out.size() << " bytes";
-    expectOnly({"in", "out"});
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> moment(0, seconds * 1.1);
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    int killed = 0;
+    for (int i = 0; i < 18; ++i) {
+      const int sig = signals[i % 3];
+      const double at = moment(gen);
+      SCOPED_TRACE("signal " + std::to_string(sig) + " after " + std::to_string(at) + " s");
+      testkit::writeFile(dir.file("out"), "old\n");
+      auto e = env;
+      if (i % 2) e["TMPDIR"] = "";  // run files beside the output
+      auto r = sort(args, e, testkit::Hazards().signalAfter(sig, at));
+      ASSERT_TRUE(r.status == 0 || r.status == 128 + sig) << r.status << r.err;
+      killed += r.status != 0;
+      const std::string out = testkit::readFile(dir.file("out"));
+      EXPECT_TRUE(out == (r.status == 0 ? expected : "old\n") || out == expected)
+          << out.size() << " bytes";
+      expectOnly({"in", "out"});
+    }
+    EXPECT_GE(killed, 9) << "the signals came too late to test anything";
   }
-  EXPECT_GE(killed, 9) << "the signals came too late to test anything";
 }
 
 TEST_F(Dbcsort, ClosedStandardDescriptorsNeverReachTheFiles) {
@@ -521,6 +530,153 @@ TEST_F(Dbcsort, ReadErrorsStopTheSort) {
   EXPECT_EQ(r.err, "DBCSORT: cannot write output file out: Input/output error\n");
   EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
   expectOnly({"in", "out"});
+}
+
+// Any number of threads gives the bytes one thread gives: inputs with many equal keys (so that
+// stability shows), in both forms, 8 times the smaller budget (many runs, merged in two levels
+// with 7 threads) and within the larger one (held in several chunks and merged from memory).
+TEST_F(Dbcsort, ThreadsGiveTheSameBytesAsOne) {
+  std::vector<std::string> tags = makeTags(200000, 9);
+  // Columns 25-38 are the record position and two key characters: some 1800 distinct keys.
+  std::string text;
+  std::string compressed;
+  for (std::size_t i : stableOrder(tags, 25, 38)) {
+    text += tags[i] + "\n";
+    compressed += dbc::encodeRecord(tags[i], false) + "\xFA";
+  }
+  compressed += "\xFB";
+  testkit::writeFile(dir.file("in.txt"), textInput(tags));
+  testkit::writeFile(dir.file("in.cmp"), compressedFile(tags, false));
+  ASSERT_GE(testkit::readFile(dir.file("in.txt")).size(), std::size_t{8} << 20);
+  for (const auto& [form, in, expected] :
+       {std::tuple{"-T", "in.txt", &text}, {"-C", "in.cmp", &compressed}}) {
+    for (std::string memory : {"1M", "12M"}) {
+      for (std::string threads : {"1", "2", "3", "7"}) {
+        SCOPED_TRACE(std::string(form) + " " + memory + ", " + threads + " threads");
+        auto r = sort({in, "out", "25-38", form, "-M=60"},
+                      {{"DBCSORT_MEMORY", memory}, {"DBCSORT_THREADS", threads}});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(testkit::readFile(dir.file("out")) == *expected);
+        expectOnly({"in.txt", "in.cmp", "out"});
+      }
+    }
+  }
+}
+
+TEST_F(Dbcsort, TinyAndEmptyInputsWithThreads) {
+  struct Case {
+    const char* form;
+    std::string in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"-T", "", ""},
+      {"-T", "b\n", "b\n"},
+      {"-T", "b\na", "a\nb\n"},
+      {"-T", "x\n\nx\n", "\nx\nx\n"},
+      {"-C", "", "\xFB"},
+      {"-C", "\xFB", "\xFB"},
+      {"-C", "b\xFA\xFB", "b\xFA\xFB"},
+      {"-C",
+       "b\xFA"
+       "a\xFA\xFB",
+       "a\xFA"
+       "b\xFA\xFB"},
+  };
+  for (const Case& c : cases) {
+    for (std::string threads : {"2", "7"}) {
+      for (std::string memory : {"", "1M"}) {
+        SCOPED_TRACE(std::string(c.form) + " " + ::testing::PrintToString(c.in) + ", " + threads +
+                     " threads, memory " + memory);
+        testkit::writeFile(dir.file("in"), c.in);
+        auto r = sort({"in", "out", "1-1", c.form},
+                      {{"DBCSORT_MEMORY", memory}, {"DBCSORT_THREADS", threads}});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(testkit::readFile(dir.file("out")), c.out);
+        expectOnly({"in", "out"});
+      }
+    }
+  }
+}
+
+// DBCSORT_THREADS as a user of a sort utility expects: empty is unset, a count above what the
+// budget or the machine allows is cut down, anything but a whole number from 1 up is refused
+// before any file is touched.
+TEST_F(Dbcsort, ThreadCountSetting) {
+  testkit::writeFile(dir.file("in"), "b\na\n");
+  for (std::string threads : {"", "1", "64", "100000"}) {
+    SCOPED_TRACE(threads);
+    auto r = sort({"in", "out", "1-1", "-T"}, {{"DBCSORT_THREADS", threads}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testkit::readFile(dir.file("out")), "a\nb\n");
+  }
+  for (std::string threads : {"0", "-1", "two", "2x", " 2"}) {
+    SCOPED_TRACE(threads);
+    testkit::writeFile(dir.file("out"), "old\n");
+    auto r = sort({"in", "out", "1-1", "-T"}, {{"DBCSORT_THREADS", threads}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "DBCSORT: DBCSORT_THREADS is not a number of threads such as 4: " + threads + "\n");
+    EXPECT_EQ(testkit::readFile(dir.file("out")), "old\n");
+    expectOnly({"in", "out"});
+  }
+}
+
+// The peak resident memory of one DBCSORT run, in bytes, taken from the kernel's account of the
+// child; -1 when it did not end with status 0.
+long peakMemory(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                const std::string& cwd) {
+  std::vector<char*> argv;
+  std::string program = testkit::binPath("DBCSORT");
+  argv.push_back(program.data());
+  std::vector<std::string> a = args;
+  for (auto& s : a) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> e = env;
+  std::vector<char*> envp;
+  for (auto& s : e) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(cwd.c_str()) == 0) ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss * 1024L;
+}
+
+// Threads share the budget, they do not each take one: on an input 8 times the budget the peak
+// memory stays within the budget, beyond what the program needs to sort a handful of records.
+TEST_F(Dbcsort, MemoryStaysWithinTheBudgetWhateverTheThreads) {
+  std::vector<std::string> tags = makeTags(400000, 10);
+  testkit::writeFile(dir.file("big"), textInput(tags));
+  testkit::writeFile(dir.file("small"), textInput(makeTags(100, 11)));
+  const long budget = 2L << 20;
+  ASSERT_GE(static_cast<long>(testkit::readFile(dir.file("big")).size()), 8 * budget);
+  // The sanitizers' allocator would otherwise hold freed memory back for a while.
+  const std::vector<std::string> base{"TMPDIR=" + tmp, "ASAN_OPTIONS=quarantine_size_mb=0"};
+  auto with = [&](std::string memory, std::string threads) {
+    std::vector<std::string> env = base;
+    env.push_back("DBCSORT_MEMORY=" + memory);
+    env.push_back("DBCSORT_THREADS=" + threads);
+    return env;
+  };
+  const long floor = peakMemory({"small", "out", "25-44", "-T"}, with("16K", "1"), dir.path());
+  ASSERT_GT(floor, 0);
+  for (long threads : {1, 2, 7}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    const long peak = peakMemory({"big", "out", "25-44", "-T", "-M=60"},
+                                 with("2M", std::to_string(threads)), dir.path());
+    ASSERT_GT(peak, 0);
+    // The budget, the output's buffer (a 16th of it, kept apart from the sort's share), and
+    // for each thread its stack and its allocator's cache.
+    EXPECT_LE(peak - floor, budget + budget / 16 + threads * (512L << 10))
+        << "peak " << peak / 1024 << " KiB, " << floor / 1024 << " KiB for a handful of records";
+  }
 }
 
 }  // namespace

@@ -1,20 +1,34 @@
 #!/bin/sh
-# ixmark3 and ixmark on generated indexes of 1,000,000 and 10,000,000 entries (key size 20,
-# block size 4096), phase by phase, against GNU sort sorting the equivalent text tags alone, in
-# the same run. Set IXMARK_BENCH_SIZES for other sizes.
+# ixmark3 and ixmark on generated indexes (key size 20, block size 4096) of 1,000,000 and
+# 10,000,000 entries, and ixmark3 alone on 50,000,000 when IXMARK_BENCH_LARGE=1 (some 15 minutes
+# more on two cores, and 12 GB of disk), phase by phase, against GNU sort sorting the equivalent
+# text tags alone, in the same run. Every program is run BENCH_REPEAT times (3 by default) and
+# its median run reported, wall clock and processor time both, since a shared machine makes the
+# wall clock noisy. A last table gives the time per entry at each size, which should grow with
+# log n only, and the peak memory of ixmark3 and of the DBCSORT it starts, which should not grow.
+# Set IXMARK_BENCH_SIZES for other sizes.
 set -eu
 bin=${BENCH_BIN:?}
 dir=${BENCH_DIR:?}/ixmark
+repeat=${BENCH_REPEAT:-3}
+sizes=${IXMARK_BENCH_SIZES:-1000000 10000000}
+[ "${IXMARK_BENCH_LARGE:-0}" = 1 ] && sizes="$sizes 50000000"
 mkdir -p "$dir/wrk" "$dir/shim"
 now() { date +%s.%N; }
+# Runs a command, noting its processor time (user + system, its children's included) in cpu.
+timed() { /usr/bin/time -f '%U %S' -o "$dir/cpu" "$@"; }
+cpu() { awk '{print $1 + $2}' "$dir/cpu"; }
+# The median of the numbers on standard input, one per line.
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# A DBCSORT in front of the real one notes when the sort starts and ends, and samples the peak
-# memory of the program that started it (its grandparent: the shell of system() is between).
+# A DBCSORT in front of the real one notes when the sort starts and ends and its own peak memory,
+# and samples the peak memory of the program that started it (its grandparent: the shell of
+# system() is between).
 cat > "$dir/shim/DBCSORT" <<SHIM
 #!/bin/sh
 read -r _ _ _ caller _ < /proc/\$PPID/stat
 date +%s.%N > "$dir/sort.start"
-"$bin/DBCSORT" "\$@"
+/usr/bin/time -f %M -o "$dir/sort.peak" "$bin/DBCSORT" "\$@"
 status=\$?
 date +%s.%N > "$dir/sort.end"
 ( while [ -r /proc/\$caller/status ]; do
@@ -25,32 +39,59 @@ exit \$status
 SHIM
 chmod +x "$dir/shim/DBCSORT"
 printf 'dbcdx.file.open=%s\ndbcdx.file.vol.wrk=%s\n' "$dir" "$dir/wrk" > "$dir/dbc.cfg"
+: > "$dir/scale"
 
-for n in ${IXMARK_BENCH_SIZES:-1000000 10000000}; do
+for n in $sizes; do
   echo "--- $n entries"
   "$bin/ixmark_benchgen" "$dir/BENCH.TXT" "$dir/BENCH.ISI" "$dir/tags.txt" "$n"
   # Written out and in the page cache before any clock starts, for every program alike.
   sync
   cat "$dir/BENCH.TXT" "$dir/BENCH.ISI" "$dir/tags.txt" > /dev/null
-  t0=$(now)
-  LC_ALL=C sort -s -k1.25,1.56 -S 256M -T "$dir" -o "$dir/tags.srt" "$dir/tags.txt"
-  t1=$(now)
-  gnu=$(echo "$t0 $t1" | awk '{print $2 - $1}')
-  printf '%-30s %7.2f s\n' "LC_ALL=C sort -s -k1.25,1.56" "$gnu"
-  rm -f "$dir/tags.srt"
-  for prog in ixmark3 ixmark; do
-    rm -f "$dir/hwm" "$dir/sort.start" "$dir/sort.end"
+  : > "$dir/gnu.runs"
+  i=0
+  while [ $i -lt "$repeat" ]; do
     t0=$(now)
-    PATH="$dir/shim:$PATH" DBC_CFG="$dir/dbc.cfg" NDXPROBE_WRK= "$bin/$prog" BENCH > "$dir/out"
+    LC_ALL=C timed sort -s -k1.25,1.56 -S 256M -T "$dir" -o "$dir/tags.srt" "$dir/tags.txt"
     t1=$(now)
-    sleep 0.1
-    errors=$(ls "$dir/wrk" | wc -l)
-    rm -f "$dir"/wrk/*
-    hwm=$(awk '{print $2}' "$dir/hwm" 2>/dev/null || echo 0)
-    echo "$t0 $(cat "$dir/sort.start") $(cat "$dir/sort.end") $t1 $gnu $hwm $errors" | awk -v p="$prog" '{
-      printf "%-30s %7.2f s  walk+tags %.2f s, sort %.2f s, compare %.2f s; peak %.0f MiB; %.2f x sort alone; %d files left\n",
-        p, $4 - $1, $2 - $1, $3 - $2, $4 - $3, $6 / 1024, ($4 - $1) / $5, $7
-    }'
+    echo "$t0 $t1 $(cpu)" | awk '{print $2 - $1, $3}' >> "$dir/gnu.runs"
+    rm -f "$dir/tags.srt"
+    i=$((i + 1))
+  done
+  gnu=$(awk '{print $1}' "$dir/gnu.runs" | median)
+  gnucpu=$(awk '{print $2}' "$dir/gnu.runs" | median)
+  printf '%-30s %7.2f s  user+sys %.2f s\n' "LC_ALL=C sort -s -k1.25,1.56" "$gnu" "$gnucpu"
+  progs="ixmark3 ixmark"
+  [ "$n" -gt 10000000 ] && progs=ixmark3
+  for prog in $progs; do
+    : > "$dir/runs"
+    i=0
+    while [ $i -lt "$repeat" ]; do
+      rm -f "$dir/hwm" "$dir/sort.start" "$dir/sort.end" "$dir/sort.peak"
+      t0=$(now)
+      PATH="$dir/shim:$PATH" DBC_CFG="$dir/dbc.cfg" NDXPROBE_WRK= timed "$bin/$prog" BENCH > "$dir/out"
+      t1=$(now)
+      sleep 0.1
+      errors=$(ls "$dir/wrk" | wc -l)
+      rm -f "$dir"/wrk/*
+      hwm=$(awk '{print $2}' "$dir/hwm" 2>/dev/null || echo 0)
+      echo "$t0 $(cat "$dir/sort.start") $(cat "$dir/sort.end") $t1 $hwm $errors $(cpu) $(tail -n 1 "$dir/sort.peak")" |
+        awk '{print $4 - $1, $2 - $1, $3 - $2, $4 - $3, $5, $6, $7, $8}' >> "$dir/runs"
+      i=$((i + 1))
+    done
+    # The median run by wall clock.
+    sort -n "$dir/runs" | awk -v r="$repeat" 'NR == int((r + 1) / 2)' > "$dir/median"
+    awk -v p="$prog" -v gnu="$gnu" -v n="$n" '{
+      printf "%-30s %7.2f s  walk+tags %.2f s, sort %.2f s, compare %.2f s; user+sys %.2f s; peak %.0f MiB (DBCSORT %.0f MiB); %.2f x sort alone; %d files left\n",
+        p, $1, $2, $3, $4, $7, $5 / 1024, $8 / 1024, $1 / gnu, $6
+    }' "$dir/median"
+    [ "$prog" = ixmark3 ] && awk -v n="$n" -v gnu="$gnu" '{print n, $1, $7, $5, $8, gnu}' "$dir/median" >> "$dir/scale"
   done
   rm -f "$dir/BENCH.TXT" "$dir/BENCH.ISI" "$dir/tags.txt" "$dir/out"
 done
+
+echo "--- ixmark3 by size (median of $repeat runs)"
+awk '{
+  n = $1; lg = log(n) / log(2)
+  printf "%11d entries  %7.0f ns/entry  (%5.2f per log2 n; user+sys %6.0f ns/entry)  peak %4.0f MiB, DBCSORT %4.0f MiB; sort -s %6.0f ns/entry\n",
+    n, $2 * 1e9 / n, $2 * 1e9 / n / lg, $3 * 1e9 / n, $4 / 1024, $5 / 1024, $6 * 1e9 / n
+}' "$dir/scale"

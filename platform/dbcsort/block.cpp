@@ -8,9 +8,9 @@
 #include <cstring>
 #include <utility>
 
-#include "common/stop.hpp"
+#include "platform/dbcsort/failure.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -21,9 +21,7 @@ Block::Block(std::size_t size) : size_(size) {
   mapped_ = size + kHugePage;
   void* p = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) {
-    std::fprintf(stderr, "DBCSORT: cannot get %zu bytes of memory: %s\n", size,
-                 std::strerror(errno));
-    throw dbc::Stop{1};
+    fail(1, "DBCSORT: cannot get %zu bytes of memory: %s\n", size, std::strerror(errno));
   }
   auto* base = static_cast<unsigned char*>(p);
   auto addr = reinterpret_cast<std::uintptr_t>(base);
@@ -60,4 +58,4 @@ void Block::release() {
   mapped_ = 0;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 class Block {
  public:
@@ -29,4 +29,4 @@ class Block {
   unsigned char* base_ = nullptr;  // where the mapping starts
 };
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -4,7 +4,7 @@
 
 #include "common/codec.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -32,4 +32,4 @@ void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, uns
   finishKey(have, spec, out);
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

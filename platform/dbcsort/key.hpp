@@ -7,7 +7,7 @@
 
 #include "platform/dbcsort/options.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 // A record shorter than the last key column compares as if cut there, so a key is a prefix of
 // up to width() bytes. It is kept as width() bytes padded with zeros followed by the number of
@@ -33,4 +33,4 @@ inline void recordKey(Form form, std::string_view record, bool ichrs, const KeyS
   }
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

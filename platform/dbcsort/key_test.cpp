@@ -7,7 +7,7 @@
 
 #include "common/codec.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 namespace {
 
 std::string keyOf(Form form, std::string_view rec, KeySpec spec, bool ichrs = false) {
@@ -108,4 +108,4 @@ TEST(CompressedKey, HighBytesArePairsOnlyWithoutTheSwitch) {
 }
 
 }  // namespace
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

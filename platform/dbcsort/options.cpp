@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -61,6 +61,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args) {
   return o;
 }
 
+std::optional<std::size_t> parseThreads(const std::string& text) {
+  auto n = parseNumber(text, std::numeric_limits<std::uint32_t>::max());
+  if (!n || *n == 0) return std::nullopt;
+  return n;
+}
+
 std::optional<std::size_t> parseSize(const std::string& text) {
   if (text.empty()) return std::nullopt;
   std::string digits = text;
@@ -88,4 +94,4 @@ std::optional<std::size_t> parseSize(const std::string& text) {
   return *v << shift;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 // The two forms of input the tag builders hand over.
 enum class Form {
@@ -41,8 +41,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args);
 // A size such as "1048576", "512K", "64M" or "2G" (binary multiples, either case), or nothing.
 std::optional<std::size_t> parseSize(const std::string& text);
 
+// A number of threads: a whole number from 1 up, digits only, or nothing.
+std::optional<std::size_t> parseThreads(const std::string& text);
+
 // The default budget when DBCSORT_MEMORY is not set, and the least budget honoured.
 inline constexpr std::size_t kDefaultBudget = std::size_t{256} << 20;
 inline constexpr std::size_t kMinBudget = std::size_t{16} << 10;
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+
 #include "platform/dbcsort/budget.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 namespace {
 
 TEST(Options, TheTagBuildersCommandLines) {
@@ -57,16 +60,47 @@ TEST(Options, Sizes) {
   EXPECT_FALSE(parseSize("99999999999999999999"));
 }
 
-TEST(Budget, PartsStayWithinTheWhole) {
-  for (std::size_t total : {std::size_t{1}, kMinBudget, std::size_t{100000}, std::size_t{64} << 20,
-                            kDefaultBudget, std::size_t{8} << 30}) {
-    Budget b = Budget::of(total);
-    EXPECT_GE(b.total, kMinBudget);
-    EXPECT_LE(b.arena + 2 * b.ioBuffer, b.total);
-    EXPECT_LE(b.fanIn * b.mergeBuffer + b.ioBuffer, b.total);
-    EXPECT_GE(b.fanIn, 2u);
+TEST(Budget, PartsStayWithinTheWholeWhateverTheThreads) {
+  for (std::size_t total : {std::size_t{1}, kMinBudget, std::size_t{100000}, std::size_t{1} << 20,
+                            std::size_t{64} << 20, kDefaultBudget, std::size_t{8} << 30}) {
+    for (std::size_t threads : {1, 2, 3, 7, 16, 64, 1000}) {
+      SCOPED_TRACE(std::to_string(total) + " bytes, " + std::to_string(threads) + " threads");
+      Budget b = Budget::of(total, threads);
+      EXPECT_GE(b.total, kMinBudget);
+      EXPECT_GE(b.threads, 1u);
+      EXPECT_LE(b.threads, std::min(threads, kMaxThreads));
+      // While runs are made: the input's buffer, and each thread's chunk and run writer.
+      EXPECT_LE(b.chunks * b.chunk + (b.threads + 1) * b.ioBuffer, b.total);
+      EXPECT_EQ(b.chunks, b.threads == 1 ? 1 : b.threads + 1);
+      EXPECT_LE(b.fanIn * b.mergeBuffer + b.ioBuffer, b.total);
+      EXPECT_GE(b.fanIn, 2u);
+      // Merges side by side share the merge buffers; their writers get at least the least size.
+      for (std::size_t merges : {1, 2, 5, 64}) {
+        const std::size_t n = b.mergesAtOnce(merges);
+        EXPECT_GE(n, 1u);
+        EXPECT_LE(n, std::min(merges, b.threads));
+        EXPECT_LE(n * b.fanIn * Budget::share(b.mergeBuffer, n), b.total - b.ioBuffer);
+      }
+    }
+    // One thread gets the chunk a sort had before it had threads: all but two buffers.
+    Budget one = Budget::of(total, 1);
+    EXPECT_EQ(one.chunk, std::min<std::size_t>(one.total - 2 * one.ioBuffer, UINT32_MAX));
+  }
+  // A small budget is not cut into chunks too small to be worth a thread.
+  EXPECT_EQ(Budget::of(kMinBudget, 8).threads, 1u);
+  EXPECT_EQ(Budget::of(std::size_t{1} << 20, 7).threads, 7u);
+  EXPECT_EQ(Budget::of(kDefaultBudget, 16).threads, 16u);
+}
+
+TEST(Options, ThreadCounts) {
+  EXPECT_EQ(parseThreads("1"), 1u);
+  EXPECT_EQ(parseThreads("16"), 16u);
+  EXPECT_EQ(parseThreads("0016"), 16u);
+  EXPECT_EQ(parseThreads("4096"), 4096u);  // more than the machine has: the budget cuts it down
+  for (const char* bad : {"", "0", "-2", "two", "2.5", " 2", "2 ", "99999999999"}) {
+    EXPECT_FALSE(parseThreads(bad)) << bad;
   }
 }
 
 }  // namespace
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -11,7 +11,7 @@
 #include "common/io.hpp"
 #include "common/signals.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 class SortedOutput {
  public:
@@ -42,4 +42,4 @@ class SortedOutput {
 // The folder part of `path` ("." when it has none).
 std::string folderOf(const std::string& path);
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

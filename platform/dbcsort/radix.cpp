@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -103,4 +103,4 @@ void radixSort(unsigned char* base, std::size_t n, std::size_t stride, std::size
   }
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 namespace {
 
 // Entries of `stride` bytes whose first `compared` bytes are drawn from a small alphabet, so
@@ -77,4 +77,4 @@ TEST(RadixSort, CommonPrefixCutShortByOneEntry) {
 }
 
 }  // namespace
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -3,15 +3,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "common/format.hpp"
 #include "common/io.hpp"
-#include "common/stop.hpp"
+#include "platform/dbcsort/failure.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 RecordReader::RecordReader(int fd, Form form, off_t start, off_t end, std::size_t bufferSize,
                            std::string name)
@@ -20,8 +21,7 @@ RecordReader::RecordReader(int fd, Form form, off_t start, off_t end, std::size_
 bool RecordReader::refill() {
   ssize_t got = in_.refill();
   if (got < 0) {
-    std::fprintf(stderr, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
-    throw dbc::Stop{1};
+    fail(1, "DBCSORT: cannot read %s: %s\n", name_.c_str(), std::strerror(errno));
   }
   return got > 0;
 }
@@ -83,7 +83,8 @@ bool RecordReader::nextBy(std::string_view& record, FindEnd findEnd) {
   }
 }
 
-Writer::Writer(int fd, std::size_t bufferSize, std::string name) : fd_(fd), name_(std::move(name)) {
+Writer::Writer(int fd, std::size_t bufferSize, std::string name, off_t at)
+    : fd_(fd), name_(std::move(name)), at_(at) {
   buf_.resize(bufferSize < 64 ? 64 : bufferSize);
 }
 
@@ -99,17 +100,27 @@ void Writer::write(const void* data, std::size_t n) {
   }
 }
 
+off_t Writer::makeRoom(off_t n) {
+  flush();
+  off_t place = at_ >= 0 ? at_ + written_ : ::lseek(fd_, n, SEEK_CUR) - n;
+  if (place < 0) fail(1, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
+  written_ += n;
+  return place;
+}
+
 void Writer::flush() {
   if (len_ == 0) return;
-  if (!dbc::writeFull(fd_, buf_.data(), len_)) {
-    std::fprintf(stderr, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
-    throw dbc::Stop{1};
+  const bool written = at_ < 0 ? dbc::writeFull(fd_, buf_.data(), len_)
+                               : dbc::pwriteFull(fd_, buf_.data(), len_, at_ + written_);
+  if (!written) {
+    fail(1, "DBCSORT: cannot write %s: %s\n", name_.c_str(), std::strerror(errno));
   }
   // Only a hint: a failure here shows up in the sync that follows.
   if (writeBehind_)
-    ::sync_file_range(fd_, written_, static_cast<off_t>(len_), SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(fd_, std::max<off_t>(at_, 0) + written_, static_cast<off_t>(len_),
+                      SYNC_FILE_RANGE_WRITE);
   written_ += static_cast<off_t>(len_);
   len_ = 0;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

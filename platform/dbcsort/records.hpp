@@ -13,7 +13,7 @@
 #include "common/refill.hpp"
 #include "platform/dbcsort/options.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 class RecordReader {
  public:
@@ -43,11 +43,12 @@ class RecordReader {
   bool done_ = false;  // 0xFB met or the data ended
 };
 
-// Buffered writes to a descriptor; the first failure prints a message naming `name` on
-// standard error and stops the program with status 1.
+// Buffered writes to a descriptor; the first failure stops the sort with a message naming `name`
+// and status 1. Given a position `at`, it writes from there on with positioned writes, so that
+// several writers may fill stretches of one file at once; otherwise at the descriptor's offset.
 class Writer {
  public:
-  Writer(int fd, std::size_t bufferSize, std::string name);
+  Writer(int fd, std::size_t bufferSize, std::string name, off_t at = -1);
   // Has the kernel start writing each flushed stretch to disk at once, so that a sync at the end
   // finds little left to write.
   void writeBehind() { writeBehind_ = true; }
@@ -59,10 +60,16 @@ class Writer {
   void flush();
   // Bytes handed to write() and put() so far.
   off_t written() const { return written_ + static_cast<off_t>(len_); }
+  // Leaves the next `n` bytes of the file to other writers and goes on after them; returns where
+  // they start. Only for a file with offsets.
+  off_t makeRoom(off_t n);
+  int fd() const { return fd_; }
+  const std::string& name() const { return name_; }
 
  private:
   int fd_;
   std::string name_;
+  off_t at_;
   std::vector<char> buf_;
   std::size_t len_ = 0;
   off_t written_ = 0;
@@ -75,4 +82,4 @@ inline void writeRecord(Writer& w, Form form, std::string_view record) {
   w.put(form == Form::kText ? '\n' : static_cast<char>(0xFA));
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

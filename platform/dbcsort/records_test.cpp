@@ -9,7 +9,7 @@
 #include "common/io.hpp"
 #include "testkit/files.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 namespace {
 
 std::vector<std::string> readAll(const std::string& bytes, Form form, std::size_t buffer,
@@ -85,4 +85,4 @@ TEST(RecordReader, AStretchOfTheFile) {
 }
 
 }  // namespace
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "common/config.hpp"
+#include "common/context.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
-// Runs DBCSORT with `args` (argv[1..]). Returns the exit status of a completed sort (0); every
-// failure prints its message on standard error and throws dbc::Stop: status 2 for a wrong command
-// line, 1 for a file that cannot be read or written.
-int runDbcsort(const std::vector<std::string>& args, const dbc::EnvLookup& env = dbc::processEnv);
+// Runs DBCSORT with `args` (argv[1..]), its settings (DBCSORT_MEMORY, TMPDIR, the DB/C
+// configuration) taken from the context's environment. Returns the exit status of a completed
+// sort (0); every failure prints its message on the context's error stream and throws dbc::Stop:
+// status 2 for a wrong command line or setting, 1 for a file that cannot be read or written.
+int run(const std::vector<std::string>& args, Context& context);
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

@@ -1,235 +1,250 @@
 #include "platform/dbcsort/sorter.hpp"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
-#include "common/io.hpp"
-#include "common/stop.hpp"
 #include "platform/dbcsort/key.hpp"
-#include "platform/dbcsort/radix.hpp"
-#include "platform/dbcsort/temp.hpp"
+#include "platform/dbcsort/merge.hpp"
+#include "platform/dbcsort/partition.hpp"
+#include "platform/dbcsort/task.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
-// Entry layout: the key, the record's offset in the chunk (4 bytes, most significant first, so
-// that equal keys keep their input order), the record's length.
-constexpr std::size_t kOffsetBytes = 4;
-constexpr std::size_t kLengthBytes = 4;
+// One chunk and the work being done on it.
+struct Slot {
+  Slot(std::size_t capacity, const ChunkKind& kind) : chunk(capacity, kind) {}
+  Chunk chunk;
+  Task task;               // declared after the chunk: gone, and so finished, before the chunk goes
+  bool unwritten = false;  // full and sorted (or being sorted), not yet written as a run
+};
 
-void putBig32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
-
-std::uint32_t getBig32(const unsigned char* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         std::uint32_t{p[3]};
-}
-
-// A file for sorted runs. It has no name beyond the moment of its creation, so that it
-// disappears with the process however the process ends.
-class RunFile {
+// The runs made while the input is read. The chunks are used in turn; as long as every full
+// chunk still has its place in memory they are only sorted, so that an input that fits in the
+// budget is never written to a run file. From the first time a chunk is needed again, each full
+// chunk is sorted and written as a run straight away, the runs taking their places in the run
+// file in input order.
+class RunMaker {
  public:
-  explicit RunFile(const std::string& dir) : fd_(createUnnamed(tempPattern(dir, "DBCSORT.run"))) {
-    if (!fd_) {
-      std::fprintf(stderr, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
-                   std::strerror(errno));
-      throw dbc::Stop{1};
-    }
-    name_ = "temporary file in " + dir;
+  explicit RunMaker(const SortJob& job) : job_(job), perRun_(samplesPerRun(job)) {
+    for (std::size_t i = 0; i < job.budget.chunks; ++i)
+      slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
   }
-  int fd() const { return fd_.get(); }
-  const std::string& name() const { return name_; }
+
+  void add(std::string_view record) {
+    if (slot().chunk.add(record)) return;
+    handOff();
+    nextSlot();
+    slot().chunk.add(record);
+  }
+
+  // At the end of the input: writes everything to `out` and returns true when it all stayed
+  // in memory; otherwise writes the last runs and returns false.
+  bool finish(Writer& out);
+
+  std::unique_ptr<RunFile> runFile;
+  std::vector<Run> runs;
+  // One for each run while the runs are few enough for the last merge to take them all.
+  std::vector<std::unique_ptr<RunSamples>> samples;
 
  private:
-  dbc::Fd fd_;
-  std::string name_;
+  Slot& slot() { return *slots_[cur_]; }
+  bool parallel() const { return job_.budget.threads > 1; }
+  void handOff();
+  void nextSlot();
+  void startWrite(Slot& s);
+  void waitAll();
+
+  const SortJob& job_;
+  const std::size_t perRun_;
+  off_t runEnd_ = 0;
+  bool spilling_ = false;
+  std::size_t cur_ = 0;
+  // Last, so that the tasks end before the run file they write to is closed.
+  std::vector<std::unique_ptr<Slot>> slots_;
 };
 
-struct Run {
-  off_t start;
-  off_t end;
-};
-
-// One run being merged: its reader, its current record and that record's key.
-struct Source {
-  Source(int fd, const Run& run, const SortJob& job, const std::string& name)
-      : reader(fd, job.form, run.start, run.end, job.budget.mergeBuffer, name),
-        key(keyBytes(job.key)) {}
-  RecordReader reader;
-  std::string_view record;
-  std::vector<unsigned char> key;
-};
-
-// Merges `runs` of the file `fd` into `out`. Ties go to the earlier run, which holds the earlier
-// input, so the merge keeps the order of equal keys.
-void mergeRuns(const SortJob& job, const RunFile& file, const std::vector<Run>& runs, Writer& out) {
-  const std::size_t kb = keyBytes(job.key);
-  std::vector<std::unique_ptr<Source>> src;
-  src.reserve(runs.size());
-  std::vector<std::size_t> heap;
-  // The heap keeps the smallest (key, run number) on top.
-  auto after = [&](std::size_t a, std::size_t b) {
-    int c = std::memcmp(src[a]->key.data(), src[b]->key.data(), kb);
-    return c != 0 ? c > 0 : a > b;
-  };
-  auto advance = [&](std::size_t i) {
-    Source& s = *src[i];
-    if (!s.reader.next(s.record)) return false;
-    recordKey(job.form, s.record, job.ichrs, job.key, s.key.data());
-    return true;
-  };
-  for (const Run& r : runs) {
-    src.push_back(std::make_unique<Source>(file.fd(), r, job, file.name()));
-    if (advance(src.size() - 1)) heap.push_back(src.size() - 1);
+void RunMaker::handOff() {
+  Slot& s = slot();
+  if (spilling_) {
+    s.task = Task();
+    startWrite(s);
+    return;
   }
-  std::make_heap(heap.begin(), heap.end(), after);
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), after);
-    std::size_t i = heap.back();
-    writeRecord(out, job.form, src[i]->record);
-    if (advance(i)) {
-      std::push_heap(heap.begin(), heap.end(), after);
-    } else {
-      heap.pop_back();
+  s.task = Task(parallel(), [&s] { s.chunk.sort(); });
+  s.unwritten = true;
+}
+
+void RunMaker::nextSlot() {
+  cur_ = (cur_ + 1) % slots_.size();
+  if (slot().unwritten) {
+    // Every chunk is full: from now on runs go to the run file, the oldest first.
+    spilling_ = true;
+    for (std::size_t k = 0; k < slots_.size(); ++k) {
+      Slot& s = *slots_[(cur_ + k) % slots_.size()];
+      if (s.unwritten) startWrite(s);
     }
   }
+  slot().task.wait();
+  slot().chunk.clear();
+}
+
+// Writes the chunk of `s` as the next run, sorting it first unless that is done or under way.
+// A run's place in the run file depends only on the sizes of the runs before it, so the reading
+// goes on without waiting for a sort under way: the writing waits for it instead.
+void RunMaker::startWrite(Slot& s) {
+  const bool sorting = s.unwritten;
+  auto sort = std::make_shared<Task>(std::move(s.task));
+  s.unwritten = false;
+  if (!runFile) runFile = std::make_unique<RunFile>(job_.tempDir);
+  const Run run{runEnd_, runEnd_ + s.chunk.outputBytes()};
+  runEnd_ = run.end;
+  runs.push_back(run);
+  RunSamples* sampled = nullptr;
+  if (perRun_ > 0 && runs.size() <= job_.budget.fanIn) {
+    samples.push_back(std::make_unique<RunSamples>(run.size(), perRun_, keyBytes(job_.key)));
+    sampled = samples.back().get();
+  }
+  s.task = Task(parallel(), [this, &s, run, sorting, sort, sampled] {
+    if (sorting) {
+      sort->wait();
+    } else {
+      s.chunk.sort();
+    }
+    Writer w(runFile->fd(), job_.budget.ioBuffer, runFile->name(), run.start);
+    s.chunk.writeSorted(w, sampled);
+    w.flush();
+  });
+}
+
+// Waits for every chunk's work, oldest first, so that of several failures the one met first
+// in the input is the one reported.
+void RunMaker::waitAll() {
+  for (std::size_t k = 1; k <= slots_.size(); ++k) slots_[(cur_ + k) % slots_.size()]->task.wait();
+}
+
+bool RunMaker::finish(Writer& out) {
+  if (spilling_) {
+    if (!slot().chunk.empty()) handOff();
+    waitAll();
+    return false;
+  }
+  slot().chunk.sort();
+  waitAll();
+  std::vector<std::unique_ptr<MergeSource>> sources;
+  const Chunk* only = nullptr;
+  for (std::size_t k = 1; k <= slots_.size(); ++k) {
+    const Chunk& c = slots_[(cur_ + k) % slots_.size()]->chunk;
+    if (c.empty()) continue;
+    sources.push_back(std::make_unique<ChunkSource>(c));
+    only = &c;
+  }
+  if (sources.size() == 1) {
+    only->writeSorted(out);
+  } else if (sources.size() > 1) {
+    merge(sources, keyBytes(job_.key), job_.form, out);
+  }
+  return true;
+}
+
+std::vector<std::unique_ptr<MergeSource>> sourcesOf(const SortJob& job, const RunFile& file,
+                                                    const Run* runs, std::size_t n,
+                                                    std::size_t buffer) {
+  std::vector<std::unique_ptr<MergeSource>> sources;
+  for (std::size_t i = 0; i < n; ++i)
+    sources.push_back(
+        std::make_unique<RunSource>(file.fd(), runs[i], job.kind(), buffer, file.name()));
+  return sources;
+}
+
+// Merges consecutive groups of `runs` into a new run file, one run per group, keeping the runs
+// in input order so that ties stay stable from level to level. Each group's run takes its
+// place in the new file at once (its size is the sum of its runs'), so groups are merged side
+// by side.
+void mergeLevel(const SortJob& job, std::unique_ptr<RunFile>& file, std::vector<Run>& runs,
+                std::vector<std::unique_ptr<RunSamples>>& samples) {
+  const std::size_t fanIn = job.budget.fanIn;
+  const std::size_t groups = (runs.size() + fanIn - 1) / fanIn;
+  const std::size_t atOnce = job.budget.mergesAtOnce(groups);
+  const std::size_t buffer = Budget::share(job.budget.mergeBuffer, atOnce);
+  const std::size_t writeBuffer = Budget::share(job.budget.ioBuffer, atOnce);
+  // The runs of the last level are sampled for the last merge.
+  const std::size_t perRun = groups <= fanIn ? samplesPerRun(job) : 0;
+  std::vector<std::unique_ptr<RunSamples>> sampled;
+  auto next = std::make_unique<RunFile>(job.tempDir);
+  std::vector<Run> merged;
+  std::vector<Task> tasks;
+  off_t end = 0;
+  for (std::size_t g = 0; g < runs.size(); g += fanIn) {
+    const std::size_t k = std::min(fanIn, runs.size() - g);
+    const Run run{end, end + (runs[g + k - 1].end - runs[g].start)};
+    end = run.end;
+    merged.push_back(run);
+    RunSamples* s = nullptr;
+    if (perRun > 0) {
+      sampled.push_back(std::make_unique<RunSamples>(run.size(), perRun, keyBytes(job.key)));
+      s = sampled.back().get();
+    }
+    if (tasks.size() == atOnce) {
+      for (Task& t : tasks) t.wait();
+      tasks.clear();
+    }
+    tasks.emplace_back(atOnce > 1, [&, g, k, run, s] {
+      auto sources = sourcesOf(job, *file, &runs[g], k, buffer);
+      Writer w(next->fd(), writeBuffer, next->name(), run.start);
+      merge(sources, keyBytes(job.key), job.form, w, s);
+      w.flush();
+    });
+  }
+  for (Task& t : tasks) t.wait();
+  file = std::move(next);
+  runs = std::move(merged);
+  samples = std::move(sampled);
+}
+
+// The last merge, split into key ranges merged side by side where there are threads for it,
+// samples of every run, and an output with offsets to place each range's part at.
+void mergeLast(const SortJob& job, const RunFile& file, const std::vector<Run>& runs,
+               const std::vector<std::unique_ptr<RunSamples>>& samples, Writer& out) {
+  const std::size_t ranges = job.budget.mergesAtOnce(job.budget.threads);
+  struct stat st;
+  const bool placeable = ::fstat(out.fd(), &st) == 0 && S_ISREG(st.st_mode);
+  if (ranges > 1 && runs.size() > 1 && samples.size() == runs.size() && placeable) {
+    mergeInRanges(job, file, runs, samples, ranges, out);
+    return;
+  }
+  merge(sourcesOf(job, file, runs.data(), runs.size(), job.budget.mergeBuffer), keyBytes(job.key),
+        job.form, out);
 }
 
 }  // namespace
 
-Chunk::Chunk(std::size_t capacity, const SortJob& job)
-    : job_(job),
-      capacity_(capacity),
-      mem_(capacity),
-      end_(mem_.data() + mem_.size()),
-      keyBytes_(keyBytes(job.key)),
-      stride_(keyBytes_ + kOffsetBytes + kLengthBytes) {}
-
-bool Chunk::add(std::string_view record) {
-  // Equal keys are ordered by the record's offset in the block, so every record, an empty one
-  // too, takes at least one byte there: offsets then rise strictly in input order.
-  const std::size_t room = std::max<std::size_t>(record.size(), 1);
-  std::size_t need = room + stride_;
-  if (used_ + count_ * stride_ + need > mem_.size()) {
-    if (count_ > 0) return false;
-    // A record larger than the whole budget is still sorted: the block grows for it alone.
-    if (record.size() > UINT32_MAX) {
-      std::fprintf(stderr, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
-      throw dbc::Stop{1};
-    }
-    mem_ = Block();
-    mem_ = Block(need);
-    end_ = mem_.data() + mem_.size();
-    used_ = 0;
-  }
-  std::memcpy(mem_.data() + used_, record.data(), record.size());
-  unsigned char* e = entry(count_);
-  recordKey(job_.form, record, job_.ichrs, job_.key, e);
-  putBig32(e + keyBytes_, static_cast<std::uint32_t>(used_));
-  putBig32(e + keyBytes_ + kOffsetBytes, static_cast<std::uint32_t>(record.size()));
-  used_ += room;
-  ++count_;
-  return true;
-}
-
-void Chunk::sort() {
-  radixSort(end_ - count_ * stride_, count_, stride_, keyBytes_ + kOffsetBytes);
-}
-
-std::string_view Chunk::record(std::size_t i) const {
-  const unsigned char* e = sortedEntry(i);
-  std::uint32_t off = getBig32(e + keyBytes_);
-  std::uint32_t len = getBig32(e + keyBytes_ + kOffsetBytes);
-  return {reinterpret_cast<const char*>(mem_.data()) + off, len};
-}
-
-void Chunk::writeSorted(Writer& out) const {
-  // The records lie in the block in input order, so sorted order visits them at random: each
-  // is fetched into the cache a few records ahead of its turn.
-  constexpr std::size_t kAhead = 16;
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (i + kAhead < count_)
-      __builtin_prefetch(mem_.data() + getBig32(sortedEntry(i + kAhead) + keyBytes_));
-    writeRecord(out, job_.form, record(i));
-  }
-}
-
-void Chunk::clear() {
-  used_ = 0;
-  count_ = 0;
-  if (mem_.size() != capacity_) {  // back to the budget after an oversized record
-    mem_ = Block();
-    mem_ = Block(capacity_);
-    end_ = mem_.data() + mem_.size();
-  }
-}
-
 std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName, Writer& out) {
   std::size_t total = 0;
-  std::unique_ptr<RunFile> runFile;
+  std::unique_ptr<RunFile> file;
   std::vector<Run> runs;
+  std::vector<std::unique_ptr<RunSamples>> samples;
   {
-    Chunk chunk(job.budget.arena, job);
+    RunMaker maker(job);
     RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
-    std::unique_ptr<Writer> runWriter;
-    auto spill = [&] {
-      chunk.sort();
-      if (!runFile) {
-        runFile = std::make_unique<RunFile>(job.tempDir);
-        runWriter = std::make_unique<Writer>(runFile->fd(), job.budget.ioBuffer, runFile->name());
-      }
-      off_t start = runWriter->written();
-      chunk.writeSorted(*runWriter);
-      runs.push_back({start, runWriter->written()});
-      chunk.clear();
-    };
     std::string_view rec;
     while (in.next(rec)) {
       ++total;
-      if (!chunk.add(rec)) {
-        spill();
-        chunk.add(rec);
-      }
+      maker.add(rec);
     }
-    if (runs.empty()) {  // everything fitted: no run files at all
-      chunk.sort();
-      chunk.writeSorted(out);
-      return total;
-    }
-    if (!chunk.empty()) spill();
-    runWriter->flush();
+    if (maker.finish(out)) return total;
+    file = std::move(maker.runFile);
+    runs = std::move(maker.runs);
+    samples = std::move(maker.samples);
   }
-  // Merge consecutive groups until one last merge can write the output, keeping the runs in
-  // input order so that ties stay stable from level to level.
-  while (runs.size() > job.budget.fanIn) {
-    auto next = std::make_unique<RunFile>(job.tempDir);
-    std::vector<Run> merged;
-    {
-      Writer w(next->fd(), job.budget.ioBuffer, next->name());
-      for (std::size_t g = 0; g < runs.size(); g += job.budget.fanIn) {
-        std::size_t k = std::min(job.budget.fanIn, runs.size() - g);
-        std::vector<Run> group(runs.begin() + g, runs.begin() + g + k);
-        off_t start = w.written();
-        mergeRuns(job, *runFile, group, w);
-        merged.push_back({start, w.written()});
-      }
-      w.flush();
-    }
-    runFile = std::move(next);
-    runs = std::move(merged);
-  }
-  mergeRuns(job, *runFile, runs, out);
+  while (runs.size() > job.budget.fanIn) mergeLevel(job, file, runs, samples);
+  mergeLast(job, *file, runs, samples, out);
   return total;
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

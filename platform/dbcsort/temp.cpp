@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <vector>
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 namespace {
 
@@ -49,4 +49,4 @@ dbc::Fd createUnnamed(std::string pattern) {
   return dbc::Fd(fd);
 }
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

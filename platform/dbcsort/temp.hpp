@@ -9,7 +9,7 @@
 #include "common/io.hpp"
 #include "common/signals.hpp"
 
-namespace dbcsort {
+namespace dbc::dbcsort {
 
 // The mkstemp pattern of a temporary file in `folder` whose name begins with `stem`: the stem and
 // ".XXXXXX", the stem cut short where the folder's limit on the length of a name (or the limit on
@@ -26,4 +26,4 @@ dbc::Fd createTemp(std::string& pattern, dbc::RemoveOnSignal& onSignal);
 // the file then vanishes with its last descriptor, however the process ends.
 dbc::Fd createUnnamed(std::string pattern);
 
-}  // namespace dbcsort
+}  // namespace dbc::dbcsort

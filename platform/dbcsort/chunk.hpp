@@ -1,0 +1,60 @@
+// Records and their keys for one run, held in one block of memory: the record bytes grow from
+// its start, fixed-size entries (key, record offset, record length) from its end. The reading
+// thread only copies records in; the keys are made and sorted by sort(), which another thread
+// may do while the next chunk is read.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/dbcsort/block.hpp"
+#include "platform/dbcsort/options.hpp"
+#include "platform/dbcsort/records.hpp"
+
+namespace dbc::dbcsort {
+
+// What a chunk needs to know of the sort.
+struct ChunkKind {
+  Form form = Form::kText;
+  KeySpec key;
+  bool ichrs = false;
+};
+
+class RunSamples;
+
+class Chunk {
+ public:
+  Chunk(std::size_t capacity, const ChunkKind& kind);
+
+  // Takes a copy of `record`; false when it does not fit (an empty chunk takes any record).
+  bool add(std::string_view record);
+  bool empty() const { return count_ == 0; }
+  std::size_t size() const { return count_; }
+  // The bytes writeSorted() writes: every record and its terminator.
+  off_t outputBytes() const { return static_cast<off_t>(recordBytes_ + count_); }
+  void sort();
+  // The i-th record in sorted order and its key (keyBytes() of the key spec); valid after sort().
+  std::string_view record(std::size_t i) const;
+  const unsigned char* key(std::size_t i) const { return sortedEntry(i); }
+  // Writes every record in sorted order to `out`, each with its terminator; `samples`, when
+  // given, sees every record written.
+  void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
+  void clear();
+
+ private:
+  unsigned char* entry(std::size_t i) const { return end_ - (i + 1) * stride_; }
+  // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
+  const unsigned char* sortedEntry(std::size_t i) const { return end_ - (count_ - i) * stride_; }
+
+  ChunkKind kind_;
+  std::size_t capacity_;
+  Block mem_;
+  unsigned char* end_;
+  std::size_t keyBytes_;
+  std::size_t stride_;
+  std::size_t used_ = 0;  // record bytes at the start
+  std::size_t count_ = 0;
+  std::size_t recordBytes_ = 0;
+};
+
+}  // namespace dbc::dbcsort

@@ -1,0 +1,80 @@
+// Merging sorted runs, from the run file or still in memory, into one sorted stream. Ties go to
+// the earlier source, which holds the earlier input, so a merge keeps the order of equal keys.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/io.hpp"
+#include "platform/dbcsort/chunk.hpp"
+#include "platform/dbcsort/records.hpp"
+
+namespace dbc::dbcsort {
+
+// A file for sorted runs. It has no name beyond the moment of its creation, so that it
+// disappears with the process however the process ends.
+class RunFile {
+ public:
+  explicit RunFile(const std::string& dir);
+  int fd() const { return fd_.get(); }
+  const std::string& name() const { return name_; }
+
+ private:
+  Fd fd_;
+  std::string name_;
+};
+
+// A sorted run: a stretch of the run file.
+struct Run {
+  off_t start;
+  off_t end;
+  off_t size() const { return end - start; }
+};
+
+// One sorted source of a merge: its current record and that record's key.
+class MergeSource {
+ public:
+  virtual ~MergeSource() = default;
+  // Moves to the next record; false at the end.
+  virtual bool next() = 0;
+  std::string_view record;
+  const unsigned char* key = nullptr;
+};
+
+// A run read back from the run file, each key made again as its record comes.
+class RunSource : public MergeSource {
+ public:
+  RunSource(int fd, const Run& run, const ChunkKind& kind, std::size_t buffer,
+            const std::string& name);
+  bool next() override;
+
+ private:
+  RecordReader reader_;
+  ChunkKind kind_;
+  std::vector<unsigned char> keyBuf_;
+};
+
+// A sorted chunk still in memory.
+class ChunkSource : public MergeSource {
+ public:
+  explicit ChunkSource(const Chunk& chunk) : chunk_(chunk) {}
+  bool next() override;
+
+ private:
+  const Chunk& chunk_;
+  std::size_t i_ = 0;
+};
+
+class RunSamples;
+
+// Writes the records of `sources` (in input order) to `out` in order of their keys, each key
+// `keyBytes` long, ties to the earlier source; `samples`, when given, sees every record written.
+void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t keyBytes,
+           Form form, Writer& out, RunSamples* samples = nullptr);
+
+}  // namespace dbc::dbcsort
