@@ -32,7 +32,18 @@ std::string sortMemoryPerJob(const char* sortMemory, int jobs) {
 #endif
 }
 
-JobContext::JobContext(std::string folder, Children& children, const std::string& sortMemory)
+std::string sortThreadsPerJob(const char* sortThreads, int jobs, int cores) {
+  if (sortThreads != nullptr && *sortThreads != '\0') return sortThreads;
+#ifdef DBC_SWEEP_OWN_DBCSORT
+  return std::to_string(std::max(cores / std::max(jobs, 1), 1));
+#else
+  (void)jobs;
+  (void)cores;
+  return "";
+#endif
+}
+
+JobContext::JobContext(std::string folder, Children& children, const SortShare& sort)
     : folder_(std::move(folder)) {
   context_.out = open_memstream(&buffer_, &size_);
   context_.err = context_.out;
@@ -41,7 +52,8 @@ JobContext::JobContext(std::string folder, Children& children, const std::string
     return processEnv(name);
   };
   std::vector<std::string> overrides{"TMPDIR=" + folder_};
-  if (!sortMemory.empty()) overrides.push_back("DBCSORT_MEMORY=" + sortMemory);
+  if (!sort.memory.empty()) overrides.push_back("DBCSORT_MEMORY=" + sort.memory);
+  if (!sort.threads.empty()) overrides.push_back("DBCSORT_THREADS=" + sort.threads);
   context_.shell = [this, &children, overrides](const std::string& command) {
     int status = children.run(command, overrides);
     if (exitStatus(status) != 0) failed_ = exitStatus(status);

@@ -12,10 +12,16 @@
 
 namespace dbc::sweep {
 
+// What each sort of a sweep is given in its environment; an empty value is left to DBCSORT.
+struct SortShare {
+  std::string memory;   // DBCSORT_MEMORY
+  std::string threads;  // DBCSORT_THREADS
+};
+
 class JobContext {
  public:
-  // `sortMemory` is DBCSORT_MEMORY for the commands; empty leaves the environment's.
-  JobContext(std::string folder, Children& children, const std::string& sortMemory);
+  // `sort` is what the commands get as DBCSORT_MEMORY and DBCSORT_THREADS.
+  JobContext(std::string folder, Children& children, const SortShare& sort);
   ~JobContext();
   JobContext(const JobContext&) = delete;
   JobContext& operator=(const JobContext&) = delete;
@@ -39,5 +45,11 @@ class JobContext {
 // divided among them, in bytes, never below DBCSORT's least. Where the suite's DBCSORT is not
 // built (the product's own is installed), DBCSORT_MEMORY as it stands, or empty.
 std::string sortMemoryPerJob(const char* sortMemory, int jobs);
+
+// DBCSORT_THREADS as it stands when set; else the `cores` divided among the `jobs`, at least one
+// each, so that the sorts of a sweep together use the machine once rather than once each. Empty
+// where the suite's DBCSORT is not built.
+std::string sortThreadsPerJob(const char* sortThreads, int jobs, int cores);
+
 
 }  // namespace dbc::sweep

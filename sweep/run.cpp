@@ -58,7 +58,7 @@ class Sweep {
   std::vector<Result> results_;  // of the files that could not even be started on
   std::vector<Result> checked_;  // one per target, in the targets' order
   int jobs_ = 1;
-  std::string sortMemory_;
+  SortShare sort_;
   DataCheck data_;
   std::optional<WorkArea> area_;
   Children children_;
@@ -133,7 +133,8 @@ bool Sweep::findTargets() {
 
 void Sweep::prepareChecks() {
   jobs_ = s_.jobs > 0 ? s_.jobs : coreCount();
-  sortMemory_ = sortMemoryPerJob(c_.getenv("DBCSORT_MEMORY"), jobs_);
+  sort_.memory = sortMemoryPerJob(c_.getenv("DBCSORT_MEMORY"), jobs_);
+  sort_.threads = sortThreadsPerJob(c_.getenv("DBCSORT_THREADS"), jobs_, coreCount());
   // What recscan reads once per run, read once per sweep.
   Config recscanConfig(kRecscanConfig, c_.env, c_.err);
   std::string ichrs = recscanConfig.getenv2("dbcdx.file.ichrs");
@@ -165,7 +166,7 @@ void Sweep::checkOne(std::size_t i) {
   if (folder.empty()) {
     r.reason = "cannot make a work folder in " + area_->root();
   } else {
-    JobContext job(folder, children_, sortMemory_);
+    JobContext job(folder, children_, sort_);
     if (t.kind == Kind::kData) {
       DataCheck check = data_;
       check.scratch = folder + "/dmf.pid";
