@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -74,16 +75,23 @@ std::string fiveRecords() {
     d.record(r);
   return d.eof().bytes();
 }
+const std::vector<IsamEntry> kFive{
+    {"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}};
+
+// fiveRecords() in the data file and an index over them with the record size 10, by `build`.
+void indexFive(Install& in, const std::function<void(testkit::IsamFile&)>& build) {
+  in.data(fiveRecords());
+  testkit::IsamFile f(header("1-4", 10));
+  build(f);
+  in.index(f);
+}
 
 class BothPrograms : public testing::TestWithParam<std::string> {};
 INSTANTIATE_TEST_SUITE_P(Ixmark, BothPrograms, testing::Values("ixmark3", "ixmark"));
 
 TEST_P(BothPrograms, CleanRunLeavesNothing) {
   Install in;
-  in.data(fiveRecords());
-  testkit::IsamFile f(header("1-4", 10));
-  f.tree({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}}, 2, 1);
-  in.index(f);
+  indexFive(in, [](testkit::IsamFile& f) { f.tree(kFive, 2, 1); });
   auto r = in.run(GetParam());
   EXPECT_EQ(r.status, 0) << r.out;
   std::string wrkLine = GetParam() == "ixmark3" ? in.wrk + "\n" : "";
@@ -156,10 +164,9 @@ TEST_P(BothPrograms, EndsOfEitherSide) {
   }
   {  // the last record has no entry
     Install in;
-    in.data(fiveRecords());
-    testkit::IsamFile f(header("1-4", 10));
-    f.setRoot(f.vBlock({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}}));
-    in.index(f);
+    indexFive(in, [](testkit::IsamFile& f) {
+      f.setRoot(f.vBlock({kFive.begin(), kFive.end() - 1}));
+    });
     auto r = in.run(GetParam());
     EXPECT_EQ(in.work("X.ERR"), "T" + key(44, "EEEE") + "\n");
     EXPECT_EQ(in.work("X.DBG"), "eof1\n");
@@ -168,10 +175,7 @@ TEST_P(BothPrograms, EndsOfEitherSide) {
 
 TEST_P(BothPrograms, VerboseRun) {
   Install in;
-  in.data(fiveRecords());
-  testkit::IsamFile f(header("1-4", 10));
-  f.setRoot(f.vBlock({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}}));
-  in.index(f);
+  indexFive(in, [](testkit::IsamFile& f) { f.setRoot(f.vBlock(kFive)); });
   auto r = in.run(GetParam(), {"-v", "./X"});
   EXPECT_EQ(r.status, 0);
   const bool three = GetParam() == "ixmark3";
@@ -314,9 +318,7 @@ TEST(IxmarkFailures, MessagesStatusesAndFilesLeft) {
     }
     {  // a work file that cannot be created
       Install in;
-      in.data(fiveRecords());
-      testkit::IsamFile f(header("1-4", 10));
-      in.index(f);
+      indexFive(in, [](testkit::IsamFile&) {});
       std::filesystem::create_directory(in.wrk + "/X.ERR");
       auto r = in.run(prog);
       EXPECT_NE(r.out.find("Error creating " + in.wrk + "/X.ERR \n"), std::string::npos) << r.out;
@@ -448,10 +450,7 @@ TEST_P(BothPrograms, StaleSortedFileIsNeverCompared) {
   for (const Sort& sort : sorts) {
     SCOPED_TRACE(sort.name);
     Install in;
-    in.data(fiveRecords());
-    testkit::IsamFile f(header("1-4", 10));
-    f.tree({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}});
-    in.index(f);
+    indexFive(in, [](testkit::IsamFile& f) { f.tree(kFive); });
     // Sorted tags of another index: compared, they would report five disagreements.
     std::string stale;
     for (const char* k : {"AAAX", "BBBX", "CCCX", "DDDX", "EEEX"}) {
@@ -476,10 +475,7 @@ TEST_P(BothPrograms, StaleSortedFileIsNeverCompared) {
   }
   {  // a sorted file that cannot be removed: the run stops before the sort
     Install in;
-    in.data(fiveRecords());
-    testkit::IsamFile f(header("1-4", 10));
-    f.tree({{"AAAA", 0}, {"BBBB", 11}, {"CCCC", 22}, {"DDDD", 33}, {"EEEE", 44}});
-    in.index(f);
+    indexFive(in, [](testkit::IsamFile& f) { f.tree(kFive); });
     in.dir.mkdir("wrk/X.SRT/inside");
     auto r = in.run(GetParam());
     EXPECT_EQ(r.status, 1);
