@@ -223,11 +223,9 @@ TEST(Ixmark3, WorkDirectoryAndCollate) {
 TEST(Ixmark3, InvalidKeyCharacters) {
   Install in;
   in.data(testkit::DataFile().record("AB C").record("ABDD").eof());
+  const std::string control = std::string("AB\x01") + "D";
   testkit::IsamFile f(header("1-4"));
-  f.setRoot(f.vBlock({{"AB C", 0},
-                      {std::string("AB\x01"
-                                   "D"),
-                       5}}));
+  f.setRoot(f.vBlock({{"AB C", 0}, {control, 5}}));
   in.index(f);
   auto r = in.run("ixmark3");
   EXPECT_NE(r.out.find("Invalid character 0x01 in record starting at 5\n"
@@ -237,11 +235,7 @@ TEST(Ixmark3, InvalidKeyCharacters) {
   // ixmark3 cleans the key to "AB D", which the record "ABDD" does not match.
   EXPECT_EQ(in.work("X.ERR"), "I" + tag(1024, 20, 5, "AB D") + "\nT" + key(5, "ABDD") + "\n");
   auto r2 = in.run("ixmark");
-  EXPECT_EQ(in.work("X.ERR"), "I" +
-                                  tag(1024, 20, 5,
-                                      "AB\x01"
-                                      "D") +
-                                  "\nT" + key(5, "ABDD") + "\n");
+  EXPECT_EQ(in.work("X.ERR"), "I" + tag(1024, 20, 5, control) + "\nT" + key(5, "ABDD") + "\n");
 }
 
 // A run that stops at once. ixmark3 prints the work folder first where ixmark does not; a
