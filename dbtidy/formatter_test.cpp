@@ -61,18 +61,16 @@ std::vector<Step> workedExample(bool labelsKept, bool loopStyle2) {
   };
 }
 
-TEST(WorkedExample, Defaults) { expectSteps(defaults(), workedExample(false, false)); }
-
-TEST(WorkedExample, LabelsKeptWithL) {
-  Settings s = defaults();
-  s.lblsplit = true;
-  expectSteps(s, workedExample(true, false));
-}
-
-TEST(WorkedExample, LoopStyle2) {
-  Settings s = defaults();
-  s.loopswt = true;
-  expectSteps(s, workedExample(false, true));
+// The defaults, labels kept with -L, and loop style 2.
+TEST(WorkedExample, DefaultsLabelsKeptAndLoopStyle2) {
+  for (const auto& [labelsKept, loopStyle2] :
+       {std::pair{false, false}, {true, false}, {false, true}}) {
+    SCOPED_TRACE(labelsKept ? "-L" : loopStyle2 ? "-2" : "defaults");
+    Settings s = defaults();
+    s.lblsplit = labelsKept;
+    s.loopswt = loopStyle2;
+    expectSteps(s, workedExample(labelsKept, loopStyle2));
+  }
 }
 
 TEST(WorkedExample, DirectivesWithAndWithoutC) {
@@ -229,10 +227,8 @@ TEST(Formatter, LongLinesAreCutAtTheLimit) {
 }
 
 TEST(Nomore, OnlySpacesAreBlank) {
-  EXPECT_EQ(nomore(""), 1);
-  EXPECT_EQ(nomore("   "), 1);
-  EXPECT_EQ(nomore(" \t"), 0);
-  EXPECT_EQ(nomore(" x "), 0);
+  for (const auto& [line, blank] : {std::pair{"", 1}, {"   ", 1}, {" \t", 0}, {" x ", 0}})
+    EXPECT_EQ(nomore(line), blank) << "[" << line << "]";
 }
 
 }  // namespace

@@ -56,13 +56,8 @@ testkit::IsamHeader header(std::string segments = "1-3", int blksiz = 256) {
 }
 
 TEST(IsamHeader, FieldsAndSegments) {
-  testkit::IsamHeader hd{"dir/CUST.DAT",
-                         "1-10 15\xFA"
-                         "0-5",
-                         512,
-                         80,
-                         'I',
-                         false};
+  const std::string segments = std::string("1-10 15\xFA") + "0-5";
+  testkit::IsamHeader hd{"dir/CUST.DAT", segments, 512, 80, 'I', false};
   testkit::IsamFile f(hd);
   Walked w = walkBytes(f.bytes());
   EXPECT_EQ(w.stopped, -1);
@@ -83,27 +78,22 @@ TEST(IsamHeader, RefusedHeaders) {
   h = header();
   h.noSegments = true;
   EXPECT_EQ(walkBytes(testkit::IsamFile(h).bytes()).out, "Incompatible index file\n");
-  for (int bad : {0, 16385}) {
-    Walked w = walkBytes(testkit::IsamFile(header("1-3", bad)).bytes());
-    EXPECT_EQ(w.stopped, 1);
-    EXPECT_NE(w.out.find("block size"), std::string::npos) << w.out;
-  }
-  Walked w = walkBytes(testkit::IsamFile(header("1-164")).bytes());
-  EXPECT_EQ(w.stopped, 1);
-  EXPECT_NE(w.out.find("key size 164"), std::string::npos);
   EXPECT_EQ(walkBytes(testkit::IsamFile(header("1-163")).bytes()).stopped, -1);
-  // Columns far beyond any int are held at a bound, so a segment's length never overflows.
-  w = walkBytes(testkit::IsamFile(header("1-99999999999")).bytes());
-  EXPECT_EQ(w.stopped, 1);
-  EXPECT_NE(w.out.find("key size 1000000 is above 163"), std::string::npos) << w.out;
-  w = walkBytes(testkit::IsamFile(header("99999999999-1")).bytes());
-  EXPECT_EQ(w.stopped, 1);
-  EXPECT_NE(w.out.find("ends before it starts"), std::string::npos) << w.out;
   std::string sixteen;
   for (int i = 1; i <= 16; ++i) sixteen += std::to_string(i) + " ";
-  w = walkBytes(testkit::IsamFile(header(sixteen)).bytes());
-  EXPECT_EQ(w.stopped, 1);
-  EXPECT_NE(w.out.find("more than 15 key segments"), std::string::npos);
+  // Columns far beyond any int are held at a bound, so a segment's length never overflows.
+  for (const auto& [h, said] : std::vector<std::pair<testkit::IsamHeader, std::string>>{
+           {header("1-3", 0), "block size"},
+           {header("1-3", 16385), "block size"},
+           {header("1-164"), "key size 164"},
+           {header("1-99999999999"), "key size 1000000 is above 163"},
+           {header("99999999999-1"), "ends before it starts"},
+           {header(sixteen), "more than 15 key segments"}}) {
+    SCOPED_TRACE(h.segments + " in blocks of " + std::to_string(h.blksiz));
+    Walked w = walkBytes(testkit::IsamFile(h).bytes());
+    EXPECT_EQ(w.stopped, 1);
+    EXPECT_NE(w.out.find(said), std::string::npos) << w.out;
+  }
 }
 
 TEST(IsamWalk, SingleLevelVRoot) {
@@ -172,11 +162,9 @@ TEST(IsamWalk, FirstVKeyIsCleaned) {
   Walked ich = walkBytes(f.bytes(), true);
   EXPECT_EQ(ich.seen[0].key, "A  ");  // 0xF9 is a space even with ichrs on
   testkit::IsamFile g(header());
-  g.setRoot(g.vBlock({{std::string("A\xE0"
-                                   "B"),
-                       0}}));
-  EXPECT_EQ(walkBytes(g.bytes(), true).seen[0].key, std::string("A\xE0"
-                                                                "B"));
+  const std::string highKey = std::string("A\xE0") + "B";
+  g.setRoot(g.vBlock({{highKey, 0}}));
+  EXPECT_EQ(walkBytes(g.bytes(), true).seen[0].key, highKey);
   EXPECT_EQ(walkBytes(g.bytes(), false).seen[0].key, "A B");
 }
 

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,166 +33,143 @@ std::string feed(Scanner& s, std::string data, bool text = false, std::size_t bl
   return data;
 }
 
+// Every counter and every piece of carried state, by name, so that a difference names itself.
+using Counters = std::map<std::string, std::int64_t>;
+#define COUNTER(f) \
+  { #f, std::int64_t(s.f) }
+Counters counters(const Scanner& s) {
+  return {COUNTER(filsiz),  COUNTER(reccnt),  COUNTER(recsiz),  COUNTER(recpos), COUNTER(minsiz),
+          COUNTER(maxsiz),  COUNTER(fstsiz),  COUNTER(recsiz2), COUNTER(delsiz), COUNTER(eofcnt),
+          COUNTER(errcnt),  COUNTER(errcnt2), COUNTER(ichcnt),  COUNTER(chksum), COUNTER(offset),
+          COUNTER(cmpflg2), COUNTER(chgflg),  COUNTER(prvchr),  COUNTER(curchr), COUNTER(filsiz2),
+          COUNTER(spcflg2), COUNTER(spccnt2)};
+}
+#undef COUNTER
 Settings uncompressed(int dmflen = 0) {
   Settings set;
   set.dmf = Dmf{Compression::kNotConfigured, dmflen};
   return set;
 }
-
 Settings compressed() {
   Settings set;
   set.dmf.cmpflg1 = Compression::kConfigured;
   return set;
 }
-
-TEST(ScanDbc, RecordsSizesDeletedRecordsAndMarks) {
-  const Settings plain = uncompressed();
-  Scanner s(plain);
-  feed(s, testkit::DataFile().record("ABCDEFGHIJ").deleted(4).record("XYZ").raw("\xFB").eof());
-  EXPECT_EQ(s.reccnt, 3);
-  EXPECT_EQ(s.minsiz, 3);
-  EXPECT_EQ(s.maxsiz, 10);
-  EXPECT_EQ(s.fstsiz, 10);
-  EXPECT_EQ(s.delsiz, 4);
-  EXPECT_EQ(s.eofcnt, 2);
-  EXPECT_EQ(s.errcnt, 0);
-  EXPECT_EQ(s.filsiz, 11 + 5 + 4 + 2);
-
-  Scanner empty(plain);
-  feed(empty, testkit::DataFile().deleted(3).eof());
-  EXPECT_EQ(empty.reccnt, 1);
-  EXPECT_EQ(empty.minsiz, -1);
-  EXPECT_EQ(empty.maxsiz, -1);
-  EXPECT_EQ(empty.fstsiz, -1);
+Settings fixing(int mode, Settings set = uncompressed()) {
+  set.fixflg = static_cast<FixMode>(mode);
+  return set;
 }
-
-TEST(ScanDbc, SpaceRunsAndDigitPairsByCompression) {
-  const Settings comp = compressed();
-  Scanner s(comp);
-  feed(s, bytes({0xF9, 0x05, 0x41, 0xFA, 0x8C, 0xF8, 0xFA, 0xFB}));
-  EXPECT_EQ(s.fstsiz, 6);  // five spaces and A
-  EXPECT_EQ(s.minsiz, 4);  // "11" and ".."
-  EXPECT_EQ(s.errcnt, 0);
-  EXPECT_EQ(s.cmpflg2, CompressionSeen::kYes);
-
-  // With the switch on, 0x80..0xF8 are characters of their own.
-  Settings on = compressed();
-  on.ichflg = true;
-  Scanner ich(on);
-  feed(ich, bytes({0x8C, 0xF8, 0xFA}));
-  EXPECT_EQ(ich.maxsiz, 2);
-  EXPECT_EQ(ich.ichcnt, 2);
-
-  // No definition: the data itself shows the compression, and the space run is taken as one.
-  const Settings none;
-  Scanner undetermined(none);
-  feed(undetermined, bytes({0x41, 0xF9, 0x0A, 0xFA}));
-  EXPECT_EQ(undetermined.cmpflg2, CompressionSeen::kYes);
-  EXPECT_EQ(undetermined.maxsiz, 11);
-  EXPECT_EQ(undetermined.errcnt, 0);
-
-  // Not configured as compressed: a lone 0xF9 is a character and nothing is seen.
-  const Settings notConfigured = uncompressed();
-  Scanner plain(notConfigured);
-  feed(plain, bytes({0x41, 0xF9, 0x42, 0xFA}));
-  EXPECT_EQ(plain.cmpflg2, CompressionSeen::kNo);
-  EXPECT_EQ(plain.maxsiz, 3);
-}
-
-TEST(ScanDbc, DamageClassesAndDebugLines) {
-  testkit::Capture sink;
-  Settings set = uncompressed();
+Settings debugging(Settings set) {
   set.dbgflg = true;
-  Scanner s(set, sink.file());
-  // null, CR, tab/0x14/escape (good), a high byte, deleted space after data, 0xFC..0xFE (good)
-  feed(s, bytes({0x41, 0x00, 0x0D, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFC, 0xFE, 0xFA, 0xFF, 0xFA}));
-  EXPECT_EQ(s.errcnt, 3);
-  EXPECT_EQ(s.errcnt2, 2);
-  EXPECT_EQ(s.cmpflg2, CompressionSeen::kYes);
-  EXPECT_EQ(s.delsiz, 2);
-  EXPECT_EQ(s.fstsiz, 9);  // 0xFF adds nothing, the high byte counts one
-  // The high byte and 0xFF are not data bytes of the position count; leading 0xFF is no damage.
-  EXPECT_EQ(sink.text(), "0x00 1 (2)\n0x0D 2 (3)\n0x85 6 (6)\n0xFF 7 (6)\n");
+  return set;
+}
+Settings characters(Settings set) {
+  set.ichflg = true;
+  return set;
+}
+Settings estimating(Settings set = uncompressed()) {
+  set.cmpflg = true;
+  return set;
 }
 
-TEST(ScanDbc, FixedLengthPositions) {
-  const Settings len80 = uncompressed(80), len0 = uncompressed(0), packed = compressed();
-  Scanner s(len80);
-  feed(s, testkit::DataFile().record(std::string(80, 'A')).record(std::string(80, 'B')).eof());
-  EXPECT_FALSE(s.offset);
-  Scanner off(len80);
-  feed(off, testkit::DataFile().record(std::string(79, 'A')).record(std::string(80, 'B')));
-  EXPECT_TRUE(off.offset);
-  Scanner none(len0);
-  feed(none, testkit::DataFile().record(std::string(79, 'A')));
-  EXPECT_FALSE(none.offset);
-  Scanner comp(packed);
-  feed(comp, testkit::DataFile().record(std::string(79, 'A')));
-  EXPECT_FALSE(comp.offset);
-}
-
-TEST(ScanDbc, ChecksumWeightsByPositionAndWraps) {
-  const Settings plain = uncompressed();
-  Scanner one(plain);
-  feed(one, testkit::DataFile().record("A"));
-  EXPECT_EQ(one.chksum, 0x41);
-  Scanner two(plain);
-  feed(two, testkit::DataFile().record("AB").record("A"));
-  EXPECT_EQ(two.chksum, 0x41 + 2 * 0x42 + 0x41);
-  Scanner wrap(plain);
-  feed(wrap, testkit::DataFile().record(std::string(200, '~')));
-  EXPECT_EQ(wrap.chksum, (126 * 200 * 201 / 2) % 65536);
-}
-
-struct FixCase {
-  int mode;
-  Settings base;
+// One scan: the bytes fed (in blocks of `block`), the counters it must leave as "name=value ..."
+// (cmpflg2: 1 seen, -1 not), the bytes as repaired (`out`, when empty: the input unchanged) and
+// the debug lines.
+struct Row {
+  const char* name;
+  Settings set;
   std::string in;
-  std::string out;
+  std::string want;
+  std::string out = "";
+  std::string debug = "";
+  bool text = false;
+  std::size_t block = 65536;
 };
 
-TEST(ScanDbc, EachFixModeReplacesItsBytes) {
-  const std::string mixed = bytes({0x41, 0x00, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFA});
-  const FixCase cases[] = {
-      {1, uncompressed(), mixed,
-       bytes({0x41, 0x20, 0x20, 0x20, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFA})},
-      {2, uncompressed(), mixed,
-       bytes({0x41, 0x20, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFA})},
-      {3, uncompressed(), mixed,
-       bytes({0x41, 0xFF, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFF})},
-      {4, uncompressed(), mixed,
-       bytes({0x41, 0x00, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x20, 0xFF, 0xFA})},
-      {4, compressed(), mixed, mixed},
-      {5, uncompressed(), mixed,
-       bytes({0x41, 0x00, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x85, 0x20, 0xFA})},
-      // Deleted space at the start of a record stays.
-      {5, uncompressed(), bytes({0xFF, 0xFF, 0x41, 0xFF, 0xFA}),
-       bytes({0xFF, 0xFF, 0x41, 0x20, 0xFA})},
-      {2, uncompressed(), bytes({0x41, 0x00, 0x42, 0xFA}), bytes({0x41, 0x20, 0x42, 0xFA})},
-  };
-  for (const FixCase& c : cases) {
-    Settings set = c.base;
-    set.fixflg = static_cast<FixMode>(c.mode);
-    Scanner s(set);
-    EXPECT_EQ(feed(s, c.in), c.out) << "mode " << c.mode;
+void expectRows(const std::vector<Row>& rows, bool text = false) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testkit::Capture sink;
+    Scanner s(row.set, sink.file());
+    EXPECT_EQ(feed(s, row.in, text || row.text, row.block), row.out.empty() ? row.in : row.out);
+    const Counters got = counters(s);
+    std::istringstream want(row.want);
+    for (std::string pair; want >> pair;) {
+      const std::string name = pair.substr(0, pair.find('='));
+      EXPECT_EQ(got.at(name), std::stoll(pair.substr(name.size() + 1))) << name;
+    }
+    EXPECT_EQ(sink.text(), row.debug);
   }
 }
 
-TEST(ScanDbc, FixModeThreeSwallowsRecordMarksAfterNullOrDeleted) {
-  Settings set = uncompressed();
-  set.fixflg = FixMode::kNullToDeleted;
-  Scanner s(set);
-  EXPECT_EQ(feed(s, bytes({0x00, 0x00, 0xFA, 0x41, 0xFA})), bytes({0xFF, 0xFF, 0xFF, 0x41, 0xFA}));
-  EXPECT_EQ(s.reccnt, 1);
-  EXPECT_EQ(s.errcnt, 3);
-  // The mark after a 0xFF becomes deleted space; a mark as the file's first byte stays.
-  Scanner d(set);
-  EXPECT_EQ(feed(d, bytes({0xFA, 0xFF, 0xFA, 0xFB})), bytes({0xFA, 0xFF, 0xFF, 0xFB}));
-  EXPECT_EQ(d.reccnt, 1);
-  EXPECT_EQ(d.delsiz, 2);
-  // The previous byte is the one read, before its repair, across a block boundary too.
-  Scanner b(set);
-  EXPECT_EQ(feed(b, bytes({0x41, 0x00, 0xFA}), false, 2), bytes({0x41, 0xFF, 0xFF}));
+TEST(ScanDbc, CountersSizesMarksDamageAndChecksums) {
+  using testkit::DataFile;
+  const Settings plain = uncompressed(), comp = compressed();
+  const std::string a79(79, 'A');
+  expectRows({
+      {"records, sizes, deleted records and marks", plain,
+       DataFile().record("ABCDEFGHIJ").deleted(4).record("XYZ").raw("\xFB").eof(),
+       "reccnt=3 minsiz=3 maxsiz=10 fstsiz=10 delsiz=4 eofcnt=2 errcnt=0 filsiz=22"},
+      {"only a deleted record", plain, DataFile().deleted(3).eof(),
+       "reccnt=1 minsiz=-1 maxsiz=-1 fstsiz=-1"},
+      // Five spaces and A; then "11" and "..".
+      {"space run and digit pairs", comp, bytes({0xF9, 0x05, 0x41, 0xFA, 0x8C, 0xF8, 0xFA, 0xFB}),
+       "fstsiz=6 minsiz=4 errcnt=0 cmpflg2=1"},
+      // With the switch on, 0x80..0xF8 are characters of their own.
+      {"high bytes as characters", characters(comp), bytes({0x8C, 0xF8, 0xFA}),
+       "maxsiz=2 ichcnt=2"},
+      // No definition: the data itself shows the compression, and the space run is taken as one.
+      {"undetermined", Settings(), bytes({0x41, 0xF9, 0x0A, 0xFA}), "cmpflg2=1 maxsiz=11 errcnt=0"},
+      // Not configured as compressed: a lone 0xF9 is a character and nothing is seen.
+      {"not compressed", plain, bytes({0x41, 0xF9, 0x42, 0xFA}), "cmpflg2=-1 maxsiz=3"},
+      // null, CR, tab/0x14/escape (good), a high byte, deleted space after data, 0xFC..0xFE
+      // (good). 0xFF adds nothing, the high byte counts one. The high byte and 0xFF are not data
+      // bytes of the position count; leading 0xFF is no damage.
+      {"damage classes", debugging(plain),
+       bytes({0x41, 0x00, 0x0D, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFC, 0xFE, 0xFA, 0xFF, 0xFA}),
+       "errcnt=3 errcnt2=2 cmpflg2=1 delsiz=2 fstsiz=9", "",
+       "0x00 1 (2)\n0x0D 2 (3)\n0x85 6 (6)\n0xFF 7 (6)\n"},
+      {"on position", uncompressed(80),
+       DataFile().record(std::string(80, 'A')).record(std::string(80, 'B')).eof(), "offset=0"},
+      {"off position", uncompressed(80), DataFile().record(a79).record(std::string(80, 'B')),
+       "offset=1"},
+      {"no fixed length", plain, DataFile().record(a79), "offset=0"},
+      {"fixed length, compressed", comp, DataFile().record(a79), "offset=0"},
+      {"checksum 0x41", plain, DataFile().record("A"), "chksum=65"},
+      {"checksum by position: 0x41 + 2 * 0x42 + 0x41", plain, DataFile().record("AB").record("A"),
+       "chksum=262"},
+      {"checksum wraps: (126 * 200 * 201 / 2) % 65536", plain,
+       DataFile().record(std::string(200, '~')), "chksum=42232"},
+  });
+}
+
+TEST(ScanDbc, EachFixModeReplacesItsBytes) {
+  const std::string mixed = bytes({0x41, 0x00, 0x0D, 0x01, 0x09, 0x14, 0x1B, 0x85, 0xFF, 0xFA});
+  auto mixedAs = [](int b1, int b2, int b3, int b7, int b8, int b9) {
+    return bytes({0x41, b1, b2, b3, 0x09, 0x14, 0x1B, b7, b8, b9});
+  };
+  expectRows({
+      {"mode 1", fixing(1), mixed, "", mixedAs(0x20, 0x20, 0x20, 0x85, 0xFF, 0xFA)},
+      {"mode 2", fixing(2), mixed, "", mixedAs(0x20, 0x0D, 0x01, 0x85, 0xFF, 0xFA)},
+      {"mode 3", fixing(3), mixed, "", mixedAs(0xFF, 0x0D, 0x01, 0x85, 0xFF, 0xFF)},
+      {"mode 4", fixing(4), mixed, "", mixedAs(0x00, 0x0D, 0x01, 0x20, 0xFF, 0xFA)},
+      {"mode 4, compressed", fixing(4, compressed()), mixed, ""},
+      {"mode 5", fixing(5), mixed, "", mixedAs(0x00, 0x0D, 0x01, 0x85, 0x20, 0xFA)},
+      // Deleted space at the start of a record stays.
+      {"mode 5, leading 0xFF", fixing(5), bytes({0xFF, 0xFF, 0x41, 0xFF, 0xFA}), "",
+       bytes({0xFF, 0xFF, 0x41, 0x20, 0xFA})},
+      {"mode 2, null alone", fixing(2), bytes({0x41, 0x00, 0x42, 0xFA}), "",
+       bytes({0x41, 0x20, 0x42, 0xFA})},
+      // Mode three swallows the record mark after a null or deleted space; the mark after a 0xFF
+      // becomes deleted space, a mark as the file's first byte stays. The previous byte is the
+      // one read, before its repair, across a block boundary too.
+      {"mode 3, marks after nulls", fixing(3), bytes({0x00, 0x00, 0xFA, 0x41, 0xFA}),
+       "reccnt=1 errcnt=3", bytes({0xFF, 0xFF, 0xFF, 0x41, 0xFA})},
+      {"mode 3, marks after 0xFF", fixing(3), bytes({0xFA, 0xFF, 0xFA, 0xFB}), "reccnt=1 delsiz=2",
+       bytes({0xFA, 0xFF, 0xFF, 0xFB})},
+      {"mode 3, across blocks", fixing(3), bytes({0x41, 0x00, 0xFA}), "", bytes({0x41, 0xFF, 0xFF}),
+       "", false, 2},
+  });
 }
 
 TEST(ScanDbc, WriteBackFromTheFirstRepairOn) {
@@ -214,39 +193,24 @@ TEST(ScanDbc, WriteBackFromTheFirstRepairOn) {
 }
 
 TEST(ScanDbc, CompressedSizeEstimate) {
-  struct Case {
-    std::string data;
-    bool ichflg;
-    std::int64_t expect;
-  };
-  const Case cases[] = {
-      {testkit::DataFile().record("AB"), false, 3},
-      {testkit::DataFile().record("12"), false, 2},
-      {testkit::DataFile().record("12"), true, 3},
-      {testkit::DataFile().record("     "), false, 3},
-      {testkit::DataFile().record(" A"), false, 3},
-      {testkit::DataFile().record("1 "), false, 3},
-      {testkit::DataFile().record("123.5"), false, 4},
-      {testkit::DataFile().record(std::string(248, ' ')), false, 3},
-      {testkit::DataFile().record(std::string(250, ' ')), false, 5},
-      {testkit::DataFile().record(std::string(249, ' ')), false, 4},
+  using testkit::DataFile;
+  const Settings plain = estimating(), ich = characters(estimating());
+  expectRows({
+      {"letters", plain, DataFile().record("AB"), "filsiz2=3"},
+      {"digit pair", plain, DataFile().record("12"), "filsiz2=2"},
+      {"digit pair, high bytes as characters", ich, DataFile().record("12"), "filsiz2=3"},
+      {"five spaces", plain, DataFile().record("     "), "filsiz2=3"},
+      {"space and letter", plain, DataFile().record(" A"), "filsiz2=3"},
+      {"digit and space", plain, DataFile().record("1 "), "filsiz2=3"},
+      {"number", plain, DataFile().record("123.5"), "filsiz2=4"},
+      {"248 spaces", plain, DataFile().record(std::string(248, ' ')), "filsiz2=3"},
+      {"250 spaces", plain, DataFile().record(std::string(250, ' ')), "filsiz2=5"},
+      {"249 spaces", plain, DataFile().record(std::string(249, ' ')), "filsiz2=4"},
       // What is still open at the end of the file adds nothing.
-      {"AB  ", false, 2},
-      {"A1", false, 1},
-  };
-  for (const Case& c : cases) {
-    Settings set = uncompressed();
-    set.cmpflg = true;
-    set.ichflg = c.ichflg;
-    Scanner s(set);
-    feed(s, c.data);
-    EXPECT_EQ(s.filsiz2, c.expect) << c.data.size();
-  }
-  Settings comp = compressed();
-  comp.cmpflg = true;
-  Scanner none(comp);
-  feed(none, testkit::DataFile().record("AB"));
-  EXPECT_EQ(none.filsiz2, 0);
+      {"open spaces at the end", plain, "AB  ", "filsiz2=2"},
+      {"open digit at the end", plain, "A1", "filsiz2=1"},
+      {"already compressed", estimating(compressed()), DataFile().record("AB"), "filsiz2=0"},
+  });
 }
 
 TEST(ScanDbc, BlockBoundariesChangeNothing) {
@@ -264,13 +228,10 @@ TEST(ScanDbc, BlockBoundariesChangeNothing) {
     Scanner whole(set);
     std::string w = feed(whole, data);
     for (std::size_t block = 1; block < data.size(); ++block) {
+      SCOPED_TRACE("compression " + std::to_string(cmpflg1) + ", block " + std::to_string(block));
       Scanner split(set);
       EXPECT_EQ(feed(split, data, false, block), w);
-      EXPECT_EQ(split.fstsiz, whole.fstsiz);
-      EXPECT_EQ(split.maxsiz, whole.maxsiz);
-      EXPECT_EQ(split.chksum, whole.chksum);
-      EXPECT_EQ(split.filsiz2, whole.filsiz2);
-      EXPECT_EQ(split.errcnt, whole.errcnt);
+      EXPECT_EQ(counters(split), counters(whole));
     }
   }
 }
@@ -290,74 +251,35 @@ TEST(ScanDbc, HugeRecordSizesDoNotOverflow) {
   EXPECT_EQ(s.maxsiz, std::int64_t{265} * 32768 * 248);
 }
 
-TEST(ScanText, LinesSizesAndPositions) {
+TEST(ScanText, LinesSizesPositionsCrlfDamageAndFixModes) {
   const Settings text;
-  Scanner s(text);
-  feed(s, testkit::textFile({"AB", "CD"}), true);
-  EXPECT_EQ(s.reccnt, 2);
-  EXPECT_EQ(s.minsiz, 2);
-  EXPECT_EQ(s.maxsiz, 2);
-  EXPECT_EQ(s.fstsiz, 2);
-  EXPECT_FALSE(s.offset);
-
-  Scanner off(text);
-  feed(off, testkit::textFile({"AB", "C", "DE"}), true);
-  EXPECT_TRUE(off.offset);
-
-  // An empty first line: no position is tested, and it is no size.
-  Scanner empty(text);
-  feed(empty, testkit::textFile({"", "A", "BC", ""}), true);
-  EXPECT_FALSE(empty.offset);
-  EXPECT_EQ(empty.reccnt, 4);
-  EXPECT_EQ(empty.fstsiz, 1);
-
-  // Text after the last line feed is no record.
-  Scanner tail(text);
-  feed(tail, "AB\nCDEFG", true);
-  EXPECT_EQ(tail.reccnt, 1);
-  EXPECT_EQ(tail.maxsiz, 2);
-  EXPECT_EQ(tail.filsiz, 8);
-}
-
-TEST(ScanText, CrlfDeletedSpaceAndDamage) {
-  std::vector<std::string> lines(100, "LINE");
-  const Settings text;
-  Scanner crlf(text);
-  feed(crlf, testkit::textFile(lines, true), true);
-  EXPECT_EQ(crlf.errcnt, 100);
-  EXPECT_EQ(crlf.errcnt2, 0);
-  EXPECT_EQ(crlf.maxsiz, 5);
-
-  testkit::Capture sink;
-  Settings set;
-  set.dbgflg = true;
-  Scanner s(set, sink.file());
-  feed(s, bytes({'A', 0x7F, 0x00, 0x01, 0x80, 0xFA, 0xFF, '\n'}), true);
-  EXPECT_EQ(s.delsiz, 1);
-  EXPECT_EQ(s.errcnt, 2);
-  EXPECT_EQ(s.errcnt2, 1);
-  EXPECT_EQ(s.maxsiz, 6);
-  EXPECT_EQ(s.eofcnt, 0);
-  EXPECT_EQ(s.chksum, 'A' + 2 * 0 + 3 * 1 + 4 * 0x80 + 5 * 0xFA + 6 * 0xFF);
-  EXPECT_EQ(sink.text(), "0x00 2 (2)\n0x01 3 (3)\n");
-}
-
-TEST(ScanText, FixModes) {
   const std::string in = bytes({'A', 0x00, 0x0D, 0x09, 0x7F, 0xFF, '\n'});
-  const std::string out[] = {
-      in,
-      bytes({'A', ' ', ' ', 0x09, 0x7F, 0xFF, '\n'}),
-      bytes({'A', ' ', 0x0D, 0x09, 0x7F, 0xFF, '\n'}),
-      bytes({'A', 0xFF, 0x0D, 0x09, 0x7F, 0xFF, '\n'}),
-      in,
-      in,
-  };
-  for (int mode = 0; mode <= 5; ++mode) {
-    Settings set;
-    set.fixflg = static_cast<FixMode>(mode);
-    Scanner s(set);
-    EXPECT_EQ(feed(s, in, true), out[mode]) << "mode " << mode;
-  }
+  auto inAs = [](int b1, int b2) { return bytes({'A', b1, b2, 0x09, 0x7F, 0xFF, '\n'}); };
+  expectRows(
+      {
+          {"lines", text, testkit::textFile({"AB", "CD"}),
+           "reccnt=2 minsiz=2 maxsiz=2 fstsiz=2 offset=0"},
+          {"lines off position", text, testkit::textFile({"AB", "C", "DE"}), "offset=1"},
+          // An empty first line: no position is tested, and it is no size.
+          {"empty first line", text, testkit::textFile({"", "A", "BC", ""}),
+           "offset=0 reccnt=4 fstsiz=1"},
+          // Text after the last line feed is no record.
+          {"text after the last line feed", text, "AB\nCDEFG", "reccnt=1 maxsiz=2 filsiz=8"},
+          {"crlf", text, testkit::textFile(std::vector<std::string>(100, "LINE"), true),
+           "errcnt=100 errcnt2=0 maxsiz=5"},
+          // chksum: 'A' + 2 * 0 + 3 * 1 + 4 * 0x80 + 5 * 0xFA + 6 * 0xFF
+          {"damage and debug lines", debugging(text),
+           bytes({'A', 0x7F, 0x00, 0x01, 0x80, 0xFA, 0xFF, '\n'}),
+           "delsiz=1 errcnt=2 errcnt2=1 maxsiz=6 eofcnt=0 chksum=3360", "",
+           "0x00 2 (2)\n0x01 3 (3)\n"},
+          {"fix mode 0", fixing(0, text), in, ""},
+          {"fix mode 1", fixing(1, text), in, "", inAs(' ', ' ')},
+          {"fix mode 2", fixing(2, text), in, "", inAs(' ', 0x0D)},
+          {"fix mode 3", fixing(3, text), in, "", inAs(0xFF, 0x0D)},
+          {"fix mode 4", fixing(4, text), in, ""},
+          {"fix mode 5", fixing(5, text), in, ""},
+      },
+      true);
 }
 
 // Bytes with long printable runs broken by every kind of special byte, as damaged files are.
@@ -410,28 +332,7 @@ TEST(ScanFastPath, SameResultsAsTheByteRulesOnRandomFiles) {
     SCOPED_TRACE("round " + std::to_string(round));
     EXPECT_EQ(a, b);
     EXPECT_EQ(fastOut.text(), plainOut.text());
-    EXPECT_EQ(fast.filsiz, plain.filsiz);
-    EXPECT_EQ(fast.reccnt, plain.reccnt);
-    EXPECT_EQ(fast.recsiz, plain.recsiz);
-    EXPECT_EQ(fast.recpos, plain.recpos);
-    EXPECT_EQ(fast.minsiz, plain.minsiz);
-    EXPECT_EQ(fast.maxsiz, plain.maxsiz);
-    EXPECT_EQ(fast.fstsiz, plain.fstsiz);
-    EXPECT_EQ(fast.recsiz2, plain.recsiz2);
-    EXPECT_EQ(fast.delsiz, plain.delsiz);
-    EXPECT_EQ(fast.eofcnt, plain.eofcnt);
-    EXPECT_EQ(fast.errcnt, plain.errcnt);
-    EXPECT_EQ(fast.errcnt2, plain.errcnt2);
-    EXPECT_EQ(fast.ichcnt, plain.ichcnt);
-    EXPECT_EQ(fast.chksum, plain.chksum);
-    EXPECT_EQ(fast.offset, plain.offset);
-    EXPECT_EQ(fast.cmpflg2, plain.cmpflg2);
-    EXPECT_EQ(fast.chgflg, plain.chgflg);
-    EXPECT_EQ(fast.prvchr, plain.prvchr);
-    EXPECT_EQ(fast.curchr, plain.curchr);
-    EXPECT_EQ(fast.filsiz2, plain.filsiz2);
-    EXPECT_EQ(fast.spcflg2, plain.spcflg2);
-    EXPECT_EQ(fast.spccnt2, plain.spccnt2);
+    EXPECT_EQ(counters(fast), counters(plain));
   }
 }
 

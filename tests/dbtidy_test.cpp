@@ -41,69 +41,91 @@ class Dbtidy : public ::testing::Test {
 
 const char* const kSource = " if (a = 1)\n move\tb to c\n endif\n";
 const char* const kFormatted = "\tif (a = 1)\n\t\tmove b to c\n\tendif\n";
+// The counters of a run over kSource.
+const std::string kCounts = "3 -- Lines Processed\n35 -- Bytes Read in\n36 -- Bytes Written out\n";
 
-TEST_F(Dbtidy, HelpWithoutArguments) {
-  const std::string help =
-      "\nFormat: dbtidy infile outfile <options>\n\n"
-      "Current Supported Options Are As Follows:\n\n"
-      " -O      ---  Overwite Output File if it Exists\n"
-      " -In     ---  Spaces per indention (default=5)\n"
-      " -W      ---  Wide, insert a tab after the verb instead of a space\n"
-      " -C      ---  Indent #IF type compiler directives\n"
-      " -L      ---  Turn off Label / Code line splitting\n"
-      " -2      ---  Loop style 2, Line up loop control verbs with corresponding loops\n"
-      " -Tn     ---  Size of tabstops (default = same as spaces per indent setting)\n"
-      " -Dn     ---  Tabstops between label and data declaration or verb,(default = 3)\n"
-      " -U      ---  Update in place\n"
-      " -Ffile  ---  Temp file name, use with /U\n"
-      " -K      ---  kill DEBUG statements\n"
-      " -KV     ---  kill DEBUG statements - Verbose\n"
-      " -V      ---  Verbose\n"
-      "\n Options Can also be specified in the Environment Variable 'DBTIDY_OPTS'\n"
-      "\n  for example ; SET DBTIDY_OPTS=-U -K\n\n\n";
-  auto r = run({});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + help);
-  r = run({}, {{"DBTIDY_OPTS", "in.txt out.txt"}});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + help);
-}
+const std::string kHelp =
+    "\nFormat: dbtidy infile outfile <options>\n\n"
+    "Current Supported Options Are As Follows:\n\n"
+    " -O      ---  Overwite Output File if it Exists\n"
+    " -In     ---  Spaces per indention (default=5)\n"
+    " -W      ---  Wide, insert a tab after the verb instead of a space\n"
+    " -C      ---  Indent #IF type compiler directives\n"
+    " -L      ---  Turn off Label / Code line splitting\n"
+    " -2      ---  Loop style 2, Line up loop control verbs with corresponding loops\n"
+    " -Tn     ---  Size of tabstops (default = same as spaces per indent setting)\n"
+    " -Dn     ---  Tabstops between label and data declaration or verb,(default = 3)\n"
+    " -U      ---  Update in place\n"
+    " -Ffile  ---  Temp file name, use with /U\n"
+    " -K      ---  kill DEBUG statements\n"
+    " -KV     ---  kill DEBUG statements - Verbose\n"
+    " -V      ---  Verbose\n"
+    "\n Options Can also be specified in the Environment Variable 'DBTIDY_OPTS'\n"
+    "\n  for example ; SET DBTIDY_OPTS=-U -K\n\n\n";
 
-TEST_F(Dbtidy, OptionErrorsAllReportedBeforeAnythingIsOpened) {
-  writeFile(file("in.txt"), kSource);
-  auto r = run({"in.txt", "-x", "-I0", "foo", "-i3"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner +
-                       "\n\nOption /x  -  is not defined\n\n"
-                       "\n\nInvalid format for /I option\n\n"
-                       "\n\nOption /foo  -  is not defined\n\n"
-                       "  3 Spaces per Indentation\n");
-  EXPECT_EQ(readFile(file("in.txt")), kSource);
-  EXPECT_TRUE(tmpFiles().empty());
+// Runs refused before a line is formatted: status 1, the exact output, the input as it was, no
+// output file and nothing left in the temporary folder.
+struct Refused {
+  const char* name;
+  std::vector<std::string> args;
+  Env env;
+  std::string out;
+};
 
-  // Two spaces in DBTIDY_OPTS give an empty word, undefined behind the output name.
-  r = run({"in.txt", "out.txt"}, {{"DBTIDY_OPTS", "-K  -V"}});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner +
-                       "DBTIDY_OPTS will be used in addition to command line options\n"
-                       "Kill DEBUG statements\n"
-                       "\n\nOption /  -  is not defined\n\n"
-                       "Verbose Mode\n");
-  EXPECT_FALSE(testkit::exists(file("out.txt")));
-}
-
-TEST_F(Dbtidy, UpdateInPlaceConflicts) {
-  writeFile(file("in.txt"), kSource);
+TEST_F(Dbtidy, RefusedRunsChangeNothing) {
+  const std::string opts = "DBTIDY_OPTS will be used in addition to command line options\n";
   const std::string conflict = "Inconsistant Options, Update in place / output file\n\n";
-  auto r = run({"in.txt", "out.txt", "-U", "-x"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + conflict);
-  r = run({"in.txt", "out.txt"}, {{"DBTIDY_OPTS", "-u"}});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out,
-            kBanner + "DBTIDY_OPTS will be used in addition to command line options\n" + conflict);
-  EXPECT_FALSE(testkit::exists(file("out.txt")));
-  EXPECT_EQ(readFile(file("in.txt")), kSource);
+  const std::string self = " \nis the input file itself, refused\n\n";
+  const std::vector<Refused> rows{
+      {"help without arguments", {}, {}, kBanner + kHelp},
+      {"names in DBTIDY_OPTS are no arguments",
+       {},
+       {{"DBTIDY_OPTS", "in.txt out.txt"}},
+       kBanner + kHelp},
+      {"option errors all reported before anything is opened",
+       {"in.txt", "-x", "-I0", "foo", "-i3"},
+       {},
+       kBanner + "\n\nOption /x  -  is not defined\n\n\n\nInvalid format for /I option\n\n" +
+           "\n\nOption /foo  -  is not defined\n\n  3 Spaces per Indentation\n"},
+      // Two spaces in DBTIDY_OPTS give an empty word, undefined behind the output name.
+      {"empty word in DBTIDY_OPTS",
+       {"in.txt", "out.txt"},
+       {{"DBTIDY_OPTS", "-K  -V"}},
+       kBanner + opts + "Kill DEBUG statements\n\n\nOption /  -  is not defined\n\nVerbose Mode\n"},
+      {"update in place with an output file",
+       {"in.txt", "out.txt", "-U", "-x"},
+       {},
+       kBanner + conflict},
+      {"update in place from DBTIDY_OPTS",
+       {"in.txt", "out.txt"},
+       {{"DBTIDY_OPTS", "-u"}},
+       kBanner + opts + conflict},
+      {"missing input",
+       {"none.txt", "out.txt"},
+       {},
+       kBanner + kNoPath + "\nUnable to open input file : none.txt\n\n"},
+      {"output is the input",
+       {"in.txt", "link.txt", "-O"},
+       {},
+       kBanner + "Overwrite Enabled\n" + kNoPath + "Input File : in.txt\n\nOutput File : link.txt" +
+           self},
+      {"work file is the input",
+       {"in.txt", "-F" + file("in.txt")},
+       {},
+       kBanner + "Work file name : " + file("in.txt") + " \n" + kNoPath +
+           "Input File : in.txt\n\nWork file : " + file("in.txt") + self},
+  };
+  writeFile(file("in.txt"), kSource);
+  ASSERT_EQ(::symlink("in.txt", file("link.txt").c_str()), 0);
+  for (const Refused& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto r = run(row.args, row.env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(readFile(file("in.txt")), kSource);
+    EXPECT_FALSE(testkit::exists(file("out.txt")));
+    EXPECT_TRUE(tmpFiles().empty());
+  }
 }
 
 TEST_F(Dbtidy, NewOutputFileWithCounters) {
@@ -112,10 +134,8 @@ TEST_F(Dbtidy, NewOutputFileWithCounters) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out, kBanner + kNoPath +
                        "Input File : in.txt\n"
-                       "Output file : out.txt\n"
-                       "3 -- Lines Processed\n"
-                       "35 -- Bytes Read in\n"
-                       "36 -- Bytes Written out\n");
+                       "Output file : out.txt\n" +
+                       kCounts);
   EXPECT_EQ(readFile(file("out.txt")), kFormatted);
   EXPECT_EQ(readFile(file("in.txt")), kSource);
 
@@ -135,13 +155,6 @@ TEST_F(Dbtidy, CrLfAndLongLines) {
                                            std::string(1000, 'x') + "\n" + std::string(500, 'x') +
                                            "\nlast\n");
   EXPECT_NE(r.out.find("6 -- Lines Processed\n"), std::string::npos) << r.out;
-}
-
-TEST_F(Dbtidy, MissingInput) {
-  auto r = run({"none.txt", "out.txt"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + kNoPath + "\nUnable to open input file : none.txt\n\n");
-  EXPECT_FALSE(testkit::exists(file("out.txt")));
 }
 
 TEST_F(Dbtidy, ExistingOutputRefusedWithoutOverwrite) {
@@ -172,14 +185,11 @@ TEST_F(Dbtidy, UpdateInPlaceKeepsTheInode) {
   std::string rest = r.out.substr(head.size());
   std::string work = rest.substr(0, rest.find('\n'));
   EXPECT_EQ(work.substr(0, tmp.size() + 7), tmp + "/dbtidy");
-  EXPECT_EQ(rest.substr(work.size()),
-            "\n3 -- Lines Processed\n"
-            "35 -- Bytes Read in\n"
-            "36 -- Bytes Written out\n"
-            "Copying Back Over Original Source File\n"
-            "Outputing to : in.txt\n"
-            "Copy back Complete\n"
-            "Deleting Temporary File\n");
+  EXPECT_EQ(rest.substr(work.size()), "\n" + kCounts +
+                                          "Copying Back Over Original Source File\n"
+                                          "Outputing to : in.txt\n"
+                                          "Copy back Complete\n"
+                                          "Deleting Temporary File\n");
   EXPECT_TRUE(tmpFiles().empty());
 }
 
@@ -194,35 +204,14 @@ TEST_F(Dbtidy, NamedWorkFile) {
                        "Kill DEBUG statements\n" +
                        kNoPath +
                        "Input File : in.txt\n"
-                       "Creating Temporary File : work.tmp\n"
-                       "3 -- Lines Processed\n"
-                       "35 -- Bytes Read in\n"
-                       "36 -- Bytes Written out\n"
+                       "Creating Temporary File : work.tmp\n" +
+                       kCounts +
                        "Copying Back Over Original Source File\n"
                        "Outputing to : in.txt\n"
                        "Copy back Complete\n"
                        "Deleting Temporary File\n");
   EXPECT_EQ(readFile(file("in.txt")), kFormatted);
   EXPECT_FALSE(testkit::exists(file("work.tmp")));
-}
-
-TEST_F(Dbtidy, InputAsItsOwnOutputOrWorkFileIsRefused) {
-  writeFile(file("in.txt"), kSource);
-  ASSERT_EQ(::symlink("in.txt", file("link.txt").c_str()), 0);
-  auto r = run({"in.txt", "link.txt", "-O"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + "Overwrite Enabled\n" + kNoPath +
-                       "Input File : in.txt\n"
-                       "\nOutput File : link.txt \nis the input file itself, refused\n\n");
-  EXPECT_EQ(readFile(file("in.txt")), kSource);
-
-  r = run({"in.txt", "-F" + file("in.txt")});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, kBanner + "Work file name : " + file("in.txt") + " \n" + kNoPath +
-                       "Input File : in.txt\n"
-                       "\nWork file : " +
-                       file("in.txt") + " \nis the input file itself, refused\n\n");
-  EXPECT_EQ(readFile(file("in.txt")), kSource);
 }
 
 TEST_F(Dbtidy, SourcePathResults) {

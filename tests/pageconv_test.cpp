@@ -34,34 +34,68 @@ class Pageconv : public ::testing::Test {
   std::string in = dir.file("REPORT.PRT"), out = dir.file("REPORT.RTF");
 };
 
-TEST_F(Pageconv, SetUpStringExampleByteForByte) {
-  std::string print = "\x1b&l1O\x1b(s0p16.67h8.5v0s0b0T\r\nAB{C}\r\n\fD\r\n";
-  EXPECT_EQ(convert(print), firstLine(false) + kFontLine + "\\fs24\n" +
-                                "\\par \n\\par AB\\{C\\}\n\\par \\page\nD\n}\n");
-}
+// A print file and the RTF it becomes: the header for its orientation, the font line, then
+// `body`. Each conversion replaces a longer output left before it.
+struct Conversion {
+  const char* name;
+  std::string print;
+  bool landscape;
+  std::string font;
+  std::string body;
+};
 
-TEST_F(Pageconv, SetUpStringEndedByALineFeedOrFormFeed) {
-  // The report after the set-up string is all there, not skipped up to its first return.
-  std::string head = firstLine(false) + kFontLine + "\\fs24\n";
-  EXPECT_EQ(convert("\033E\x1b&l1O\nREPORT\nLINE 2\r\n"),
-            head + "\\par \n\\par REPORT\n\\par LINE 2\n}\n");
-  EXPECT_EQ(convert("\033E\fREPORT\n"), head + "\\par \\page\nREPORT\n}\n");
-}
-
-TEST_F(Pageconv, LandscapeHeaderForAWidePrint) {
+TEST_F(Pageconv, WholeDocumentsByteForByte) {
   // A page of 60 lines, the longest 120 bytes, then a short last page.
-  std::string print, body;
+  std::string widePage, widePars;
   for (int i = 0; i < 60; ++i) {
     std::string line(i == 7 ? 120 : 40, 'a' + i % 26);
-    print += line + "\r\n";
-    body += "\\par " + line + "\n";
+    widePage += line + "\r\n";
+    widePars += "\\par " + line + "\n";
   }
-  EXPECT_EQ(convert(print + "\fEND\r\n"),
-            firstLine(true) + kFontLine + "\\fs18\\sl-180\n" + body + "\\par \\page\nEND\n}\n");
-}
-
-TEST_F(Pageconv, EmptyInput) {
-  EXPECT_EQ(convert(""), firstLine(false) + kFontLine + "\\fs24\n}\n");
+  std::string longLine;
+  for (int i = 0; i < 5000; ++i) longLine += static_cast<char>('A' + i % 26);
+  const std::string e1100(1100, 'e');
+  const std::vector<Conversion> rows{
+      {"set-up string example", "\x1b&l1O\x1b(s0p16.67h8.5v0s0b0T\r\nAB{C}\r\n\fD\r\n", false,
+       "\\fs24", "\\par \n\\par AB\\{C\\}\n\\par \\page\nD\n}\n"},
+      // The report after the set-up string is all there, not skipped up to its first return.
+      {"set-up string ended by a line feed", "\033E\x1b&l1O\nREPORT\nLINE 2\r\n", false, "\\fs24",
+       "\\par \n\\par REPORT\n\\par LINE 2\n}\n"},
+      {"set-up string ended by a form feed", "\033E\fREPORT\n", false, "\\fs24",
+       "\\par \\page\nREPORT\n}\n"},
+      {"landscape for a wide print", widePage + "\fEND\r\n", true, "\\fs18\\sl-180",
+       widePars + "\\par \\page\nEND\n}\n"},
+      {"empty input", "", false, "\\fs24", "}\n"},
+      {"overprint, escaping and the last line", "ABC\r   X\nTOTAL\r______\nA\\B {x}\nlast line",
+       false, "\\fs24",
+       "\\par ABCX\n\\par {\\ul TOTAL}_\n\\par A\\\\B \\{x\\}\n\\par last line\n}\n"},
+      // An input without a set-up string, and one whose escape has no line end near the start,
+      // are converted from their first byte.
+      {"escape without a line end near the start", "\x1b" + e1100 + "\r\n", true, "\\fs15\\sl-200",
+       "\\par \\'1b" + e1100 + "\n}\n"},
+      {"escape without a line end", "\x1b&l1O", false, "\\fs24", "\\par \\'1b&l1O\n}\n"},
+      // Code page 1252 text, underlined totals, a total that the form feed ends, and no
+      // form-feed byte in the document.
+      {"an invoice as a reader shows it",
+       "Caf\xe9 \x80 5,00 \x93net\x94\tC:\\TMP {x}\r\n"
+       "TOTAL DUE   1,234.56\r____________________\r\n"
+       "SUBTOTAL 100\f"
+       "PAGE 2\r\n",
+       false, "\\fs24",
+       "\\par Caf\\'e9 \\'80 5,00 \\'93net\\'94\tC:\\\\TMP \\{x\\}\n"
+       "\\par {\\ul TOTAL}_{\\ul DUE}___{\\ul 1,234.56}\n"
+       "\\par SUBTOTAL 100\n"
+       "\\par \\page\nPAGE 2\n}\n"},
+      {"long lines are kept whole", longLine + "\n", true, "\\fs15\\sl-200",
+       "\\par " + longLine + "\n}\n"},
+      {"an older output replaced", "X\n", false, "\\fs24", "\\par X\n}\n"},
+  };
+  for (const Conversion& row : rows) {
+    SCOPED_TRACE(row.name);
+    testkit::writeFile(out, std::string(10000, '#'));
+    EXPECT_EQ(convert(row.print),
+              firstLine(row.landscape) + kFontLine + row.font + "\n" + row.body);
+  }
 }
 
 TEST_F(Pageconv, FontSizeFollowsTheLongestLine) {
@@ -132,86 +166,39 @@ TEST_F(Pageconv, PortraitPagesFitToo) {
   EXPECT_EQ(third(80, 75), "\\fs19\\sl-198");
 }
 
-TEST_F(Pageconv, OverprintEscapingAndTheLastLine) {
-  std::string rtf = convert("ABC\r   X\nTOTAL\r______\nA\\B {x}\nlast line");
-  std::string head = firstLine(false) + kFontLine + "\\fs24\n";
-  EXPECT_EQ(rtf,
-            head + "\\par ABCX\n\\par {\\ul TOTAL}_\n\\par A\\\\B \\{x\\}\n\\par last line\n}\n");
-  // An input without a set-up string, and one whose escape has no line end near the start,
-  // are converted from their first byte.
-  std::string wide = std::string(1100, 'e');
-  EXPECT_EQ(convert("\x1b" + wide + "\r\n"),
-            firstLine(true) + kFontLine + "\\fs15\\sl-200\n\\par \\'1b" + wide + "\n}\n");
-  EXPECT_EQ(convert("\x1b&l1O"), head + "\\par \\'1b&l1O\n}\n");
-}
-
-TEST_F(Pageconv, AnInvoiceAsAReaderShowsIt) {
-  // Code page 1252 text, underlined totals, a total that the form feed ends, and no form-feed
-  // byte in the document.
-  std::string print =
-      "Caf\xe9 \x80 5,00 \x93net\x94\tC:\\TMP {x}\r\n"
-      "TOTAL DUE   1,234.56\r____________________\r\n"
-      "SUBTOTAL 100\f"
-      "PAGE 2\r\n";
-  EXPECT_EQ(convert(print), firstLine(false) + kFontLine + "\\fs24\n" +
-                                "\\par Caf\\'e9 \\'80 5,00 \\'93net\\'94\tC:\\\\TMP \\{x\\}\n"
-                                "\\par {\\ul TOTAL}_{\\ul DUE}___{\\ul 1,234.56}\n"
-                                "\\par SUBTOTAL 100\n"
-                                "\\par \\page\nPAGE 2\n}\n");
-}
-
-TEST_F(Pageconv, LongLinesAreKeptWhole) {
-  std::string line;
-  for (int i = 0; i < 5000; ++i) line += static_cast<char>('A' + i % 26);
-  std::string rtf = convert(line + "\n");
-  std::string head = firstLine(true) + kFontLine + "\\fs15\\sl-200\n";
-  EXPECT_EQ(rtf, head + "\\par " + line + "\n}\n");
-}
-
-TEST_F(Pageconv, UsageAndOpenFailures) {
+// Runs that stop with status 1 and one message: the input is untouched and no output is made.
+TEST_F(Pageconv, RefusedRuns) {
   const std::string usage =
       "\nConvert Print to RTF - Nov 21, 2012\nFormat: pageconv infile outfile\n";
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {in}, {in, out, "x"}}) {
-    testkit::RunResult r = pageconv(args);
-    EXPECT_EQ(r.out, usage);
-    EXPECT_EQ(r.status, 1);
-  }
-  testkit::RunResult r = pageconv({"NOSUCH.PRT", out});
-  EXPECT_EQ(r.out, "Error openning NOSUCH.PRT \n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_FALSE(testkit::exists(out));  // not created when the input is missing
-
-  testkit::writeFile(in, "X\n");
-  r = pageconv({in, dir.file("no/such/dir.rtf")});
-  EXPECT_EQ(r.out, "Error openning " + dir.file("no/such/dir.rtf") + " \n");
-  EXPECT_EQ(r.status, 1);
-  r = pageconv({dir.path(), out});
-  EXPECT_EQ(r.out, "Error openning " + dir.path() + " \n");
-  EXPECT_EQ(r.status, 1);
-}
-
-TEST_F(Pageconv, NeverOverwritesItsInput) {
+  const std::string nodir = dir.file("no/such/dir.rtf"), self = dir.path() + "/./REPORT.PRT";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string out;
+    std::string stdinText = "";
+  } rows[] = {
+      {"no arguments", {}, usage},
+      {"one argument", {in}, usage},
+      {"three arguments", {in, out, "x"}, usage},
+      {"input missing", {"NOSUCH.PRT", out}, "Error openning NOSUCH.PRT \n"},
+      {"output folder missing", {in, nodir}, "Error openning " + nodir + " \n"},
+      {"input a folder", {dir.path(), out}, "Error openning " + dir.path() + " \n"},
+      {"output the input", {in, in}, "Output would overwrite the input: " + in + " \n"},
+      {"output the input by another name",
+       {in, self},
+       "Output would overwrite the input: " + self + " \n"},
+      // Input that cannot be read twice.
+      {"standard input", {"/dev/stdin", out}, "Error reading /dev/stdin \n", "A\nB\n"},
+  };
   testkit::writeFile(in, "PRECIOUS\n");
-  testkit::RunResult r = pageconv({in, in});
-  EXPECT_EQ(r.out, "Output would overwrite the input: " + in + " \n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(testkit::readFile(in), "PRECIOUS\n");
-  r = pageconv({in, dir.path() + "/./REPORT.PRT"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(testkit::readFile(in), "PRECIOUS\n");
-}
-
-TEST_F(Pageconv, RefusesInputThatCannotBeReadTwice) {
-  testkit::RunResult r =
-      testkit::run({"pageconv", {"/dev/stdin", out}, {}, dir.path(), "A\nB\n", 30});
-  EXPECT_EQ(r.out, "Error reading /dev/stdin \n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_FALSE(testkit::exists(out));
-}
-
-TEST_F(Pageconv, ReplacesAnOlderOutput) {
-  testkit::writeFile(out, std::string(10000, '#'));
-  EXPECT_EQ(convert("X\n"), firstLine(false) + kFontLine + "\\fs24\n\\par X\n}\n");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    testkit::RunResult r = testkit::run({"pageconv", row.args, {}, dir.path(), row.stdinText, 30});
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(testkit::readFile(in), "PRECIOUS\n");
+    EXPECT_FALSE(testkit::exists(out));
+  }
 }
 
 }  // namespace

@@ -28,24 +28,33 @@ class Seqnext : public ::testing::Test {
   std::map<std::string, std::string> env;
 };
 
+// One call on a counter file: what it prints, its status, and the file after it.
 TEST_F(Seqnext, IncrementsTheFieldAndLeavesTheRestUntouched) {
-  std::string ctr = dir.file("counter");
-  testkit::writeFile(ctr, "         9 invoices\nsecond line\n");
-  testkit::RunResult r = seqnext({ctr});
-  EXPECT_EQ(r.out, "        10\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(testkit::readFile(ctr), "        10 invoices\nsecond line\n");
-
-  testkit::writeFile(ctr, std::string(10, ' ') + "\xff\x01");
-  r = seqnext({ctr});
-  EXPECT_EQ(r.out, "         1\n");
-  EXPECT_EQ(testkit::readFile(ctr), "         1\xff\x01");
-
-  // Exactly ten bytes is enough, and the counter keeps counting past 32 bits.
-  testkit::writeFile(ctr, "2147483647");
-  EXPECT_EQ(seqnext({ctr}).out, "2147483648\n");
-  EXPECT_EQ(seqnext({ctr}).out, "2147483649\n");
-  EXPECT_EQ(testkit::readFile(ctr), "2147483649");
+  const std::string ctr = dir.file("counter"), overflow = "Sequence number overflow in " + ctr;
+  const struct {
+    const char* name;
+    std::string before, out;
+    int status;
+    std::string after;
+  } rows[] = {
+      {"a field and more lines", "         9 invoices\nsecond line\n", "        10\n", 0,
+       "        10 invoices\nsecond line\n"},
+      {"spaces only", std::string(10, ' ') + "\xff\x01", "         1\n", 0, "         1\xff\x01"},
+      // Exactly ten bytes is enough, and the counter keeps counting past 32 bits.
+      {"past 32 bits", "2147483647", "2147483648\n", 0, "2147483648"},
+      {"past 32 bits again", "2147483648", "2147483649\n", 0, "2147483649"},
+      {"short file hands out nothing", "        7", "", 0, "        7"},
+      {"the last number", "9999999998 tail", "9999999999\n", 0, "9999999999 tail"},
+      {"overflow is refused", "9999999999 tail", overflow + "\n", 1, "9999999999 tail"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    testkit::writeFile(ctr, row.before);
+    testkit::RunResult r = seqnext({ctr});
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(testkit::readFile(ctr), row.after);
+  }
 }
 
 TEST_F(Seqnext, WithoutOperandTakesSerialFromTheSearchPath) {
@@ -91,25 +100,6 @@ TEST_F(Seqnext, OpenFailuresEndWithStatusOne) {
   r = seqnext({"NEW:none"});
   EXPECT_EQ(r.out, "Error opening NEW:none\n");
   EXPECT_FALSE(testkit::exists(dir.file("NEW.TXT")));
-}
-
-TEST_F(Seqnext, ShortFileHandsOutNothing) {
-  std::string ctr = dir.file("counter");
-  testkit::writeFile(ctr, "        7");
-  testkit::RunResult r = seqnext({ctr});
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(testkit::readFile(ctr), "        7");
-}
-
-TEST_F(Seqnext, OverflowIsRefused) {
-  std::string ctr = dir.file("counter");
-  testkit::writeFile(ctr, "9999999998 tail");
-  EXPECT_EQ(seqnext({ctr}).out, "9999999999\n");
-  testkit::RunResult r = seqnext({ctr});
-  EXPECT_EQ(r.out, "Sequence number overflow in " + ctr + "\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(testkit::readFile(ctr), "9999999999 tail");
 }
 
 TEST_F(Seqnext, GivesUpQuietlyWhenTheLockStaysTaken) {
