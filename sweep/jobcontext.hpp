@@ -51,5 +51,4 @@ std::string sortMemoryPerJob(const char* sortMemory, int jobs);
 // where the suite's DBCSORT is not built.
 std::string sortThreadsPerJob(const char* sortThreads, int jobs, int cores);
 
-
 }  // namespace dbc::sweep
