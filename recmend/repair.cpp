@@ -13,7 +13,7 @@
 
 #include "common/format.hpp"
 #include "common/io.hpp"
-#include "common/wordscan.hpp"
+#include "recmend/printable.hpp"
 
 namespace dbc::recmend {
 namespace {
@@ -68,11 +68,6 @@ void reportInvalidLine(FILE* out, std::string_view piece) {
   std::fputs(") is invalid.\n", out);
 }
 
-// Nonzero when one of the eight bytes at `p` lies outside the printable range.
-inline std::uint64_t outsidePrintable(const unsigned char* p) {
-  return outsideRange<VALID_START, VALID_END>(loadWord(p));
-}
-
 class RepairRun {
  public:
   RepairRun(const Settings& s, int fd, const Context& context)
@@ -114,16 +109,17 @@ class RepairRun {
   // Every whole record from the start of the file.
   void detection_run() {
     // Whole records at a time, many to a read: the file is read once, front to back.
-    std::size_t perChunk = std::max<std::size_t>(1, (std::size_t{4} << 20) / size_);
+    std::size_t perChunk = std::max<std::size_t>(1, DETECTION_CHUNK / size_);
     std::size_t chunk = perChunk * size_;
     std::vector<unsigned char> buf(chunk);
+    CleanTest clean = fastest_clean_test();
     for (off_t offset = 0;;) {
       int error = 0;
       std::size_t n = readAt(buf.data(), chunk, offset, error);
       std::size_t whole = n / size_;
       for (std::size_t k = 0; k < whole; ++k) {
         const unsigned char* record = buf.data() + k * size_;
-        if (!record_is_clean(record, size_)) detect(record, offset + static_cast<off_t>(k * size_));
+        if (!clean(record, size_)) detect(record, offset + static_cast<off_t>(k * size_));
       }
       offset += static_cast<off_t>(whole * size_);
       if (n == chunk) continue;
@@ -238,24 +234,6 @@ class RepairRun {
 };
 
 }  // namespace
-
-bool record_is_clean(const unsigned char* record, std::size_t size) {
-  if (size == 0) return true;
-  std::size_t body = size - 1;
-  std::size_t i = 0;
-  // Most records are clean: four words to a step, their verdicts gathered without a branch.
-  std::uint64_t bad = 0;
-  for (; i + 32 <= body; i += 32) {
-    bad |= outsidePrintable(record + i) | outsidePrintable(record + i + 8) |
-           outsidePrintable(record + i + 16) | outsidePrintable(record + i + 24);
-  }
-  for (; i + 8 <= body; i += 8) bad |= outsidePrintable(record + i);
-  if (bad) return false;
-  for (; i < body; ++i) {
-    if (record[i] < VALID_START || record[i] > VALID_END) return false;
-  }
-  return valid_byte(record[body], body, size);
-}
 
 Result process_file(const Settings& s, const Context& context) {
   Result result = Result::kOk;
