@@ -1,26 +1,14 @@
-// The per-record checksum of a data file: djb2 over the record's counted bytes, in 64 bits,
-// and the walk over the file that finds the records and writes one list line for each.
+// The walk over the file that finds the records and writes one list line for each.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "audit/djb2.hpp"
 #include "audit/output.hpp"
 #include "common/format.hpp"
 
 namespace dbc::audit {
-
-inline constexpr std::uint64_t kChecksumStart = 5381;
-
-// One step of the hash: chksum * 33 + byte, modulo 2^64.
-constexpr std::uint64_t djb2Step(std::uint64_t chksum, unsigned char byte) {
-  return (chksum << 5) + chksum + byte;
-}
-
-// The hash continued over `n` bytes, all of them counted. Equal to djb2Step byte after byte; it
-// works eight bytes at a time (the hash is a polynomial in 33) so that the chain of dependent
-// steps is an eighth as long.
-std::uint64_t extendChecksum(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 
 // True for the bytes that are not part of a record's checksum: the record mark, the end-of-file
 // mark and deleted space.
@@ -33,7 +21,9 @@ constexpr bool notCounted(unsigned char b) {
 // nothing, so that every list is in strictly ascending position order.
 class ChecksumMaker {
  public:
-  explicit ChecksumMaker(Output& out) : out_(out) {}
+  // `extend` is the way the hash is run over the bytes; every way gives the same checksums.
+  explicit ChecksumMaker(Output& out, ChecksumExtender extend = bestChecksumExtender())
+      : out_(out), extend_(extend) {}
 
   // The next block of the file, in file order.
   void processBlock(const unsigned char* data, std::size_t n);
@@ -46,6 +36,7 @@ class ChecksumMaker {
 
  private:
   Output& out_;
+  ChecksumExtender extend_;
 };
 
 }  // namespace dbc::audit

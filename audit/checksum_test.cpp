@@ -80,22 +80,5 @@ TEST(ChecksumTest, RecordsAcrossBlockBoundaries) {
   EXPECT_EQ(listOf("\xFF" + big + "\xFA\xFB"), "1 " + std::to_string(plainHash(big)) + "\n");
 }
 
-TEST(ChecksumTest, EightByteStepsEqualThePlainLoop) {
-  std::mt19937_64 rng(20261208);
-  for (int round = 0; round < 2000; ++round) {
-    std::size_t n = rng() % 70;
-    std::string bytes;
-    for (std::size_t i = 0; i < n; ++i) bytes.push_back(static_cast<char>(rng() & 0xFF));
-    std::uint64_t start = round % 3 == 0 ? kChecksumStart : rng();
-    std::uint64_t plain = start;
-    for (unsigned char c : bytes) plain = djb2Step(plain, c);
-    ASSERT_EQ(extendChecksum(start, bytesOf(bytes), n), plain) << "round " << round;
-  }
-  std::string top(64, '\xFF');  // the largest lanes
-  std::uint64_t plain = kChecksumStart;
-  for (unsigned char c : top) plain = djb2Step(plain, c);
-  EXPECT_EQ(extendChecksum(kChecksumStart, bytesOf(top), top.size()), plain);
-}
-
 }  // namespace
 }  // namespace dbc::audit
