@@ -16,14 +16,26 @@ constexpr bool notCounted(unsigned char b) {
   return b == dbc::kRecordMark || b == dbc::kEofMark || b == dbc::kDeleted;
 }
 
+// The first byte at or after `p` that is not counted, or `end`; each way finds the same byte.
+using NotCountedFinder = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
+const unsigned char* findNotCountedScalar(const unsigned char* p, const unsigned char* end);
+#if defined(DBC_AUDIT_X86_VECTORS)
+const unsigned char* findNotCountedSse2(const unsigned char* p, const unsigned char* end);
+const unsigned char* findNotCountedAvx2(const unsigned char* p, const unsigned char* end);
+#endif
+// The fastest of them this processor runs.
+NotCountedFinder bestNotCountedFinder();
+
 // Walks a data file block by block. Records start at their first counted byte and end at a
 // record mark; a mark with no counted byte before it (an empty or a deleted record) writes
 // nothing, so that every list is in strictly ascending position order.
 class ChecksumMaker {
  public:
-  // `extend` is the way the hash is run over the bytes; every way gives the same checksums.
-  explicit ChecksumMaker(Output& out, ChecksumExtender extend = bestChecksumExtender())
-      : out_(out), extend_(extend) {}
+  // `extend` and `find` are the ways the bytes are hashed and searched; every way gives the
+  // same list.
+  explicit ChecksumMaker(Output& out, ChecksumExtender extend = bestChecksumExtender(),
+                         NotCountedFinder find = bestNotCountedFinder())
+      : out_(out), extend_(extend), find_(find) {}
 
   // The next block of the file, in file order.
   void processBlock(const unsigned char* data, std::size_t n);
@@ -37,6 +49,7 @@ class ChecksumMaker {
  private:
   Output& out_;
   ChecksumExtender extend_;
+  NotCountedFinder find_;
 };
 
 }  // namespace dbc::audit
