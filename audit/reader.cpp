@@ -45,14 +45,20 @@ LineReader::LineReader(int fd, std::string name, Failure failure)
       name_(std::move(name)),
       failure_(std::move(failure)) {}
 
-bool LineReader::next(std::string_view& line) {
+bool LineReader::peek(const char*& p, std::size_t& available) {
   if (in_.len() - in_.pos() <= kLineMax && !in_.eof() && in_.refill() < 0) {
     readFailed(failure_, name_, errno);
   }
-  std::size_t avail = in_.len() - in_.pos();
-  if (avail == 0) return false;
+  available = in_.len() - in_.pos();
+  p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
+  return available > 0;
+}
+
+bool LineReader::next(std::string_view& line) {
+  const char* p;
+  std::size_t avail;
+  if (!peek(p, avail)) return false;
   std::size_t n = avail < kLineMax ? avail : kLineMax;
-  const char* p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
   const void* lf = std::memchr(p, '\n', n);
   if (lf != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(lf) - p) + 1;
   line = std::string_view(p, n);
