@@ -91,6 +91,32 @@ constexpr Weights<Width> makeWeights() {
 constexpr Weights<16> kSse2Weights = makeWeights<16>();
 constexpr Weights<32> kAvx2Weights = makeWeights<32>();
 
+constexpr std::array<std::uint64_t, 8> kSmallPowers = [] {
+  std::array<std::uint64_t, 8> t{};
+  for (unsigned j = 0; j < t.size(); ++j) t[j] = pow33(j);
+  return t;
+}();
+
+// The hash continued over the `head` bytes (fewer than a vector) before the whole vectors that
+// make up the rest of the `n` bytes; `n` is at least 8 more than `head`. The first head % 8 bytes
+// go in one step: a word loaded from the start and shifted so that the bytes after them fall
+// out, the ones that stay weighted as the last bytes of a word.
+inline std::uint64_t extendHead(std::uint64_t chksum, const unsigned char*& bytes,
+                                std::size_t head) {
+  const unsigned char* end = bytes + head;
+  std::uint64_t w;
+  if (std::size_t odd = head % 8; odd > 0) {
+    std::memcpy(&w, bytes, 8);
+    chksum = chksum * kSmallPowers[odd] + chunk8(w << (8 * (8 - odd)));
+    bytes += odd;
+  }
+  for (; bytes < end; bytes += 8) {
+    std::memcpy(&w, bytes, 8);
+    chksum = chksum * kPow8 + chunk8(w);
+  }
+  return chksum;
+}
+
 // 33^(16 j): what the chain is multiplied by for a stretch of j sixteen-byte vectors.
 constexpr std::array<std::uint64_t, kSpan / 16 + 1> kStretchPowers = [] {
   std::array<std::uint64_t, kSpan / 16 + 1> t{};
@@ -108,9 +134,9 @@ constexpr int kQuadWeights = (1 << 16) | static_cast<int>(kPow2);
 
 std::uint64_t extendChecksumSse2(std::uint64_t chksum, const unsigned char* bytes, std::size_t n) {
   // The bytes before the last whole vectors go the plain way, so no load reaches outside.
+  if (n < 16) return extendChecksumScalar(chksum, bytes, n);
   std::size_t head = n % 16;
-  chksum = extendChecksumScalar(chksum, bytes, head);
-  bytes += head;
+  chksum = extendHead(chksum, bytes, head);
   n -= head;
   const __m128i zero = _mm_setzero_si128();
   const __m128i pairWeights = _mm_set1_epi32(kPairWeightsWide);
@@ -145,9 +171,9 @@ std::uint64_t extendChecksumSse2(std::uint64_t chksum, const unsigned char* byte
 __attribute__((target("avx2"))) std::uint64_t extendChecksumAvx2(std::uint64_t chksum,
                                                                  const unsigned char* bytes,
                                                                  std::size_t n) {
+  if (n < 32) return extendChecksumScalar(chksum, bytes, n);
   std::size_t head = n % 32;
-  chksum = extendChecksumScalar(chksum, bytes, head);
-  bytes += head;
+  chksum = extendHead(chksum, bytes, head);
   n -= head;
   const __m256i pairWeights = _mm256_set1_epi16(static_cast<short>(kPairWeights));
   const __m256i quadWeights = _mm256_set1_epi32(kQuadWeights);

@@ -66,6 +66,15 @@ std::uint32_t fourDigits(std::uint32_t top) {
   return tens + (ones << 8) + 0x30303030u;
 }
 
+// How many of the sixteen digits in `high` and `low` a number without leading zeros has (at
+// least one): the leading '0' characters are the low bytes that equal '0'.
+int significantDigits(std::uint64_t high, std::uint64_t low) {
+  constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+  if (std::uint64_t h = high ^ kZeros; h != 0) return 16 - std::countr_zero(h) / 8;
+  std::uint64_t l = low ^ kZeros;
+  return l != 0 ? 8 - std::countr_zero(l) / 8 : 1;
+}
+
 // A line of a position below 10^16, the most any file has, and any checksum: both numbers'
 // groups of eight digits made at once.
 char* fastChecksumLine(char* p, std::uint64_t pos, std::int64_t chksum) {
@@ -79,17 +88,18 @@ char* fastChecksumLine(char* p, std::uint64_t pos, std::int64_t chksum) {
       static_cast<std::uint32_t>(mid), static_cast<std::uint32_t>(rest - mid * kE8)};
   std::uint64_t words[4];
   fourDigitGroups(groups, words);
-  p = placeDigits(p, words[0], words[1], decimalDigitCount(pos));
+  p = placeDigits(p, words[0], words[1], significantDigits(words[0], words[1]));
   *p++ = ' ';
-  if (chksum < 0) *p++ = '-';
-  int n = decimalDigitCount(sum);
-  if (n > 16) {
-    std::uint32_t head = fourDigits(static_cast<std::uint32_t>(top)) >> (8 * (20 - n));
+  *p = '-';
+  p += chksum < 0;
+  if (top != 0) {
+    std::uint32_t head = fourDigits(static_cast<std::uint32_t>(top));
+    int n = 4 - std::countr_zero(head ^ 0x30303030u) / 8;
+    head >>= 8 * (4 - n);
     std::memcpy(p, &head, 4);
-    p += n - 16;
-    n = 16;
+    return placeDigits(p + n, words[2], words[3], 16);
   }
-  return placeDigits(p, words[2], words[3], n);
+  return placeDigits(p, words[2], words[3], significantDigits(words[2], words[3]));
 }
 
 }  // namespace
