@@ -45,13 +45,8 @@ LineReader::LineReader(int fd, std::string name, Failure failure)
       name_(std::move(name)),
       failure_(std::move(failure)) {}
 
-bool LineReader::peek(const char*& p, std::size_t& available) {
-  if (in_.len() - in_.pos() <= kLineMax && !in_.eof() && in_.refill() < 0) {
-    readFailed(failure_, name_, errno);
-  }
-  available = in_.len() - in_.pos();
-  p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
-  return available > 0;
+void LineReader::refill() {
+  if (in_.refill() < 0) readFailed(failure_, name_, errno);
 }
 
 bool LineReader::next(std::string_view& line) {

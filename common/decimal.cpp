@@ -142,8 +142,6 @@ int decimalDigitCount(std::uint64_t value) { return value == 0 ? 1 : digitCount(
 
 std::uint64_t eightDigitWord(std::uint32_t x) { return eightDigits(x); }
 
-std::uint32_t eightDigitValue(std::uint64_t word) { return eightValue(word); }
-
 char* writeDecimal(char* p, std::int64_t value) {
   if (value < 0) {
     *p++ = '-';

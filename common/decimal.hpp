@@ -29,10 +29,6 @@ int decimalDigitCount(std::uint64_t value);
 // the first digit in memory order: stored little-endian, it reads as the digits.
 std::uint64_t eightDigitWord(std::uint32_t x);
 
-// The value of the eight ASCII digits in `word`, the first digit in the lowest byte: the word
-// loaded little-endian from eight digit characters. The caller has checked that they are digits.
-std::uint32_t eightDigitValue(std::uint64_t word);
-
 // Room writeDecimal needs at `p`.
 inline constexpr std::size_t kDecimalRoom = kDecimalWidth;
 
