@@ -123,7 +123,7 @@ TEST(MergeTest, RandomListsJoinAsThePlainMergeJoinsThem) {
     if (rng() % 2) text += std::to_string(pos + 1) + " 5";  // no line feed at the end
     return text;
   };
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 100; ++round) {
     std::string first = randomList(static_cast<int>(rng() % 300)),
                 second = randomList(static_cast<int>(rng() % 300));
     ASSERT_EQ(join(first, second), plainJoin(first, second)) << first << "\n----\n" << second;
