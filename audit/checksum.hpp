@@ -1,26 +1,14 @@
-// The per-record checksum of a data file: djb2 over the record's counted bytes, in 64 bits,
-// and the walk over the file that finds the records and writes one list line for each.
+// The walk over the file that finds the records and writes one list line for each.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "audit/djb2.hpp"
 #include "audit/output.hpp"
 #include "common/format.hpp"
 
 namespace dbc::audit {
-
-inline constexpr std::uint64_t kChecksumStart = 5381;
-
-// One step of the hash: chksum * 33 + byte, modulo 2^64.
-constexpr std::uint64_t djb2Step(std::uint64_t chksum, unsigned char byte) {
-  return (chksum << 5) + chksum + byte;
-}
-
-// The hash continued over `n` bytes, all of them counted. Equal to djb2Step byte after byte; it
-// works eight bytes at a time (the hash is a polynomial in 33) so that the chain of dependent
-// steps is an eighth as long.
-std::uint64_t extendChecksum(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 
 // True for the bytes that are not part of a record's checksum: the record mark, the end-of-file
 // mark and deleted space.
@@ -28,12 +16,26 @@ constexpr bool notCounted(unsigned char b) {
   return b == dbc::kRecordMark || b == dbc::kEofMark || b == dbc::kDeleted;
 }
 
+// The first byte at or after `p` that is not counted, or `end`; each way finds the same byte.
+using NotCountedFinder = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
+const unsigned char* findNotCountedScalar(const unsigned char* p, const unsigned char* end);
+#if defined(DBC_AUDIT_X86_VECTORS)
+const unsigned char* findNotCountedSse2(const unsigned char* p, const unsigned char* end);
+const unsigned char* findNotCountedAvx2(const unsigned char* p, const unsigned char* end);
+#endif
+// The fastest of them this processor runs.
+NotCountedFinder bestNotCountedFinder();
+
 // Walks a data file block by block. Records start at their first counted byte and end at a
 // record mark; a mark with no counted byte before it (an empty or a deleted record) writes
 // nothing, so that every list is in strictly ascending position order.
 class ChecksumMaker {
  public:
-  explicit ChecksumMaker(Output& out) : out_(out) {}
+  // `extend` and `find` are the ways the bytes are hashed and searched; every way gives the
+  // same list.
+  explicit ChecksumMaker(Output& out, ChecksumExtender extend = bestChecksumExtender(),
+                         NotCountedFinder find = bestNotCountedFinder())
+      : out_(out), extend_(extend), find_(find) {}
 
   // The next block of the file, in file order.
   void processBlock(const unsigned char* data, std::size_t n);
@@ -46,6 +48,8 @@ class ChecksumMaker {
 
  private:
   Output& out_;
+  ChecksumExtender extend_;
+  NotCountedFinder find_;
 };
 
 }  // namespace dbc::audit

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,38 @@ TEST(ListsTest, LinesAreWrittenInTheirFormats) {
             "0 5862120\n9223372036854775807 -9223372036854775808\n"
             "1120\n"
             "4-1\n");
+}
+
+// The lines are written the way printf's "%lld %lld\n" writes them, for numbers of every length
+// and sign, positions past the fast range included.
+TEST(ListsTest, ChecksumLinesAgreeWithPrintf) {
+  std::mt19937_64 rng(20261209);
+  std::vector<std::int64_t> values = {0,
+                                      1,
+                                      -1,
+                                      9,
+                                      10,
+                                      -10,
+                                      std::numeric_limits<std::int64_t>::max(),
+                                      std::numeric_limits<std::int64_t>::min()};
+  for (std::uint64_t p = 10; p <= 1000000000000000000ull; p *= 10)
+    for (std::int64_t d : {-1, 0, 1}) {
+      values.push_back(static_cast<std::int64_t>(p) + d);
+      values.push_back(-static_cast<std::int64_t>(p) - d);
+    }
+  for (int i = 0; i < 20000; ++i)  // every digit count equally often
+    values.push_back(static_cast<std::int64_t>(rng() >> (rng() % 64)) * (i % 2 ? -1 : 1));
+  Output out;
+  std::string expected;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::int64_t pos = values[(i * 7919) % values.size()], sum = values[i];
+    writeChecksumLine(out, pos, sum);
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld %lld\n", static_cast<long long>(pos),
+                  static_cast<long long>(sum));
+    expected += text;
+  }
+  EXPECT_EQ(out.text(), expected);
 }
 
 // Every line, plain or odd, must read as sscanf reads it, including what it leaves untouched.

@@ -6,15 +6,23 @@
 
 namespace dbc::audit {
 
-void Joiner::getlin(LineReader& list, bool& eof, std::int64_t& recpos, std::int64_t& chksum) {
+void Joiner::getlin(LineReader& list, bool& eof, std::int64_t& recpos, ChecksumText& chksum) {
   if (eof) return;
-  std::string_view line;
-  if (!list.next(line)) {
+  const char* p;
+  std::size_t available, used;
+  if (!list.peek(p, available)) {
     eof = true;
     return;
   }
+  if (available >= kPlainLineRoom && scanPlainLine(p, recpos, chksum, used)) {
+    list.skip(used);
+    return;
+  }
+  std::string_view line;
+  list.next(line);
   // A line that does not parse keeps the values of the line before it.
-  scanChecksumLine(line, recpos, chksum);
+  std::int64_t value = 0;
+  if (scanChecksumLine(line, recpos, value) == 2) chksum = checksumText(value);
 }
 
 void Joiner::getlin1() { getlin(tagfile1_, eof1, recpos1, chksum1); }

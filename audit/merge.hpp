@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "audit/output.hpp"
+#include "audit/plainline.hpp"
 #include "audit/reader.hpp"
 
 namespace dbc::audit {
@@ -19,13 +20,14 @@ class Joiner {
   void getlin1();
   void getlin2();
 
-  std::int64_t recpos1 = 0, chksum1 = 0;
-  std::int64_t recpos2 = 0, chksum2 = 0;
+  // Checksums are only compared, so they are kept as their text.
+  std::int64_t recpos1 = 0, recpos2 = 0;
+  ChecksumText chksum1, chksum2;
   bool eof1 = false, eof2 = false;  // the list is exhausted
 
  private:
   // The next line of `list` into its position and checksum, or the list marked exhausted.
-  static void getlin(LineReader& list, bool& eof, std::int64_t& recpos, std::int64_t& chksum);
+  static void getlin(LineReader& list, bool& eof, std::int64_t& recpos, ChecksumText& chksum);
 
   LineReader& tagfile1_;
   LineReader& tagfile2_;

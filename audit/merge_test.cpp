@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "common/io.hpp"
@@ -47,6 +50,84 @@ TEST(MergeTest, LinesThatDoNotParseKeepThePreviousValues) {
   EXPECT_EQ(join("0 5\n10\n", "0 5\n10 5\n"), "");
   // A line too long for one read comes back as two lines, the second of them unparsable.
   EXPECT_EQ(join("0 5" + std::string(80, ' ') + "\n", "0 5\n"), "40\n");
+}
+
+// The change list as the plain merge makes it: pieces of at most 79 characters, each read with
+// sscanf into 64-bit numbers, a piece that does not parse keeping the values before it.
+std::string plainJoin(const std::string& first, const std::string& second) {
+  struct List {
+    const std::string& text;
+    std::size_t at = 0;
+    bool eof = false;
+    long long pos = 0, sum = 0;
+    void next() {
+      if (eof || at >= text.size()) {
+        eof = true;
+        return;
+      }
+      std::size_t n = std::min<std::size_t>(79, text.size() - at);
+      std::size_t lf = text.find('\n', at);
+      if (lf != std::string::npos && lf < at + n) n = lf - at + 1;
+      std::sscanf(text.substr(at, n).c_str(), "%lld %lld", &pos, &sum);
+      at += n;
+    }
+  } a{first}, b{second};
+  std::string out;
+  auto line = [&](char code, long long pos) { out += code + std::to_string(pos) + "\n"; };
+  a.next();
+  b.next();
+  while (!a.eof || !b.eof) {
+    if (b.eof || (!a.eof && a.pos < b.pos)) {
+      line('4', a.pos), a.next();
+    } else if (a.eof || a.pos > b.pos) {
+      line('1', b.pos), b.next();
+    } else {
+      if (a.sum != b.sum) line('2', a.pos), line('3', a.pos);
+      a.next(), b.next();
+    }
+  }
+  return out;
+}
+
+TEST(MergeTest, RandomListsJoinAsThePlainMergeJoinsThem) {
+  // Mostly jrnmake's own lines, with odd spellings of equal numbers ("-0", leading zeros, "+"),
+  // blank-separated extras, overlong and unparsable lines mixed in, so that lines read in one
+  // look and lines read the sscanf way meet in the same comparison.
+  std::mt19937_64 rng(1209);
+  auto randomList = [&](int lines) {
+    std::string text;
+    long long pos = 0;
+    for (int i = 0; i < lines; ++i) {
+      pos += static_cast<long long>(rng() % 3);
+      long long sum = static_cast<long long>(rng() % 4 == 0 ? rng() : rng() % 5) - 2;
+      switch (rng() % 12) {
+        case 0:
+          text += std::to_string(pos) + " +" + std::to_string(sum < 0 ? -sum : sum) + "\n";
+          break;
+        case 1:
+          text += "000" + std::to_string(pos) + " -0\n";
+          break;
+        case 2:
+          text += std::to_string(pos) + "  " + std::to_string(sum) + " x\n";
+          break;
+        case 3:
+          text += std::string(rng() % 100, rng() % 2 ? ' ' : '7') + "\n";
+          break;
+        case 4:
+          text += std::to_string(pos) + "\n";
+          break;
+        default:
+          text += std::to_string(pos) + " " + std::to_string(sum) + "\n";
+      }
+    }
+    if (rng() % 2) text += std::to_string(pos + 1) + " 5";  // no line feed at the end
+    return text;
+  };
+  for (int round = 0; round < 100; ++round) {
+    std::string first = randomList(static_cast<int>(rng() % 300)),
+                second = randomList(static_cast<int>(rng() % 300));
+    ASSERT_EQ(join(first, second), plainJoin(first, second)) << first << "\n----\n" << second;
+  }
 }
 
 }  // namespace

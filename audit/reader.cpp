@@ -45,14 +45,15 @@ LineReader::LineReader(int fd, std::string name, Failure failure)
       name_(std::move(name)),
       failure_(std::move(failure)) {}
 
+void LineReader::refill() {
+  if (in_.refill() < 0) readFailed(failure_, name_, errno);
+}
+
 bool LineReader::next(std::string_view& line) {
-  if (in_.len() - in_.pos() <= kLineMax && !in_.eof() && in_.refill() < 0) {
-    readFailed(failure_, name_, errno);
-  }
-  std::size_t avail = in_.len() - in_.pos();
-  if (avail == 0) return false;
+  const char* p;
+  std::size_t avail;
+  if (!peek(p, avail)) return false;
   std::size_t n = avail < kLineMax ? avail : kLineMax;
-  const char* p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
   const void* lf = std::memchr(p, '\n', n);
   if (lf != nullptr) n = static_cast<std::size_t>(static_cast<const char*>(lf) - p) + 1;
   line = std::string_view(p, n);

@@ -44,7 +44,19 @@ class LineReader {
   // The next line, its line feed included when it had one within the limit; false at the end.
   bool next(std::string_view& line);
 
+  // The bytes not yet taken, more than kLineMax of them unless the list ends sooner, for a reader
+  // that finds the line's end itself; false at the end. skip() takes `n` of them (a line).
+  bool peek(const char*& p, std::size_t& available) {
+    if (in_.len() - in_.pos() <= kLineMax && !in_.eof()) refill();
+    available = in_.len() - in_.pos();
+    p = reinterpret_cast<const char*>(in_.data()) + in_.pos();
+    return available > 0;
+  }
+  void skip(std::size_t n) { in_.take(n); }
+
  private:
+  void refill();
+
   dbc::RefillReader in_;
   std::string name_;
   Failure failure_;

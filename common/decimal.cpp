@@ -138,6 +138,10 @@ bool readDigits(const char*& p, const char* end, std::uint64_t& value) {
   return true;
 }
 
+int decimalDigitCount(std::uint64_t value) { return value == 0 ? 1 : digitCount(value); }
+
+std::uint64_t eightDigitWord(std::uint32_t x) { return eightDigits(x); }
+
 char* writeDecimal(char* p, std::int64_t value) {
   if (value < 0) {
     *p++ = '-';

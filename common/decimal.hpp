@@ -22,6 +22,13 @@ char* writeDecimal(char* p, std::uint64_t value);
 // Eight digits are taken at a time where eight bytes remain before `end`.
 bool readDigits(const char*& p, const char* end, std::uint64_t& value);
 
+// The count of decimal digits of `value`, 1 for 0.
+int decimalDigitCount(std::uint64_t value);
+
+// The eight digits of `x` (below 10^8) with leading zeros, as one word whose lowest byte holds
+// the first digit in memory order: stored little-endian, it reads as the digits.
+std::uint64_t eightDigitWord(std::uint32_t x);
+
 // Room writeDecimal needs at `p`.
 inline constexpr std::size_t kDecimalRoom = kDecimalWidth;
 

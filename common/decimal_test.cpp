@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +98,23 @@ TEST(DecimalTest, ReadsWhatAByteReadingReads) {
         }
       }
     }
+  }
+}
+
+TEST(DecimalTest, DigitCountsAndEightDigitWords) {
+  EXPECT_EQ(decimalDigitCount(0), 1);
+  EXPECT_EQ(decimalDigitCount(~0ull), 20);
+  std::uint64_t p = 1;
+  for (int digits = 1; digits <= 19; ++digits, p *= 10) {
+    EXPECT_EQ(decimalDigitCount(p), digits) << p;
+    EXPECT_EQ(decimalDigitCount(p * 10 - 1), digits) << p;
+  }
+  for (std::uint32_t x : {0u, 7u, 1234u, 99999999u}) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08u", x);
+    std::uint64_t word = eightDigitWord(x);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&word), 8), text);
   }
 }
 

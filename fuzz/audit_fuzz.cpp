@@ -1,20 +1,68 @@
-// jrnjoin's and jrnpick's line parsing and their runs on any lists and data. Invariants: no
-// crash; the change list's lines are each a code digit and a number; jrnpick's output ends with
-// the end-of-file mark, which occurs nowhere else, and holds one record per change line.
+// jrnmake's walk, jrnjoin's and jrnpick's line parsing and their runs on any lists and data.
+// Invariants: no crash; every way of hashing and searching a data file gives the plain way's
+// list; a line that jrnjoin reads in one look reads the same with sscanf; the change list's lines
+// are each a code digit and a number; jrnpick's output ends with the end-of-file mark, which
+// occurs nowhere else, and holds one record per change line.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "audit/checksum.hpp"
 #include "audit/lists.hpp"
 #include "audit/merge.hpp"
 #include "audit/output.hpp"
 #include "audit/pick.hpp"
+#include "audit/plainline.hpp"
 #include "audit/reader.hpp"
 #include "fuzz/input.hpp"
+
+namespace {
+
+std::string listOf(const std::string& file, dbc::audit::ChecksumExtender extend,
+                   dbc::audit::NotCountedFinder find) {
+  dbc::audit::Output out;
+  dbc::audit::ChecksumMaker maker(out, extend, find);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+  const std::size_t block = 1 + file.size() % 977;  // boundaries anywhere
+  for (std::size_t at = 0; at < file.size(); at += block)
+    maker.processBlock(bytes + at, std::min(block, file.size() - at));
+  return out.text();
+}
+
+void checkChecksumWays(const std::string& file) {
+  using namespace dbc::audit;
+  const std::string plain = listOf(file, extendChecksumScalar, findNotCountedScalar);
+  if (listOf(file, bestChecksumExtender(), bestNotCountedFinder()) != plain) __builtin_trap();
+#if defined(DBC_AUDIT_X86_VECTORS)
+  if (listOf(file, extendChecksumSse2, findNotCountedSse2) != plain) __builtin_trap();
+#endif
+}
+
+void checkPlainLines(const std::string& list) {
+  for (std::size_t at = 0; at < list.size();) {
+    std::string padded = list.substr(at, 40) + std::string(dbc::audit::kPlainLineRoom, '\n');
+    std::int64_t pos = 0;
+    dbc::audit::ChecksumText text;
+    std::size_t used = 0;
+    if (dbc::audit::scanPlainLine(padded.data(), pos, text, used)) {
+      long long a = 0, b = 0;
+      if (std::sscanf(padded.substr(0, used).c_str(), "%lld %lld", &a, &b) != 2 || a != pos ||
+          text != dbc::audit::checksumText(b))
+        __builtin_trap();
+    }
+    std::size_t lf = list.find('\n', at);
+    at = lf == std::string::npos ? list.size() : lf + 1;
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> parts = fuzz::split(data, size);
   while (parts.size() < 3) parts.emplace_back();
+  checkChecksumWays(parts[2]);
+  checkPlainLines(parts[0]);
 
   const dbc::audit::Failure failure{"fuzz", stdout, stderr};
   dbc::Fd a = fuzz::memoryFile(parts[0]);
