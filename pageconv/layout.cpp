@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "pageconv/scan.hpp"
-
 namespace dbc::pageconv {
 
 std::size_t setupOffset(std::string_view first) {
@@ -19,11 +17,12 @@ std::size_t setupOffset(std::string_view first) {
 void Measure::feed(const char* p, std::size_t n) {
   std::int64_t linsiz = linsiz_;
   bool text = text_;
+  Events ends(p, n, finders_.lineEnds);
   for (std::size_t i = 0; i < n; ++i) {
-    std::size_t run = findLineEnd(p + i, n - i);
-    linsiz += static_cast<std::int64_t>(run);
-    text = text || run > 0;
-    i += run;
+    std::size_t at = ends.next(i);
+    linsiz += static_cast<std::int64_t>(at - i);
+    text = text || at > i;
+    i = at;
     if (i == n) break;
     unsigned char c = static_cast<unsigned char>(p[i]);
     linmax_ = std::max(linmax_, linsiz);

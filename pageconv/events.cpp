@@ -1,0 +1,156 @@
+#include "pageconv/events.hpp"
+
+#include <cstring>
+
+#include "pageconv/scan.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PAGECONV_X86 1
+#endif
+
+namespace dbc::pageconv {
+
+namespace {
+
+// Every search reads whole stretches of 64 bytes: the last, partial one is copied behind a
+// filler that is of interest to no search.
+class Stretches {
+ public:
+  const char* at(const char* p, std::size_t n, std::size_t i) {
+    if (n - i >= 64) return p + i;
+    std::memset(tail_, 'A', sizeof tail_);
+    std::memcpy(tail_, p + i, n - i);
+    return tail_;
+  }
+
+ private:
+  char tail_[64];
+};
+
+// The top bits of each byte of a word, gathered into its eight low bits in memory order.
+inline std::uint64_t gatherTops(std::uint64_t tops) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return (tops * 0x0002040810204081ULL) >> 56;
+  } else {
+    std::uint64_t m = 0;
+    for (int b = 0; b < 8; ++b) m |= ((tops >> (63 - 8 * b)) & 1) << b;
+    return m;
+  }
+}
+
+template <std::uint64_t (*kTops)(std::uint64_t)>
+std::uint64_t wordStretch(const char* p) {
+  std::uint64_t m = 0;
+  for (int w = 0; w < 8; ++w) m |= gatherTops(kTops(loadWord(p + 8 * w))) << (8 * w);
+  return m;
+}
+
+void escapedWords(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<escapedTops>(s.at(p, n, i));
+}
+void lineEndsWords(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<lineEndTops>(s.at(p, n, i));
+}
+
+#ifdef PAGECONV_X86
+
+// Below 0x20 as a signed byte takes in every byte from 0x80 up as well.
+inline std::uint64_t escapedSse2(const char* p) {
+  std::uint64_t m = 0;
+  for (int q = 0; q < 4; ++q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+    __m128i low = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                   _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7f))));
+    auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(low, special)));
+    m |= std::uint64_t{bits} << (16 * q);
+  }
+  return m;
+}
+
+inline std::uint64_t lineEndsSse2(const char* p) {
+  std::uint64_t m = 0;
+  for (int q = 0; q < 4; ++q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+    __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\f')));
+    m |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(ends))} << (16 * q);
+  }
+  return m;
+}
+
+void escapedSse2All(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = escapedSse2(s.at(p, n, i));
+}
+void lineEndsSse2All(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsSse2(s.at(p, n, i));
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t escapedAvx2(const char* p) {
+  std::uint64_t m = 0;
+  for (int h = 0; h < 2; ++h) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    __m256i low = _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t')),
+                                      _mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), v));
+    __m256i special =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('{')),
+                                        _mm256_cmpeq_epi8(v, _mm256_set1_epi8('}'))),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\')),
+                                        _mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x7f))));
+    auto bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(low, special)));
+    m |= std::uint64_t{bits} << (32 * h);
+  }
+  return m;
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t lineEndsAvx2(const char* p) {
+  std::uint64_t m = 0;
+  for (int h = 0; h < 2; ++h) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    __m256i ends = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
+                                                   _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'))),
+                                   _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\f')));
+    m |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ends))} << (32 * h);
+  }
+  return m;
+}
+
+__attribute__((target("avx2"))) void escapedAvx2All(const char* p, std::size_t n,
+                                                    std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = escapedAvx2(s.at(p, n, i));
+}
+__attribute__((target("avx2"))) void lineEndsAvx2All(const char* p, std::size_t n,
+                                                     std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsAvx2(s.at(p, n, i));
+}
+
+#endif
+
+}  // namespace
+
+std::vector<Finders> availableFinders() {
+  std::vector<Finders> all{{"words", escapedWords, lineEndsWords}};
+#ifdef PAGECONV_X86
+  all.push_back({"sse2", escapedSse2All, lineEndsSse2All});
+  if (__builtin_cpu_supports("avx2")) all.push_back({"avx2", escapedAvx2All, lineEndsAvx2All});
+#endif
+  return all;
+}
+
+const Finders& bestFinders() {
+  static const Finders best = availableFinders().back();
+  return best;
+}
+
+}  // namespace dbc::pageconv
