@@ -12,10 +12,11 @@ namespace {
 
 // Runs of plain text are moved 32 bytes at a time, and may write that far past their end.
 constexpr std::size_t kSlack = 32;
-// Lines longer than this go through the line buffer, so that the room a line may need is known
-// before it is written: four bytes for each byte escaped, the line's end and a page break.
+// Lines longer than this (give or take a stretch of 64 bytes) go through the line buffer, so that
+// the room a line may need is known before it is written: four bytes for each byte escaped, the
+// line's end and a page break.
 constexpr std::size_t kPlainMax = 4096;
-constexpr std::size_t kLineRoom = 4 * kPlainMax + 16 + kSlack;
+constexpr std::size_t kLineRoom = 4 * (kPlainMax + 64) + 16 + kSlack;
 
 // What each byte becomes in the document, at most four bytes.
 struct Escape {
@@ -47,10 +48,11 @@ inline char* escape(char* w, unsigned char c) {
   return w + kEscapes[c].size;
 }
 
-// `avail` bytes may be read from `from`; a short run is moved in one fixed-size copy.
+// `avail` bytes may be read from `from`. Runs are short: they are moved 32 bytes at a time when
+// that much may be read past them.
 inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
-  if (len <= kSlack && avail >= kSlack) {
-    std::memcpy(w, from, kSlack);
+  if (avail >= len + kSlack) {
+    for (std::size_t k = 0; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
   } else {
     std::memcpy(w, from, len);
   }
@@ -69,38 +71,63 @@ char* escapeText(char* w, const char* p, std::size_t n, MaskFinder find) {
   }
 }
 
+// Bit j set when column 64 w + j of a line is underlined; `marks` holds 0 or 1 for each of the
+// first `marked` columns, and those after them are not underlined.
+std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 64 * w, b = 0; b < 64 && i < marked; i += 8, b += 8) {
+    if (marked - i >= 8) {
+      bits |= gatherTops(loadWord(marks + i) << 7) << b;
+    } else {
+      for (std::size_t j = 0; i + j < marked; ++j)
+        bits |= std::uint64_t(marks[i + j] & 1) << (b + j);
+    }
+  }
+  return bits;
+}
+
 }  // namespace
 
 void Converter::writeText(const char* p, std::size_t n) {
   out_.setEnd(escapeText(out_.room(4 * n + kSlack), p, n, finders_.escaped));
 }
 
-// A line with underlined columns may change between underlined and not every few columns, so it
-// is written byte by byte, a piece at a time into room made for the most the piece can take:
-// "{\ul " or "}" and a four-byte escape for each column, the closing brace, and the slack that
-// lets the group marks be stored whether they are needed or not (the next byte overwrites them),
-// which spares a hard-to-predict branch at every change.
+// A line with underlined columns changes between underlined and not every few columns: the
+// changes are found as bits beside those of the bytes to escape, and the text between them is
+// moved in runs. Written 4096 columns at a time into room for the most they can take: "{\ul " or
+// "}" and a four-byte escape for each column, and the closing brace.
 void Converter::writeUnderlined() {
-  constexpr std::size_t kPiece = 4096;
-  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n);
+  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n), words = (n + 63) / 64;
   const char* text = line_.data();
-  const char* marks = ul_.data();
-  bool in = false;
-  for (std::size_t from = 0; from < n; from += kPiece) {
-    const std::size_t to = std::min(n, from + kPiece);
-    char* w = out_.room(9 * (to - from) + 1 + kSlack);
-    for (std::size_t i = from; i < to; ++i) {
-      bool ul = i < marked && marks[i];
-      *w = '}';
-      w += in && !ul;
-      std::memcpy(w, "{\\ul ", 5);
-      w += 5 * (ul && !in);
-      in = ul;
-      w = escape(w, static_cast<unsigned char>(text[i]));
+  masks_.resize(words);
+  finders_.escaped(text, n, masks_.data());
+  std::uint64_t before = 0;  // the column before the word's first is underlined
+  char* w = nullptr;
+  for (std::size_t word = 0; word < words; ++word) {
+    if (word % 64 == 0) w = out_.room(9 * 64 * 64 + 1 + kSlack);
+    const std::size_t base = 64 * word, end = std::min(n, base + 64);
+    const std::uint64_t ul = underlined(ul_.data(), marked, word);
+    std::uint64_t changes = ul ^ ((ul << 1) | before);
+    if (end - base < 64) changes &= (std::uint64_t{1} << (end - base)) - 1;
+    before = ul >> 63;
+    std::size_t from = base;
+    for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
+      const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
+      w = copyRun(w, text + from, at - from, n - from);
+      if ((changes >> (at - base)) & 1) {
+        if ((ul >> (at - base)) & 1) {
+          w = static_cast<char*>(std::memcpy(w, "{\\ul ", 5)) + 5;
+        } else {
+          *w++ = '}';
+        }
+      }
+      w = escape(w, static_cast<unsigned char>(text[at]));
+      from = at + 1;
     }
-    if (in && to == n) *w++ = '}';
+    w = copyRun(w, text + from, end - from, n - from);
     out_.setEnd(w);
   }
+  if (n > 0 && n - 1 < marked && ul_[n - 1]) out_.push('}');
   ul_.clear();
 }
 
@@ -123,48 +150,62 @@ void Converter::endLine() {
 
 // Bytes printed over the line from column k_ on. An underscore over a printed character is how a
 // print underlines it: the character stays and is underlined, and stays underlined if something
-// later replaces it, as the ink is still there. Written without branches on the bytes, as a
-// line of underscores under a report's text meets a blank every few columns.
+// later replaces it, as the ink is still there. Worked out eight columns at a time without
+// branches on the bytes, as a line of underscores under a report's text meets a blank every few
+// columns.
 void Converter::overprint(const char* p, std::size_t n) {
   const std::size_t over = std::min(n, line_.size() - k_);
   char* line = line_.data() + k_;
-  if (std::memchr(p, '_', over)) {
-    if (ul_.size() < line_.size()) ul_.resize(line_.size());
-    char* mark = ul_.data() + k_;
-    for (std::size_t i = 0; i < over; ++i) {
-      bool ul = p[i] == '_' && line[i] != ' ';
-      mark[i] |= ul;
-      line[i] = (p[i] == ' ' || ul) ? line[i] : p[i];
+  const bool underscores = std::memchr(p, '_', over) != nullptr;
+  if (underscores && ul_.size() < line_.size()) ul_.resize(line_.size());
+  char* mark = underscores ? ul_.data() + k_ : nullptr;
+  auto equal = [](std::uint64_t x, unsigned char v) { return ~(differs7(x, v) | x) & kByteTops; };
+  std::size_t i = 0;
+  for (; i + 8 <= over; i += 8) {
+    const std::uint64_t x = loadWord(p + i), l = loadWord(line + i);
+    const std::uint64_t ul = equal(x, '_') & ~equal(l, ' ') & kByteTops;
+    const std::uint64_t keep = ((equal(x, ' ') | ul) >> 7) * 0xFF;
+    const std::uint64_t shown = (l & keep) | (x & ~keep);
+    std::memcpy(line + i, &shown, 8);
+    if (mark) {
+      const std::uint64_t marks = loadWord(mark + i) | (ul >> 7);
+      std::memcpy(mark + i, &marks, 8);
     }
-  } else {
-    for (std::size_t i = 0; i < over; ++i) line[i] = p[i] == ' ' ? line[i] : p[i];
+  }
+  for (; i < over; ++i) {
+    bool ul = p[i] == '_' && line[i] != ' ';
+    if (ul) mark[i] = 1;
+    line[i] = (p[i] == ' ' || ul) ? line[i] : p[i];
   }
   line_.append(p + over, n - over);
   k_ += n;
 }
 
-// A line that starts at i, its text written straight to the document when nothing in it is
-// printed over (any carriage returns come right before its line feed or form feed). Returns
-// where the next line starts; or i, having written nothing of the line but its paragraph mark,
-// when the line must go through the line buffer: it is overprinted, runs past the end of p, or
-// is too long to know its room.
-std::size_t Converter::plainLine(const char* p, std::size_t n, std::size_t i, Events& events) {
-  char* w = out_.room(kLineRoom);
-  if (!open_) {
-    std::memcpy(w, "\\par ", 5);
-    w += 5;
-    open_ = true;
-    out_.setEnd(w);
-  }
-  for (std::size_t from = i;;) {
-    std::size_t at = events.next(from);
-    if (at == n || at - i > kPlainMax) return i;
-    w = copyRun(w, p + from, at - from, n - from);
-    unsigned char c = static_cast<unsigned char>(p[at]);
-    if (!isLineEnd(c)) {
-      w = escape(w, c);
+// Lines from i on, their text written straight to the document while nothing in them is
+// printed over (any carriage returns come right before the line feed or form feed). Returns where
+// the first line starts that must go through the line buffer, having written nothing of it but
+// its paragraph mark: it is overprinted, runs past the end of p, or is too long to know its room.
+std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, Events& events) {
+  while (i < n) {
+    char* w = out_.room(kLineRoom);
+    if (!open_) {
+      w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+      open_ = true;
+      out_.setEnd(w);
+    }
+    std::size_t word = i / 64, from = i, at;
+    std::uint64_t m = events.mask(word) & (~std::uint64_t{0} << (i % 64));
+    for (;;) {
+      while (m == 0) {
+        if (++word * 64 >= n || word * 64 - i > kPlainMax) return i;
+        m = events.mask(word);
+      }
+      at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
+      m &= m - 1;
+      w = copyRun(w, p + from, at - from, n - from);
+      if (isLineEnd(static_cast<unsigned char>(p[at]))) break;
+      w = escape(w, static_cast<unsigned char>(p[at]));
       from = at + 1;
-      continue;
     }
     std::size_t end = at;
     while (end < n && p[end] == '\r') ++end;
@@ -179,8 +220,9 @@ std::size_t Converter::plainLine(const char* p, std::size_t n, std::size_t i, Ev
       w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
     }
     out_.setEnd(w);
-    return end + 1;
+    i = end + 1;
   }
+  return i;
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.
@@ -225,14 +267,8 @@ void Converter::feed(const char* p, std::size_t n) {
   Events events(p, n, finders_.escaped);
   std::size_t i = 0;
   while (i < n) {
-    if (line_.empty() && !ovrflg_) {
-      std::size_t next = plainLine(p, n, i, events);
-      if (next != i) {
-        i = next;
-        continue;
-      }
-    }
-    i = lineStep(p, n, i);
+    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i, events);
+    if (i < n) i = lineStep(p, n, i);
   }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ class Converter {
   void finish();
 
  private:
-  std::size_t plainLine(const char* p, std::size_t n, std::size_t i, Events& events);
+  std::size_t plainLines(const char* p, std::size_t n, std::size_t i, Events& events);
   std::size_t lineStep(const char* p, std::size_t n, std::size_t i);
   void overprint(const char* p, std::size_t n);
   void endLine();
@@ -37,7 +38,8 @@ class Converter {
   Finders finders_;
   std::string line_;      // the current line's bytes, unescaped
   std::vector<char> ul_;  // per column of line_, underlined; no longer than the marks made
-  std::size_t k_ = 0;     // the column the next overprinted byte goes to
+  std::vector<std::uint64_t> masks_;  // the bytes of an underlined line to escape
+  std::size_t k_ = 0;                 // the column the next overprinted byte goes to
   bool ovrflg_ = false;
   bool open_ = false;  // the line's paragraph mark, or the page break, is out
 };

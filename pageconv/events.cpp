@@ -28,17 +28,6 @@ class Stretches {
   char tail_[64];
 };
 
-// The top bits of each byte of a word, gathered into its eight low bits in memory order.
-inline std::uint64_t gatherTops(std::uint64_t tops) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return (tops * 0x0002040810204081ULL) >> 56;
-  } else {
-    std::uint64_t m = 0;
-    for (int b = 0; b < 8; ++b) m |= ((tops >> (63 - 8 * b)) & 1) << b;
-    return m;
-  }
-}
-
 template <std::uint64_t (*kTops)(std::uint64_t)>
 std::uint64_t wordStretch(const char* p) {
   std::uint64_t m = 0;

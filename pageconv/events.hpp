@@ -33,14 +33,20 @@ class Events {
     if (n > 0) refill(0);
   }
 
+  // The mask of bytes 64 word to 64 word + 63 (below n).
+  std::uint64_t mask(std::size_t word) {
+    if (word - first_ >= kBatch) refill(word);
+    return batch_[word - first_];
+  }
+
   // The first byte of interest at or after `from`, else n.
   std::size_t next(std::size_t from) {
     if (from >= n_) return n_;
     std::size_t word = from / 64;
-    std::uint64_t m = maskAt(word) & (~std::uint64_t{0} << (from % 64));
+    std::uint64_t m = mask(word) & (~std::uint64_t{0} << (from % 64));
     while (m == 0) {
       if (++word * 64 >= n_) return n_;
-      m = maskAt(word);
+      m = mask(word);
     }
     return word * 64 + static_cast<std::size_t>(std::countr_zero(m));
   }
@@ -48,10 +54,6 @@ class Events {
  private:
   static constexpr std::size_t kBatch = 16;  // words: a kilobyte of text at a time
 
-  std::uint64_t maskAt(std::size_t word) {
-    if (word - first_ >= kBatch) refill(word);
-    return batch_[word - first_];
-  }
   void refill(std::size_t word) {
     first_ = word;
     std::size_t from = word * 64, left = n_ - from;

@@ -1,6 +1,7 @@
 #include "pageconv/layout.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 
 namespace dbc::pageconv {
@@ -18,25 +19,26 @@ void Measure::feed(const char* p, std::size_t n) {
   std::int64_t linsiz = linsiz_;
   bool text = text_;
   Events ends(p, n, finders_.lineEnds);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::size_t at = ends.next(i);
-    linsiz += static_cast<std::int64_t>(at - i);
-    text = text || at > i;
-    i = at;
-    if (i == n) break;
-    unsigned char c = static_cast<unsigned char>(p[i]);
-    linmax_ = std::max(linmax_, linsiz);
-    linsiz = 0;
-    if (c == '\r') continue;  // the overprinted line is still the same line
-    if (c == '\n' || text) ++pagsiz_;
-    text = false;
-    if (c == '\f') {
-      pagmax_ = std::max(pagmax_, pagsiz_);
-      pagsiz_ = 0;
+  std::size_t from = 0;  // where the text since the last line end began
+  for (std::size_t word = 0; word * 64 < n; ++word) {
+    for (std::uint64_t m = ends.mask(word); m != 0; m &= m - 1) {
+      const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
+      linsiz += static_cast<std::int64_t>(at - from);
+      text = text || at > from;
+      from = at + 1;
+      linmax_ = std::max(linmax_, linsiz);
+      linsiz = 0;
+      if (p[at] == '\r') continue;  // the overprinted line is still the same line
+      if (p[at] == '\n' || text) ++pagsiz_;
+      text = false;
+      if (p[at] == '\f') {
+        pagmax_ = std::max(pagmax_, pagsiz_);
+        pagsiz_ = 0;
+      }
     }
   }
-  linsiz_ = linsiz;
-  text_ = text;
+  linsiz_ = linsiz + static_cast<std::int64_t>(n - from);
+  text_ = text || n > from;
 }
 
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {

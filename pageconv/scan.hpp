@@ -2,6 +2,7 @@
 // portable ground under the vector searches, and what every processor can run.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -30,6 +31,17 @@ constexpr std::uint64_t escapedTops(std::uint64_t x) {
   std::uint64_t control = ~(low + kByteOnes * 0x60) & differs7(x, '\t');  // below 0x20, not a tab
   std::uint64_t fromDel = (low + kByteOnes) | x;                          // 0x7F and above
   return (((special | control) & ~x) | fromDel) & kByteTops;
+}
+
+// The top bits of each byte of a word, gathered into its eight low bits in memory order.
+inline std::uint64_t gatherTops(std::uint64_t tops) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return (tops * 0x0002040810204081ULL) >> 56;
+  } else {
+    std::uint64_t m = 0;
+    for (int b = 0; b < 8; ++b) m |= ((tops >> (63 - 8 * b)) & 1) << b;
+    return m;
+  }
 }
 
 // The index of the first line feed, carriage return or form feed in p[0..n), else n.
