@@ -10,8 +10,8 @@ namespace dbc::pageconv {
 
 namespace {
 
-// Runs of plain text are moved 32 bytes at a time, and may write that far past their end.
-constexpr std::size_t kSlack = 32;
+// Runs of plain text are moved 64 bytes at a time, and may write that far past their end.
+constexpr std::size_t kSlack = 64;
 // Lines longer than this (give or take a stretch of 64 bytes) go through the line buffer, so that
 // the room a line may need is known before it is written: four bytes for each byte escaped, the
 // line's end and a page break.
@@ -48,11 +48,12 @@ inline char* escape(char* w, unsigned char c) {
   return w + kEscapes[c].size;
 }
 
-// `avail` bytes may be read from `from`. Runs are short: they are moved 32 bytes at a time when
-// that much may be read past them.
+// `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
+// that much may be read past them, most in one move.
 inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
   if (avail >= len + kSlack) {
-    for (std::size_t k = 0; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
+    std::memcpy(w, from, kSlack);
+    for (std::size_t k = kSlack; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
   } else {
     std::memcpy(w, from, len);
   }

@@ -16,29 +16,34 @@ std::size_t setupOffset(std::string_view first) {
 }
 
 void Measure::feed(const char* p, std::size_t n) {
-  std::int64_t linsiz = linsiz_;
+  // Kept apart from the members, which the bytes read could otherwise stand for.
+  std::int64_t linsiz = linsiz_, linmax = linmax_, pagsiz = pagsiz_, pagmax = pagmax_;
   bool text = text_;
   Events ends(p, n, finders_.lineEnds);
   std::size_t from = 0;  // where the text since the last line end began
   for (std::size_t word = 0; word * 64 < n; ++word) {
     for (std::uint64_t m = ends.mask(word); m != 0; m &= m - 1) {
       const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
+      const char c = p[at];
       linsiz += static_cast<std::int64_t>(at - from);
       text = text || at > from;
       from = at + 1;
-      linmax_ = std::max(linmax_, linsiz);
+      linmax = std::max(linmax, linsiz);
       linsiz = 0;
-      if (p[at] == '\r') continue;  // the overprinted line is still the same line
-      if (p[at] == '\n' || text) ++pagsiz_;
+      if (c == '\r') continue;  // the overprinted line is still the same line
+      if (c == '\n' || text) ++pagsiz;
       text = false;
-      if (p[at] == '\f') {
-        pagmax_ = std::max(pagmax_, pagsiz_);
-        pagsiz_ = 0;
+      if (c == '\f') {
+        pagmax = std::max(pagmax, pagsiz);
+        pagsiz = 0;
       }
     }
   }
   linsiz_ = linsiz + static_cast<std::int64_t>(n - from);
   text_ = text || n > from;
+  linmax_ = linmax;
+  pagsiz_ = pagsiz;
+  pagmax_ = pagmax;
 }
 
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {
