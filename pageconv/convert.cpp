@@ -183,9 +183,11 @@ void Converter::overprint(const char* p, std::size_t n) {
 }
 
 // Lines from i on, their text written straight to the document while nothing in them is
-// printed over (any carriage returns come right before the line feed or form feed). Returns where
-// the first line starts that must go through the line buffer, having written nothing of it but
-// its paragraph mark: it is overprinted, runs past the end of p, or is too long to know its room.
+// printed over (any carriage returns come right before the line feed or form feed). Stops at the
+// first line that must go through the line buffer, having written nothing of it but its paragraph
+// mark: one that is overprinted is put in the buffer up to its returns, and where they end is
+// returned; one that runs past the end of p, or is too long to know its room, is left whole, and
+// where it starts is returned.
 std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, Events& events) {
   while (i < n) {
     char* w = out_.room(kLineRoom);
@@ -210,7 +212,14 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, E
     }
     std::size_t end = at;
     while (end < n && p[end] == '\r') ++end;
-    if (end == n || (p[end] != '\n' && p[end] != '\f')) return i;
+    if (end == n || (p[end] != '\n' && p[end] != '\f')) {
+      // Printed over: the line goes on in the line buffer after its returns, and what was
+      // written of it is dropped.
+      line_.assign(p + i, at - i);
+      k_ = 0;
+      ovrflg_ = true;
+      return end;
+    }
     if (p[end] == '\n') {
       *w++ = '\n';
       open_ = false;
@@ -227,12 +236,13 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, E
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.
-std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i) {
+std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Events& events) {
   if (!open_) {
     out_.append("\\par ");
     open_ = true;
   }
-  std::size_t j = i + findLineEnd(p + i, n - i);
+  std::size_t j = events.next(i);  // line ends are among the bytes escaped
+  while (j < n && !isLineEnd(static_cast<unsigned char>(p[j]))) j = events.next(j + 1);
   if (ovrflg_) {
     if (j > i) overprint(p + i, j - i);
   } else {
@@ -269,7 +279,7 @@ void Converter::feed(const char* p, std::size_t n) {
   std::size_t i = 0;
   while (i < n) {
     if (line_.empty() && !ovrflg_) i = plainLines(p, n, i, events);
-    if (i < n) i = lineStep(p, n, i);
+    if (i < n) i = lineStep(p, n, i, events);
   }
 }
 

@@ -44,9 +44,4 @@ inline std::uint64_t gatherTops(std::uint64_t tops) {
   }
 }
 
-// The index of the first line feed, carriage return or form feed in p[0..n), else n.
-inline std::size_t findLineEnd(const char* p, std::size_t n) {
-  return findFirst(p, n, lineEndTops, isLineEnd);
-}
-
 }  // namespace dbc::pageconv

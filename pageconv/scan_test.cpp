@@ -8,23 +8,6 @@
 namespace dbc::pageconv {
 namespace {
 
-// Every position in and around a word, with neighbours that could mislead a word-wide test.
-TEST(Scan, FindsTheFirstLineEndAtEveryPosition) {
-  for (std::size_t len = 0; len < 20; ++len) {
-    for (std::size_t at = 0; at <= len; ++at) {
-      std::string s(len, '\x0b');  // one above the line feed, next to the others
-      if (at < len) {
-        s[at] = "\n\r\f"[at % 3];
-        if (at + 1 < len) s[at + 1] = '\n';
-      }
-      EXPECT_EQ(findLineEnd(s.data(), len), at) << len << " " << at;
-    }
-  }
-  std::string high(16, '\xff');
-  high[11] = '\f';
-  EXPECT_EQ(findLineEnd(high.data(), high.size()), 11u);
-}
-
 // Each byte value in each place of a word whose other bytes are of every kind, so that no carry
 // or borrow from a neighbour can flag a byte or hide one.
 TEST(Scan, WordTestsFlagExactlyTheirBytes) {
