@@ -1,6 +1,7 @@
 #include "pageconv/convert.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "pageconv/scan.hpp"
@@ -9,66 +10,125 @@ namespace dbc::pageconv {
 
 namespace {
 
-// Writes the escape of a byte that isEscaped, at most four bytes, and returns where it ends.
-char* escape(char* w, unsigned char c) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  *w++ = '\\';
-  if (isRtfSpecial(c)) {
-    *w++ = static_cast<char>(c);
-  } else {
-    *w++ = '\'';
-    *w++ = kHex[c >> 4];
-    *w++ = kHex[c & 15];
+// Runs of plain text are moved 64 bytes at a time, and may write that far past their end.
+constexpr std::size_t kSlack = 64;
+// Lines longer than this (give or take a stretch of 64 bytes) go through the line buffer, so that
+// the room a line may need is known before it is written: four bytes for each byte escaped, the
+// line's end and a page break.
+constexpr std::size_t kPlainMax = 4096;
+constexpr std::size_t kLineRoom = 4 * (kPlainMax + 64) + 16 + kSlack;
+
+// What each byte becomes in the document, at most four bytes.
+struct Escape {
+  char text[4];
+  unsigned char size;
+};
+
+constexpr std::array<Escape, 256> makeEscapes() {
+  std::array<Escape, 256> t{};
+  constexpr char kHex[] = "0123456789abcdef";
+  for (unsigned v = 0; v < 256; ++v) {
+    const unsigned char c = static_cast<unsigned char>(v);
+    Escape& e = t[v];
+    if (!isEscaped(c)) {
+      e = {{static_cast<char>(c)}, 1};
+    } else if (isRtfSpecial(c)) {
+      e = {{'\\', static_cast<char>(c)}, 2};
+    } else {
+      e = {{'\\', '\'', kHex[c >> 4], kHex[c & 15]}, 4};
+    }
   }
-  return w;
+  return t;
+}
+
+constexpr std::array<Escape, 256> kEscapes = makeEscapes();
+
+inline char* escape(char* w, unsigned char c) {
+  std::memcpy(w, kEscapes[c].text, 4);
+  return w + kEscapes[c].size;
+}
+
+// `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
+// that much may be read past them, most in one move.
+inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
+  if (avail >= len + kSlack) {
+    std::memcpy(w, from, kSlack);
+    for (std::size_t k = kSlack; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
+  } else {
+    std::memcpy(w, from, len);
+  }
+  return w + len;
+}
+
+// p[0..n) escaped into room for 4 n + kSlack bytes; returns where the text ends.
+char* escapeText(char* w, const char* p, std::size_t n, MaskFinder find) {
+  Events events(p, n, find);
+  for (std::size_t i = 0;;) {
+    std::size_t at = events.next(i);
+    w = copyRun(w, p + i, at - i, n - i);
+    if (at == n) return w;
+    w = escape(w, static_cast<unsigned char>(p[at]));
+    i = at + 1;
+  }
+}
+
+// Bit j set when column 64 w + j of a line is underlined; `marks` holds 0 or 1 for each of the
+// first `marked` columns, and those after them are not underlined.
+std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 64 * w, b = 0; b < 64 && i < marked; i += 8, b += 8) {
+    if (marked - i >= 8) {
+      bits |= gatherTops(loadWord(marks + i) << 7) << b;
+    } else {
+      for (std::size_t j = 0; i + j < marked; ++j)
+        bits |= std::uint64_t(marks[i + j] & 1) << (b + j);
+    }
+  }
+  return bits;
 }
 
 }  // namespace
 
 void Converter::writeText(const char* p, std::size_t n) {
-  std::size_t done = 0;
-  while (done < n) {
-    std::size_t run = findEscaped(p + done, n - done);
-    out_.append(p + done, run);
-    done += run;
-    if (done == n) break;
-    char buffer[4];
-    out_.append(buffer, escape(buffer, static_cast<unsigned char>(p[done++])) - buffer);
-  }
+  out_.setEnd(escapeText(out_.room(4 * n + kSlack), p, n, finders_.escaped));
 }
 
-// A line with underlined columns may change between underlined and not every few columns, so it
-// is written byte by byte, a piece at a time into room made for the most the piece can take:
-// "{\ul " or "}" and a four-byte escape for each column, the closing brace, and the slack that
-// lets the group marks be stored whether they are needed or not (the next byte overwrites them),
-// which spares a hard-to-predict branch at every change.
+// A line with underlined columns changes between underlined and not every few columns: the
+// changes are found as bits beside those of the bytes to escape, and the text between them is
+// moved in runs. Written 4096 columns at a time into room for the most they can take: "{\ul " or
+// "}" and a four-byte escape for each column, and the closing brace.
 void Converter::writeUnderlined() {
-  constexpr std::size_t kPiece = 4096, kSlack = 8;
-  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n);
+  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n), words = (n + 63) / 64;
   const char* text = line_.data();
-  const char* marks = ul_.data();
-  bool in = false;
-  for (std::size_t from = 0; from < n; from += kPiece) {
-    const std::size_t to = std::min(n, from + kPiece), start = out_.size();
-    out_.resize(start + 9 * (to - from) + 1 + kSlack);
-    char* w = out_.data() + start;
-    for (std::size_t i = from; i < to; ++i) {
-      bool ul = i < marked && marks[i];
-      *w = '}';
-      w += in && !ul;
-      std::memcpy(w, "{\\ul ", 5);
-      w += 5 * (ul && !in);
-      in = ul;
-      unsigned char c = static_cast<unsigned char>(text[i]);
-      if (isEscaped(c)) {
-        w = escape(w, c);
-      } else {
-        *w++ = static_cast<char>(c);
+  masks_.resize(words);
+  finders_.escaped(text, n, masks_.data());
+  std::uint64_t before = 0;  // the column before the word's first is underlined
+  char* w = nullptr;
+  for (std::size_t word = 0; word < words; ++word) {
+    if (word % 64 == 0) w = out_.room(9 * 64 * 64 + 1 + kSlack);
+    const std::size_t base = 64 * word, end = std::min(n, base + 64);
+    const std::uint64_t ul = underlined(ul_.data(), marked, word);
+    std::uint64_t changes = ul ^ ((ul << 1) | before);
+    if (end - base < 64) changes &= (std::uint64_t{1} << (end - base)) - 1;
+    before = ul >> 63;
+    std::size_t from = base;
+    for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
+      const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
+      w = copyRun(w, text + from, at - from, n - from);
+      if ((changes >> (at - base)) & 1) {
+        if ((ul >> (at - base)) & 1) {
+          w = static_cast<char*>(std::memcpy(w, "{\\ul ", 5)) + 5;
+        } else {
+          *w++ = '}';
+        }
       }
+      w = escape(w, static_cast<unsigned char>(text[at]));
+      from = at + 1;
     }
-    if (in && to == n) *w++ = '}';
-    out_.resize(static_cast<std::size_t>(w - out_.data()));
+    w = copyRun(w, text + from, end - from, n - from);
+    out_.setEnd(w);
   }
+  if (n > 0 && n - 1 < marked && ul_[n - 1]) out_.push('}');
   ul_.clear();
 }
 
@@ -78,7 +138,7 @@ void Converter::writeLine() {
   } else {
     writeUnderlined();
   }
-  out_ += '\n';
+  out_.push('\n');
   line_.clear();
 }
 
@@ -91,70 +151,141 @@ void Converter::endLine() {
 
 // Bytes printed over the line from column k_ on. An underscore over a printed character is how a
 // print underlines it: the character stays and is underlined, and stays underlined if something
-// later replaces it, as the ink is still there. Written without branches on the bytes, as a
-// line of underscores under a report's text meets a blank every few columns.
+// later replaces it, as the ink is still there. Worked out eight columns at a time without
+// branches on the bytes, as a line of underscores under a report's text meets a blank every few
+// columns.
 void Converter::overprint(const char* p, std::size_t n) {
   const std::size_t over = std::min(n, line_.size() - k_);
   char* line = line_.data() + k_;
-  if (std::memchr(p, '_', over)) {
-    if (ul_.size() < line_.size()) ul_.resize(line_.size());
-    char* mark = ul_.data() + k_;
-    for (std::size_t i = 0; i < over; ++i) {
-      bool ul = p[i] == '_' && line[i] != ' ';
-      mark[i] |= ul;
-      line[i] = (p[i] == ' ' || ul) ? line[i] : p[i];
+  const bool underscores = std::memchr(p, '_', over) != nullptr;
+  if (underscores && ul_.size() < line_.size()) ul_.resize(line_.size());
+  char* mark = underscores ? ul_.data() + k_ : nullptr;
+  auto equal = [](std::uint64_t x, unsigned char v) { return ~(differs7(x, v) | x) & kByteTops; };
+  std::size_t i = 0;
+  for (; i + 8 <= over; i += 8) {
+    const std::uint64_t x = loadWord(p + i), l = loadWord(line + i);
+    const std::uint64_t ul = equal(x, '_') & ~equal(l, ' ') & kByteTops;
+    const std::uint64_t keep = ((equal(x, ' ') | ul) >> 7) * 0xFF;
+    const std::uint64_t shown = (l & keep) | (x & ~keep);
+    std::memcpy(line + i, &shown, 8);
+    if (mark) {
+      const std::uint64_t marks = loadWord(mark + i) | (ul >> 7);
+      std::memcpy(mark + i, &marks, 8);
     }
-  } else {
-    for (std::size_t i = 0; i < over; ++i) line[i] = p[i] == ' ' ? line[i] : p[i];
+  }
+  for (; i < over; ++i) {
+    bool ul = p[i] == '_' && line[i] != ' ';
+    if (ul) mark[i] = 1;
+    line[i] = (p[i] == ' ' || ul) ? line[i] : p[i];
   }
   line_.append(p + over, n - over);
   k_ += n;
 }
 
+// Lines from i on, their text written straight to the document while nothing in them is
+// printed over (any carriage returns come right before the line feed or form feed). Stops at the
+// first line that must go through the line buffer, having written nothing of it but its paragraph
+// mark: one that is overprinted is put in the buffer up to its returns, and where they end is
+// returned; one that runs past the end of p, or is too long to know its room, is left whole, and
+// where it starts is returned.
+std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, Events& events) {
+  while (i < n) {
+    char* w = out_.room(kLineRoom);
+    if (!open_) {
+      w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+      open_ = true;
+      out_.setEnd(w);
+    }
+    std::size_t word = i / 64, from = i, at;
+    std::uint64_t m = events.mask(word) & (~std::uint64_t{0} << (i % 64));
+    for (;;) {
+      while (m == 0) {
+        if (++word * 64 >= n || word * 64 - i > kPlainMax) return i;
+        m = events.mask(word);
+      }
+      at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
+      m &= m - 1;
+      w = copyRun(w, p + from, at - from, n - from);
+      if (isLineEnd(static_cast<unsigned char>(p[at]))) break;
+      w = escape(w, static_cast<unsigned char>(p[at]));
+      from = at + 1;
+    }
+    std::size_t end = at;
+    while (end < n && p[end] == '\r') ++end;
+    if (end == n || (p[end] != '\n' && p[end] != '\f')) {
+      // Printed over: the line goes on in the line buffer after its returns, and what was
+      // written of it is dropped.
+      line_.assign(p + i, at - i);
+      k_ = 0;
+      ovrflg_ = true;
+      return end;
+    }
+    if (p[end] == '\n') {
+      *w++ = '\n';
+      open_ = false;
+    } else {
+      // Text that no line feed ended was printed all the same: it ends as a line of its own,
+      // and the page break opens the next line.
+      if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
+      w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
+    }
+    out_.setEnd(w);
+    i = end + 1;
+  }
+  return i;
+}
+
+// One run of bytes up to the next line end and that line end, through the line buffer.
+std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Events& events) {
+  if (!open_) {
+    out_.append("\\par ");
+    open_ = true;
+  }
+  std::size_t j = events.next(i);  // line ends are among the bytes escaped
+  while (j < n && !isLineEnd(static_cast<unsigned char>(p[j]))) j = events.next(j + 1);
+  if (ovrflg_) {
+    if (j > i) overprint(p + i, j - i);
+  } else {
+    line_.append(p + i, j - i);
+    k_ = line_.size();
+  }
+  if (j == n) return n;
+  switch (p[j]) {
+    case '\n':
+      endLine();
+      break;
+    case '\r':
+      k_ = 0;
+      ovrflg_ = true;
+      break;
+    case '\f':
+      // Text that no line feed ended was printed all the same: it ends as a line of its own.
+      if (!line_.empty()) {
+        endLine();
+        out_.append("\\par ");
+      }
+      out_.append("\\page\n");
+      // The page break opens the next line: no paragraph mark comes before its text.
+      k_ = 0;
+      ovrflg_ = false;
+      open_ = true;
+      break;
+  }
+  return j + 1;
+}
+
 void Converter::feed(const char* p, std::size_t n) {
+  Events events(p, n, finders_.escaped);
   std::size_t i = 0;
   while (i < n) {
-    if (!open_) {
-      out_ += "\\par ";
-      open_ = true;
-    }
-    std::size_t j = i + findLineEnd(p + i, n - i);
-    if (ovrflg_) {
-      if (j > i) overprint(p + i, j - i);
-    } else {
-      line_.append(p + i, j - i);
-      k_ = line_.size();
-    }
-    i = j;
-    if (i == n) break;
-    char c = p[i++];
-    switch (c) {
-      case '\n':
-        endLine();
-        break;
-      case '\r':
-        k_ = 0;
-        ovrflg_ = true;
-        break;
-      case '\f':
-        // Text that no line feed ended was printed all the same: it ends as a line of its own.
-        if (!line_.empty()) {
-          endLine();
-          out_ += "\\par ";
-        }
-        out_ += "\\page\n";
-        // The page break opens the next line: no paragraph mark comes before its text.
-        k_ = 0;
-        ovrflg_ = false;
-        open_ = true;
-        break;
-    }
+    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i, events);
+    if (i < n) i = lineStep(p, n, i, events);
   }
 }
 
 void Converter::finish() {
   if (!line_.empty()) writeLine();
-  out_ += "}\n";
+  out_.append("}\n");
   k_ = 0;
   ovrflg_ = false;
   open_ = false;

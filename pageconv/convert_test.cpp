@@ -2,20 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "pageconv/plain.hpp"
+
 namespace dbc::pageconv {
 namespace {
 
 using namespace std::string_literals;
 
-std::string converted(std::string_view in, std::size_t piece = std::string_view::npos) {
-  std::string out;
-  Converter c(out);
+std::string converted(std::string_view in, std::size_t piece = std::string_view::npos,
+                      const Finders& finders = bestFinders()) {
+  TextBuffer out;
+  Converter c(out, finders);
   for (std::size_t i = 0; i < in.size(); i += piece) {
-    std::string_view part = in.substr(i, piece);
+    // Each piece on its own, as a block read from the file is: nothing past it may be read.
+    std::string part(in.substr(i, piece));
     c.feed(part.data(), part.size());
   }
   c.finish();
-  return out;
+  return std::string(out.text());
 }
 
 // The same document whatever the blocks the file is read in.
@@ -122,6 +128,49 @@ TEST(Converter, LongLinesStayWhole) {
   EXPECT_EQ(converted(line + "\n", 1024), "\\par " + want + "\n}\n");
   EXPECT_EQ(converted(line + "\r" + std::string(4999, ' ') + "Y\n", 777),
             "\\par " + want.substr(0, want.size() - 1) + "Y\n}\n");
+}
+
+// Every byte with a meaning of its own, and the bytes next to it, at every place of lines that
+// cross the 64-byte stretches the searches work in and the ends of the pieces the file is read in,
+// with every instruction set, against the rules applied one byte at a time.
+TEST(Converter, AgreesWithTheRulesByteByByteAtEveryPlace) {
+  const std::string specials = "\n\r\f{}\\_ \t\x01\x7f\x80\xe9\xff";
+  std::string base;
+  for (int i = 0; i < 150; ++i) base += i % 70 == 69 ? '\n' : static_cast<char>('a' + i % 26);
+  for (const Finders& f : availableFinders()) {
+    SCOPED_TRACE(f.name);
+    for (char special : specials) {
+      for (std::size_t at = 0; at < base.size(); ++at) {
+        std::string in = base;
+        in[at] = special;
+        if (at + 1 < in.size()) in[at + 1] = at % 2 ? '\r' : special;
+        std::string want = plain::convert(in);
+        for (std::size_t piece : {std::string_view::npos, std::size_t{64}, std::size_t{67}}) {
+          ASSERT_EQ(converted(in, piece, f), want) << int(special) << " " << at << " " << piece;
+        }
+      }
+    }
+  }
+}
+
+// Random prints of short lines, overprinted and underlined, broken pages and long lines, read in
+// pieces of random sizes.
+TEST(Converter, AgreesWithTheRulesByteByByteOnRandomPrints) {
+  const std::string alphabet = "ab _{}\\\t\x1b\x93\r\n\f";
+  std::mt19937 rng(2121);
+  for (int round = 0; round < 3000; ++round) {
+    std::string in;
+    std::size_t n = rng() % (round % 10 == 0 ? 9000 : 400);
+    for (std::size_t i = 0; i < n; ++i) {
+      unsigned r = rng() % 100;
+      in += r < 70 ? static_cast<char>('A' + r % 26) : alphabet[r % alphabet.size()];
+    }
+    std::string want = plain::convert(in);
+    std::size_t piece = 1 + rng() % (n + 1);
+    for (const Finders& f : availableFinders()) {
+      ASSERT_EQ(converted(in, piece, f), want) << f.name << " " << round << " " << piece;
+    }
+  }
 }
 
 }  // namespace

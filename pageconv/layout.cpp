@@ -1,9 +1,8 @@
 #include "pageconv/layout.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
-
-#include "pageconv/scan.hpp"
 
 namespace dbc::pageconv {
 
@@ -17,27 +16,34 @@ std::size_t setupOffset(std::string_view first) {
 }
 
 void Measure::feed(const char* p, std::size_t n) {
-  std::int64_t linsiz = linsiz_;
+  // Kept apart from the members, which the bytes read could otherwise stand for.
+  std::int64_t linsiz = linsiz_, linmax = linmax_, pagsiz = pagsiz_, pagmax = pagmax_;
   bool text = text_;
-  for (std::size_t i = 0; i < n; ++i) {
-    std::size_t run = findLineEnd(p + i, n - i);
-    linsiz += static_cast<std::int64_t>(run);
-    text = text || run > 0;
-    i += run;
-    if (i == n) break;
-    unsigned char c = static_cast<unsigned char>(p[i]);
-    linmax_ = std::max(linmax_, linsiz);
-    linsiz = 0;
-    if (c == '\r') continue;  // the overprinted line is still the same line
-    if (c == '\n' || text) ++pagsiz_;
-    text = false;
-    if (c == '\f') {
-      pagmax_ = std::max(pagmax_, pagsiz_);
-      pagsiz_ = 0;
+  Events ends(p, n, finders_.lineEnds);
+  std::size_t from = 0;  // where the text since the last line end began
+  for (std::size_t word = 0; word * 64 < n; ++word) {
+    for (std::uint64_t m = ends.mask(word); m != 0; m &= m - 1) {
+      const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
+      const char c = p[at];
+      linsiz += static_cast<std::int64_t>(at - from);
+      text = text || at > from;
+      from = at + 1;
+      linmax = std::max(linmax, linsiz);
+      linsiz = 0;
+      if (c == '\r') continue;  // the overprinted line is still the same line
+      if (c == '\n' || text) ++pagsiz;
+      text = false;
+      if (c == '\f') {
+        pagmax = std::max(pagmax, pagsiz);
+        pagsiz = 0;
+      }
     }
   }
-  linsiz_ = linsiz;
-  text_ = text;
+  linsiz_ = linsiz + static_cast<std::int64_t>(n - from);
+  text_ = text || n > from;
+  linmax_ = linmax;
+  pagsiz_ = pagsiz;
+  pagmax_ = pagmax;
 }
 
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "pageconv/events.hpp"
+
 namespace dbc::pageconv {
 
 // The printer set-up string is looked for in this much of the start of the file.
@@ -23,12 +25,14 @@ std::size_t setupOffset(std::string_view first);
 // a line feed is a line of its own.
 class Measure {
  public:
+  explicit Measure(const Finders& finders = bestFinders()) : finders_(finders) {}
   void feed(const char* p, std::size_t n);
   std::int64_t linmax() const { return linsiz_ > linmax_ ? linsiz_ : linmax_; }
   // The lines after the last form feed are not a counted page.
   std::int64_t pagmax() const { return pagmax_; }
 
  private:
+  Finders finders_;
   std::int64_t linsiz_ = 0, linmax_ = 0;
   std::int64_t pagsiz_ = 0, pagmax_ = 0;
   bool text_ = false;  // the current line holds text that no line feed has ended yet

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "pageconv/plain.hpp"
+
 namespace dbc::pageconv {
 namespace {
 
@@ -22,13 +26,36 @@ TEST(SetupOffset, SkipsTheSetUpStringUpToItsFirstLineEnd) {
   EXPECT_EQ(setupOffset(late), 1023u);
 }
 
-Measure measured(std::string_view text, std::size_t piece = std::string_view::npos) {
-  Measure m;
+Measure measured(std::string_view text, std::size_t piece = std::string_view::npos,
+                 const Finders& finders = bestFinders()) {
+  Measure m(finders);
   for (std::size_t i = 0; i < text.size(); i += piece) {
-    std::string_view part = text.substr(i, piece);
+    std::string part(text.substr(i, piece));
     m.feed(part.data(), part.size());
   }
   return m;
+}
+
+// Random prints of lines and pages of every length, read in pieces of random sizes, with every
+// instruction set, against the rules applied one byte at a time.
+TEST(Measure, AgreesWithTheRulesByteByByte) {
+  std::mt19937 rng(621);
+  for (int round = 0; round < 3000; ++round) {
+    std::string in;
+    std::size_t n = rng() % (round % 10 == 0 ? 9000 : 400);
+    unsigned ends = 1 + rng() % 40;  // in a hundred bytes
+    for (std::size_t i = 0; i < n; ++i) {
+      unsigned r = rng() % 100;
+      in += r < ends ? "\n\r\f\n"[r % 4] : static_cast<char>(r % 3 ? 'A' + r % 26 : 0x80 + r);
+    }
+    plain::Measured want = plain::measure(in);
+    std::size_t piece = 1 + rng() % (n + 1);
+    for (const Finders& f : availableFinders()) {
+      Measure got = measured(in, piece, f);
+      ASSERT_EQ(got.linmax(), want.linmax) << f.name << " " << round << " " << piece;
+      ASSERT_EQ(got.pagmax(), want.pagmax) << f.name << " " << round << " " << piece;
+    }
+  }
 }
 
 TEST(Measure, EveryLineTheDocumentShowsCounts) {

@@ -1,7 +1,8 @@
-// Finding the next byte of interest in a print file eight bytes at a time: most bytes are plain
-// text, and both passes spend their time skipping them.
+// The bytes of a print file that need attention, tested eight at a time in a 64-bit word: the
+// portable ground under the vector searches, and what every processor can run.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,38 +19,29 @@ inline constexpr bool isEscaped(unsigned char c) {
   return isRtfSpecial(c) || c >= 0x7f || (c < 0x20 && c != '\t');
 }
 
-// The index of the first line feed, carriage return or form feed in p[0..n), else n.
-inline std::size_t findLineEnd(const char* p, std::size_t n) {
-  auto mask = [](std::uint64_t x) {
-    return ~((differs7(x, '\n') & differs7(x, '\r') & differs7(x, '\f')) | x) & kByteTops;
-  };
-  return findFirst(p, n, mask, isLineEnd);
+// The top bit of each byte of `x` that isLineEnd, and no other.
+constexpr std::uint64_t lineEndTops(std::uint64_t x) {
+  return ~((differs7(x, '\n') & differs7(x, '\r') & differs7(x, '\f')) | x) & kByteTops;
 }
 
-// The index of the first byte that must be escaped in p[0..n), else n.
-inline std::size_t findEscaped(const char* p, std::size_t n) {
-  auto exact = [](std::uint64_t x) {
-    std::uint64_t low = x & kByteLows;
-    std::uint64_t special = ~(differs7(x, '{') & differs7(x, '}') & differs7(x, '\\'));
-    std::uint64_t control = ~(low + kByteOnes * 0x60) & differs7(x, '\t');  // below 0x20, not a tab
-    std::uint64_t fromDel = (low + kByteOnes) | x;                          // 0x7F and above
-    return (((special | control) & ~x) | fromDel) & kByteTops;
-  };
-  // A cheaper test first, which flags every word the exact one flags and a few more (a tab,
-  // '|' or '~'): a byte below 0x20, a backslash, or a byte above 0x7A. Plain text passes on it.
-  auto suspect = [](std::uint64_t x) {
-    std::uint64_t t = x ^ (kByteOnes * '\\');
-    return (((x - kByteOnes * 0x20) & ~x) | (x + kByteOnes * 0x05) | x | ((t - kByteOnes) & ~t)) &
-           kByteTops;
-  };
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t x = loadWord(p + i);
-    if (!suspect(x)) continue;
-    if (std::uint64_t m = exact(x)) return i + firstByte(m);
+// The top bit of each byte of `x` that isEscaped, and no other.
+constexpr std::uint64_t escapedTops(std::uint64_t x) {
+  std::uint64_t low = x & kByteLows;
+  std::uint64_t special = ~(differs7(x, '{') & differs7(x, '}') & differs7(x, '\\'));
+  std::uint64_t control = ~(low + kByteOnes * 0x60) & differs7(x, '\t');  // below 0x20, not a tab
+  std::uint64_t fromDel = (low + kByteOnes) | x;                          // 0x7F and above
+  return (((special | control) & ~x) | fromDel) & kByteTops;
+}
+
+// The top bits of each byte of a word, gathered into its eight low bits in memory order.
+inline std::uint64_t gatherTops(std::uint64_t tops) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return (tops * 0x0002040810204081ULL) >> 56;
+  } else {
+    std::uint64_t m = 0;
+    for (int b = 0; b < 8; ++b) m |= ((tops >> (63 - 8 * b)) & 1) << b;
+    return m;
   }
-  while (i < n && !isEscaped(static_cast<unsigned char>(p[i]))) ++i;
-  return i;
 }
 
 }  // namespace dbc::pageconv

@@ -1,0 +1,153 @@
+#include "pageconv/events.hpp"
+
+#include <cstring>
+
+#include "pageconv/scan.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PAGECONV_X86 1
+#endif
+
+namespace dbc::pageconv {
+
+namespace {
+
+// Every search reads whole stretches of 64 bytes: the last, partial one is copied behind a
+// filler that is of interest to no search.
+class Stretches {
+ public:
+  const char* at(const char* p, std::size_t n, std::size_t i) {
+    if (n - i >= 64) return p + i;
+    std::memset(tail_, 'A', sizeof tail_);
+    std::memcpy(tail_, p + i, n - i);
+    return tail_;
+  }
+
+ private:
+  char tail_[64];
+};
+
+template <std::uint64_t (*kTops)(std::uint64_t)>
+std::uint64_t wordStretch(const char* p) {
+  std::uint64_t m = 0;
+  for (int w = 0; w < 8; ++w) m |= gatherTops(kTops(loadWord(p + 8 * w))) << (8 * w);
+  return m;
+}
+
+void escapedWords(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<escapedTops>(s.at(p, n, i));
+}
+void lineEndsWords(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<lineEndTops>(s.at(p, n, i));
+}
+
+#ifdef PAGECONV_X86
+
+// Below 0x20 as a signed byte takes in every byte from 0x80 up as well.
+inline std::uint64_t escapedSse2(const char* p) {
+  std::uint64_t m = 0;
+  for (int q = 0; q < 4; ++q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+    __m128i low = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                   _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')), _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                     _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7f))));
+    auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(low, special)));
+    m |= std::uint64_t{bits} << (16 * q);
+  }
+  return m;
+}
+
+inline std::uint64_t lineEndsSse2(const char* p) {
+  std::uint64_t m = 0;
+  for (int q = 0; q < 4; ++q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+    __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\f')));
+    m |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(ends))} << (16 * q);
+  }
+  return m;
+}
+
+void escapedSse2All(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = escapedSse2(s.at(p, n, i));
+}
+void lineEndsSse2All(const char* p, std::size_t n, std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsSse2(s.at(p, n, i));
+}
+
+// A byte looked up by its low four bits and by its high four bits: it is escaped when the two
+// answers share a bit. Bit 1: a control byte but the tab (high 0); bit 2: any low bits (high 1,
+// and 8 to F); bit 4: the backslash (5C); bit 8: the braces and DEL (7B, 7D, 7F).
+__attribute__((target("avx2"))) inline std::uint64_t escapedAvx2(const char* p) {
+  const __m256i byLow = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 11, 7, 11, 3, 11,  //
+                                         3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 11, 7, 11, 3, 11);
+  const __m256i byHigh = _mm256_setr_epi8(1, 2, 0, 0, 0, 4, 0, 8, 2, 2, 2, 2, 2, 2, 2, 2,  //
+                                          1, 2, 0, 0, 0, 4, 0, 8, 2, 2, 2, 2, 2, 2, 2, 2);
+  const __m256i nibble = _mm256_set1_epi8(0x0f);
+  std::uint64_t m = 0;
+  for (int h = 0; h < 2; ++h) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    __m256i low = _mm256_shuffle_epi8(byLow, _mm256_and_si256(v, nibble));
+    __m256i high = _mm256_shuffle_epi8(byHigh, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    __m256i plain = _mm256_cmpeq_epi8(_mm256_and_si256(low, high), _mm256_setzero_si256());
+    auto bits = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(plain));
+    m |= std::uint64_t{bits} << (32 * h);
+  }
+  return m;
+}
+
+// A byte looked up by its low four bits is a line end when the table gives back the byte itself:
+// the table holds the three line ends in their places and elsewhere 0xFF, which no byte looked up
+// can equal, as a byte from 0x80 up looks up 0.
+__attribute__((target("avx2"))) inline std::uint64_t lineEndsAvx2(const char* p) {
+  const __m256i ends =
+      _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, '\f', '\r', -1, -1,  //
+                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, '\f', '\r', -1, -1);
+  std::uint64_t m = 0;
+  for (int h = 0; h < 2; ++h) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    __m256i end = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(ends, v), v);
+    m |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(end))} << (32 * h);
+  }
+  return m;
+}
+
+__attribute__((target("avx2"))) void escapedAvx2All(const char* p, std::size_t n,
+                                                    std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = escapedAvx2(s.at(p, n, i));
+}
+__attribute__((target("avx2"))) void lineEndsAvx2All(const char* p, std::size_t n,
+                                                     std::uint64_t* out) {
+  Stretches s;
+  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsAvx2(s.at(p, n, i));
+}
+
+#endif
+
+}  // namespace
+
+std::vector<Finders> availableFinders() {
+  std::vector<Finders> all{{"words", escapedWords, lineEndsWords}};
+#ifdef PAGECONV_X86
+  all.push_back({"sse2", escapedSse2All, lineEndsSse2All});
+  if (__builtin_cpu_supports("avx2")) all.push_back({"avx2", escapedAvx2All, lineEndsAvx2All});
+#endif
+  return all;
+}
+
+const Finders& bestFinders() {
+  static const Finders best = availableFinders().back();
+  return best;
+}
+
+}  // namespace dbc::pageconv
