@@ -134,14 +134,15 @@ bool RunMaker::finish(Writer& out) {
     waitAll();
     return false;
   }
-  slot().chunk.sort();
+  // The other chunks' sorts end first, so that every thread can take a share of the last one.
   waitAll();
+  slot().chunk.sort(job_.budget.threads);
   std::vector<std::unique_ptr<MergeSource>> sources;
   const Chunk* only = nullptr;
   for (std::size_t k = 1; k <= slots_.size(); ++k) {
     const Chunk& c = slots_[(cur_ + k) % slots_.size()]->chunk;
     if (c.empty()) continue;
-    sources.push_back(std::make_unique<ChunkSource>(c));
+    sources.push_back(std::make_unique<ChunkSource>(c, keyBytes(job_.key)));
     only = &c;
   }
   if (sources.size() == 1) {
