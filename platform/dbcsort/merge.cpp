@@ -51,7 +51,7 @@ RunSource::RunSource(int fd, const Run& run, const ChunkKind& kind, std::size_t 
 bool RunSource::next() {
   if (!reader_.next(record)) return false;
   recordKey(kind_.form, record, kind_.ichrs, kind_.key, keyBuf_.data());
-  head = keyHead(key, keyBuf_.size(), 0);
+  setHeads(keyBuf_.size());
   return true;
 }
 
@@ -59,7 +59,7 @@ bool ChunkSource::next() {
   if (i_ == chunk_.size()) return false;
   record = chunk_.record(i_);
   key = chunk_.key(i_, keyBuf_.data());
-  head = keyHead(key, keyBuf_.size(), 0);
+  setHeads(keyBuf_.size());
   ++i_;
   return true;
 }
@@ -71,7 +71,8 @@ void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t
     const MergeSource& x = *sources[a];
     const MergeSource& y = *sources[b];
     if (x.head != y.head) return x.head > y.head;
-    int c = keyBytes > 8 ? std::memcmp(x.key + 8, y.key + 8, keyBytes - 8) : 0;
+    if (x.head2 != y.head2) return x.head2 > y.head2;
+    int c = keyBytes > 16 ? std::memcmp(x.key + 16, y.key + 16, keyBytes - 16) : 0;
     return c != 0 ? c > 0 : a > b;
   };
   std::vector<std::size_t> heap;

@@ -13,6 +13,7 @@
 
 #include "common/io.hpp"
 #include "platform/dbcsort/chunk.hpp"
+#include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/records.hpp"
 
 namespace dbc::dbcsort {
@@ -38,7 +39,7 @@ struct Run {
 };
 
 // One sorted source of a merge: its current record, that record's key, and the key's first
-// eight bytes as one number (keyHead()), which settles most comparisons alone.
+// sixteen bytes as two numbers (keyHead()), which settle most comparisons alone.
 class MergeSource {
  public:
   virtual ~MergeSource() = default;
@@ -46,7 +47,11 @@ class MergeSource {
   virtual bool next() = 0;
   std::string_view record;
   const unsigned char* key = nullptr;
-  std::uint64_t head = 0;
+  std::uint64_t head = 0, head2 = 0;
+  void setHeads(std::size_t keyBytes) {
+    head = keyHead(key, keyBytes, 0);
+    head2 = keyHead(key, keyBytes, 8);
+  }
 };
 
 // A run read back from the run file, each key made again as its record comes.
