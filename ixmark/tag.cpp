@@ -1,5 +1,6 @@
 #include "ixmark/tag.hpp"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -41,6 +42,15 @@ char* formTag(char* at, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
   return at;
 }
 
+// The pair code of each two-digit number.
+constexpr auto kPairCodes = [] {
+  std::array<unsigned char, 100> t{};
+  for (int i = 0; i < 100; ++i)
+    t[static_cast<std::size_t>(i)] = pairCode(static_cast<unsigned char>('0' + i / 10),
+                                              static_cast<unsigned char>('0' + i % 10));
+  return t;
+}();
+
 // Compressed bytes written a character or a number at a time, as encodeTo would write them for
 // the whole text: a digit is held until the next character shows whether the two make a pair.
 class TagEncoder {
@@ -48,12 +58,9 @@ class TagEncoder {
   TagEncoder(char* out, bool ichflg) : out_(out), pairs_(!ichflg) {}
 
   void number(std::uint64_t v, int width) {
-    char digits[20];
-    char* const end = digits + sizeof digits;
-    char* d = end;
-    do *--d = static_cast<char>('0' + v % 10);
-    while ((v /= 10) != 0);
-    const int spaces = width - static_cast<int>(end - d);
+    int k = 1;  // digits
+    for (std::uint64_t t = v; t >= 10; t /= 10) ++k;
+    const int spaces = width - k;
     if (spaces > 0) {
       release();
       if (spaces == 1) {
@@ -63,7 +70,19 @@ class TagEncoder {
         *out_++ = static_cast<char>(spaces);
       }
     }
-    for (; d < end; ++d) digit(*d);
+    if (!pairs_ || held_ != 0) {  // a digit of the number before still waits for its partner
+      digits(v);
+      return;
+    }
+    // Paired from the left: an odd last digit waits for what follows, the others pair in
+    // the same groups of two that dividing by 100 gives.
+    if (k % 2 == 1) {
+      held_ = static_cast<char>('0' + v % 10);
+      v /= 10;
+    }
+    char* const end = out_ + k / 2;
+    for (char* o = end; o > out_; v /= 100) *--o = static_cast<char>(kPairCodes[v % 100]);
+    out_ = end;
   }
   // The key, up to its first zero byte; ends the tag.
   char* key(const char* k) {
@@ -87,6 +106,15 @@ class TagEncoder {
     } else {
       held_ = c;
     }
+  }
+  // A number one digit at a time, for the rare number that fills its columns after a digit.
+  void digits(std::uint64_t v) {
+    char buf[20];
+    char* const end = buf + sizeof buf;
+    char* d = end;
+    do *--d = static_cast<char>('0' + v % 10);
+    while ((v /= 10) != 0);
+    for (; d < end; ++d) digit(*d);
   }
   void release() {
     if (held_ != 0) *out_++ = held_;
