@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,15 @@ Block::Block(std::size_t size) : size_(size) {
   // Only advice: where huge pages are off the block still works with small ones.
   ::madvise(data_, size_, MADV_HUGEPAGE);
   base_ = base;
+}
+
+void Block::prefault(std::size_t from, std::size_t to) const {
+  constexpr std::size_t kPage = 4096;
+  to = std::min(to, size_);
+  from = from / kPage * kPage;
+  if (from >= to) return;
+  // A kernel without the advice leaves the pages to the first writes, as before.
+  ::madvise(data_ + from, to - from, MADV_POPULATE_WRITE);
 }
 
 Block::~Block() { release(); }

@@ -17,6 +17,10 @@ class Block {
   Block(Block&& other) noexcept;
   Block& operator=(Block&& other) noexcept;
 
+  // Has the kernel provide the pages of bytes [from, to) now, as the first writes to them
+  // would, without changing what they hold; only advice, safe while other threads write there.
+  void prefault(std::size_t from, std::size_t to) const;
+
   unsigned char* data() const { return data_; }
   std::size_t size() const { return size_; }
 

@@ -45,6 +45,9 @@ class Chunk {
   // given, sees every record written.
   void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
   void clear();
+  // Has the kernel provide the memory that `inputBytes` more bytes of input would fill here:
+  // the whole block when they would fill it, else the room of their bytes.
+  void prefault(std::size_t inputBytes) const;
 
  private:
   SortEntry* entry(std::size_t i) const { return end_ - (i + 1); }
