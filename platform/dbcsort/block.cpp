@@ -32,13 +32,16 @@ Block::Block(std::size_t size) : size_(size) {
   base_ = base;
 }
 
-void Block::prefault(std::size_t from, std::size_t to) const {
+Block::Pages Block::pages(std::size_t from, std::size_t to) const {
   constexpr std::size_t kPage = 4096;
   to = std::min(to, size_);
-  from = from / kPage * kPage;
-  if (from >= to) return;
+  from = std::min(from / kPage * kPage, to);
+  return {data_ + from, to - from};
+}
+
+void Block::populate(Pages pages) {
   // A kernel without the advice leaves the pages to the first writes, as before.
-  ::madvise(data_ + from, to - from, MADV_POPULATE_WRITE);
+  if (pages.size > 0) ::madvise(pages.at, pages.size, MADV_POPULATE_WRITE);
 }
 
 Block::~Block() { release(); }

@@ -106,10 +106,6 @@ void Chunk::writeSorted(Writer& out, RunSamples* samples) const {
   }
 }
 
-void Chunk::prefault(std::size_t inputBytes) const {
-  mem_.prefault(0, inputBytes >= mem_.size() ? mem_.size() : inputBytes);
-}
-
 void Chunk::clear() {
   used_ = 0;
   count_ = 0;

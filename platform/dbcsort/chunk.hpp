@@ -6,6 +6,7 @@
 // the next chunk is read.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -45,9 +46,11 @@ class Chunk {
   // given, sees every record written.
   void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
   void clear();
-  // Has the kernel provide the memory that `inputBytes` more bytes of input would fill here:
+  // The memory that `inputBytes` more bytes of input would fill here, for Block::populate():
   // the whole block when they would fill it, else the room of their bytes.
-  void prefault(std::size_t inputBytes) const;
+  Block::Pages pagesFor(std::size_t inputBytes) const {
+    return mem_.pages(0, std::min(inputBytes, mem_.size()));
+  }
 
  private:
   SortEntry* entry(std::size_t i) const { return end_ - (i + 1); }

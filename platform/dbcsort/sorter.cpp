@@ -70,7 +70,7 @@ class RunMaker {
   std::size_t cur_ = 0;
   // Last, so that the tasks end before the run file they write to is closed.
   std::vector<std::unique_ptr<Slot>> slots_;
-  // Last of all, so that they end before the chunks they work on go.
+  // Last of all, so that they end before the chunks' memory goes.
   std::vector<Task> prefaults_;
 };
 
@@ -82,8 +82,8 @@ void RunMaker::prefault(std::size_t inputBytes) {
   for (std::size_t k = 0; k < slots_.size(); ++k) {
     const std::size_t before = k * job_.budget.chunk;
     if (inputBytes <= before) break;
-    const Chunk& c = slots_[k]->chunk;
-    prefaults_.emplace_back(true, [&c, n = inputBytes - before] { c.prefault(n); });
+    const Block::Pages pages = slots_[k]->chunk.pagesFor(inputBytes - before);
+    prefaults_.emplace_back(true, [pages] { Block::populate(pages); });
   }
 }
 
