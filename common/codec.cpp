@@ -59,6 +59,27 @@ std::size_t decodeColumns(std::string_view record, const DecodeTable& t, std::si
   return col > begin ? std::min(col, end) - begin : 0;
 }
 
+std::size_t decodeFront(std::string_view record, const DecodeTable& t, std::size_t end,
+                        unsigned char* out) {
+  std::size_t col = 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+  const auto* const stop = p + record.size();
+  while (p < stop && col < end) {
+    const unsigned char c = *p++;
+    const unsigned char len = t.len[c];
+    if (len <= 2) {
+      std::memcpy(out + col, t.text[c], 2);
+      col += len;
+    } else if (len == DecodeTable::kRun) {
+      if (p == stop) break;  // a run marker with no count stands for nothing
+      const std::size_t n = *p++;
+      std::memset(out + col, ' ', n);
+      col += n;
+    }
+  }
+  return std::min(col, end);
+}
+
 char* encodeTo(std::string_view text, bool ichrs, char* out) {
   // Taken a run at a time: this is the inner loop of every tag and record written.
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());

@@ -95,6 +95,14 @@ inline std::string decodeRecord(std::string_view record, bool ichrs) {
 std::size_t decodeColumns(std::string_view record, const DecodeTable& t, std::size_t begin,
                           std::size_t end, unsigned char* out);
 
+// The decoded columns [0, end) of `record` at `out`; returns how many of them the record has
+// (all of them with end = SIZE_MAX). `out` needs room for min(end, the record's columns) +
+// kFrontSlack bytes: every character is decoded with no test of room or of where a wanted stretch
+// starts, which makes this the fastest way to decode a short record or the front of one.
+inline constexpr std::size_t kFrontSlack = 256;
+std::size_t decodeFront(std::string_view record, const DecodeTable& t, std::size_t end,
+                        unsigned char* out);
+
 // Encodes text the way DB/C compresses a record: two or more spaces become a run (split at 248),
 // two adjacent digit-or-point characters become a pair code unless `ichrs` is set. No mark.
 void appendEncoded(std::string_view text, bool ichrs, std::string& out);

@@ -1,5 +1,6 @@
 #include "ixmark/compare.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 #include "common/codec.hpp"
@@ -48,8 +49,12 @@ int CompressedSorted::getsrt(std::string& buffer1) {
     // A file that stops without its end mark ends where its bytes do; a tag cut short there is
     // still compared, so it shows up in the error file rather than vanishing.
     const unsigned char* b = in_.data();
-    appendDecoded(std::string_view(reinterpret_cast<const char*>(b) + in_.pos(), e.at - in_.pos()),
-                  table_, buffer1);
+    const std::string_view record(reinterpret_cast<const char*>(b) + in_.pos(), e.at - in_.pos());
+    // Room for the longest text the record could stand for: every two bytes a full space run.
+    const std::size_t room = (record.size() / 2 + 1) * 255 + kFrontSlack;
+    if (text_.size() < room) text_.resize(room);
+    buffer1.append(reinterpret_cast<const char*>(text_.data()),
+                   decodeFront(record, table_, SIZE_MAX, text_.data()));
     if (!e.found || b[e.at] == kEofMark) {
       ended_ = true;
       break;

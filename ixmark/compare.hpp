@@ -45,7 +45,8 @@ class CompressedSorted {
   const DecodeTable& table_;
   std::FILE* out_;
   std::string srtflnm_;
-  bool ended_ = false;  // 0xFB met or every byte decoded
+  bool ended_ = false;               // 0xFB met or every byte decoded
+  std::vector<unsigned char> text_;  // where a record is decoded; grows to the longest met
 };
 
 // ixmark's reader: fixed-length lines, a tag of kTagKeyAt + keysiz bytes and

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "common/config.hpp"
 #include "common/io.hpp"
@@ -18,6 +19,7 @@
 #include "ixmark/compare.hpp"
 #include "ixmark/isam.hpp"
 #include "ixmark/merge.hpp"
+#include "ixmark/prefetch.hpp"
 #include "ixmark/read_error.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"
@@ -335,6 +337,11 @@ MergeResult Run::compareWithData(const IndexHeader& h, const DataFile& d, const 
     if (!srtf) {
       std::fprintf(out_, "Error opening %s \n", n.srt.c_str());
       stop(1);
+    }
+    if (std::thread::hardware_concurrency() > 1) {
+      PrefetchedTags sorted(std::move(srtf), s_.ichflg, out_, n.srt);
+      return merge([&](std::string& b) { return sorted.getsrt(b); }, rec, h.keysiz, d.eofpos,
+                   w.err.get(), w.dbg.get(), out_);
     }
     CompressedSorted sorted(std::move(srtf), s_.ichflg, out_, 1 << 16, n.srt);
     return merge([&](std::string& b) { return sorted.getsrt(b); }, rec, h.keysiz, d.eofpos,

@@ -1,5 +1,6 @@
 #include "ixmark/tag.hpp"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -41,7 +42,100 @@ char* formTag(char* at, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
   return at;
 }
 
+// The pair code of each two-digit number.
+constexpr auto kPairCodes = [] {
+  std::array<unsigned char, 100> t{};
+  for (int i = 0; i < 100; ++i)
+    t[static_cast<std::size_t>(i)] = pairCode(static_cast<unsigned char>('0' + i / 10),
+                                              static_cast<unsigned char>('0' + i % 10));
+  return t;
+}();
+
+// Compressed bytes written a character or a number at a time, as encodeTo would write them for
+// the whole text: a digit is held until the next character shows whether the two make a pair.
+class TagEncoder {
+ public:
+  TagEncoder(char* out, bool ichflg) : out_(out), pairs_(!ichflg) {}
+
+  void number(std::uint64_t v, int width) {
+    int k = 1;  // digits
+    for (std::uint64_t t = v; t >= 10; t /= 10) ++k;
+    const int spaces = width - k;
+    if (spaces > 0) {
+      release();
+      if (spaces == 1) {
+        *out_++ = ' ';
+      } else {
+        *out_++ = static_cast<char>(kSpaceRun);
+        *out_++ = static_cast<char>(spaces);
+      }
+    }
+    if (!pairs_ || held_ != 0) {  // a digit of the number before still waits for its partner
+      digits(v);
+      return;
+    }
+    // Paired from the left: an odd last digit waits for what follows, the others pair in
+    // the same groups of two that dividing by 100 gives.
+    if (k % 2 == 1) {
+      held_ = static_cast<char>('0' + v % 10);
+      v /= 10;
+    }
+    char* const end = out_ + k / 2;
+    for (char* o = end; o > out_; v /= 100) *--o = static_cast<char>(kPairCodes[v % 100]);
+    out_ = end;
+  }
+  // The key, up to its first zero byte; ends the tag.
+  char* key(const char* k) {
+    std::string_view rest(k);
+    if (held_ != 0 && !rest.empty() && pairIndex(static_cast<unsigned char>(rest[0])) >= 0) {
+      *out_++ = static_cast<char>(pairCode(static_cast<unsigned char>(held_), rest[0]));
+      held_ = 0;
+      rest.remove_prefix(1);
+    }
+    release();
+    return encodeTo(rest, !pairs_, out_);
+  }
+
+ private:
+  void digit(char c) {
+    if (!pairs_) {
+      *out_++ = c;
+    } else if (held_ != 0) {
+      *out_++ = static_cast<char>(pairCode(static_cast<unsigned char>(held_), c));
+      held_ = 0;
+    } else {
+      held_ = c;
+    }
+  }
+  // A number one digit at a time, for the rare number that fills its columns after a digit.
+  void digits(std::uint64_t v) {
+    char buf[20];
+    char* const end = buf + sizeof buf;
+    char* d = end;
+    do *--d = static_cast<char>('0' + v % 10);
+    while ((v /= 10) != 0);
+    for (; d < end; ++d) digit(*d);
+  }
+  void release() {
+    if (held_ != 0) *out_++ = held_;
+    held_ = 0;
+  }
+
+  char* out_;
+  bool pairs_;
+  char held_ = 0;  // a digit waiting for its partner
+};
+
 }  // namespace
+
+char* encodeTagTo(char* out, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
+                  const char* key, bool ichflg) {
+  TagEncoder e(out, ichflg);
+  e.number(filpos1, kTagNumberWidth);
+  e.number(static_cast<std::uint64_t>(bufpos < 0 ? 0 : bufpos), kTagNumberWidth);
+  e.number(txtpos, kTagNumberWidth);
+  return e.key(key);
+}
 
 std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, const char* key) {
   char b[3 * 20];
@@ -84,7 +178,8 @@ void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
 void TagWriter::wrttag1(const IndexEntry& e) {
   ++reccnt1;
   if (verbose_ && reccnt1 % 10000 == 0) std::fprintf(messages_, "\r%10li", reccnt1);
-  unsigned char key[kMaxKeySize + 1];
+  Parts& p = parts_[cur_];
+  auto* key = reinterpret_cast<unsigned char*>(p.key);
   std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
   key[keysiz_] = 0;
   tagerr1 = 0;
@@ -94,27 +189,39 @@ void TagWriter::wrttag1(const IndexEntry& e) {
   if (!printable) cleanKey(key, e.txtpos);
   if (variant_.collate && collate_.active())
     for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
+  p.filpos1 = e.filpos1;
+  p.bufpos = e.bufpos;
+  p.txtpos = e.txtpos;
+  // ixmark3's tags are compressed straight from their parts: forming the text first and
+  // compressing it would take twice as long.
   char* const tag = tags_[cur_];
-  const int len = static_cast<int>(
-      formTag(tag, e.filpos1, e.bufpos, e.txtpos, reinterpret_cast<char*>(key)) - tag);
-  if (len == lens_[cur_ ^ 1] && std::memcmp(tag, tags_[cur_ ^ 1], len) == 0) {
-    std::fprintf(messages_, "Duplicate record in index: %.*s\n", len, tag);
+  char* const end = variant_.compressedTags
+                        ? encodeTagTo(tag, p.filpos1, p.bufpos, p.txtpos, p.key, ichflg_)
+                        : formTag(tag, p.filpos1, p.bufpos, p.txtpos, p.key);
+  const int len = static_cast<int>(end - tag);
+  if (len == lens_[cur_ ^ 1] && std::memcmp(tag, tags_[cur_ ^ 1], len) == 0 &&
+      (!variant_.compressedTags || sameText())) {
+    char text[kTagMax];
+    const int n = static_cast<int>(formTag(text, p.filpos1, p.bufpos, p.txtpos, p.key) - text);
+    std::fprintf(messages_, "Duplicate record in index: %.*s\n", n, text);
     return;
   }
-  const std::string_view text(tag, static_cast<std::size_t>(len));
-  if (outlen_ + text.size() + 1 > sizeof out_) flush();
-  char* o = out_ + outlen_;
-  if (variant_.compressedTags) {
-    o = encodeTo(text, ichflg_, o);
-    *o++ = static_cast<char>(kRecordMark);
-  } else {
-    std::memcpy(o, text.data(), text.size());
-    o += text.size();
-    *o++ = '\n';
-  }
-  outlen_ = static_cast<std::size_t>(o - out_);
+  if (outlen_ + static_cast<std::size_t>(len) + 1 > sizeof out_) flush();
+  std::memcpy(out_ + outlen_, tag, static_cast<std::size_t>(len));
+  outlen_ += static_cast<std::size_t>(len);
+  out_[outlen_++] = variant_.compressedTags ? static_cast<char>(kRecordMark) : '\n';
   lens_[cur_] = len;
   cur_ ^= 1;
+}
+
+bool TagWriter::sameText() const {
+  char a[kTagMax], b[kTagMax];
+  const Parts& x = parts_[0];
+  const Parts& y = parts_[1];
+  const char* ae = formTag(a, x.filpos1, x.bufpos, x.txtpos, x.key);
+  const char* be = formTag(b, y.filpos1, y.bufpos, y.txtpos, y.key);
+  return std::string_view(a, static_cast<std::size_t>(ae - a)) ==
+         std::string_view(b, static_cast<std::size_t>(be - b));
 }
 
 void TagWriter::flush() {

@@ -32,6 +32,12 @@ std::string tagText(std::uint64_t filpos1, int bufpos, std::uint64_t txtpos, con
 // The compressed record of one tag, 0xFA included: space runs, and digit pairs unless `ichflg`.
 void encodeTag(const std::string& text, bool ichflg, std::string& out);
 
+// The compressed record of one tag, without its 0xFA, formed at `out` straight from its parts:
+// the bytes encodeTag gives for tagText's text, without forming the text first. Room for
+// kTagMax bytes is needed at `out`; returns the end.
+char* encodeTagTo(char* out, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
+                  const char* key, bool ichflg);
+
 // The longest tag text: numbers of a damaged index may be wider than their columns.
 inline constexpr int kTagMax = 3 * 20 + kMaxKeySize;
 
@@ -64,7 +70,21 @@ class TagWriter {
   bool verbose_;
   std::FILE* tagfile_;
   std::FILE* messages_;
-  // The tag being formed and the one before it, for the duplicate check; they swap places.
+  // Whether the tags formed in tags_[0] and tags_[1] have the same text. Equal texts always
+  // encode alike; equal encodings are checked against the texts, which a collating sequence or
+  // a number wider than its columns could make differ.
+  bool sameText() const;
+
+  // What a tag is formed from: the entry's numbers and its cleaned key.
+  struct Parts {
+    std::uint64_t filpos1 = 0;
+    int bufpos = 0;
+    std::uint64_t txtpos = 0;
+    char key[kMaxKeySize + 1] = {};
+  };
+  // The tag being formed and the one before it (their parts, and their text or compressed
+  // record as written), for the duplicate check; they swap places.
+  Parts parts_[2];
   char tags_[2][kTagMax];
   int lens_[2] = {0, -1};
   int cur_ = 0;

@@ -52,6 +52,38 @@ TEST(Tag, EncodingRules) {
   }
 }
 
+// The compressed record formed straight from a tag's parts is the one compressing its text
+// gives: numbers of every width (odd and even digit counts, wider than their columns, so that
+// digits pair across columns), negative offsets, keys that start with a digit, a point or
+// spaces, keys empty or all digits, with and without digit pairs.
+TEST(Tag, CompressedStraightFromThePartsAsFromTheText) {
+  std::mt19937_64 gen(21);
+  auto number = [&] {
+    const int digits = static_cast<int>(gen() % 20);
+    std::uint64_t v = 0;
+    for (int i = 0; i < digits; ++i) v = v * 10 + gen() % 10;
+    return v % 9223372036854775807ull;
+  };
+  const char alphabet[] = "0123456789. AZ.9";
+  for (int i = 0; i < 20000; ++i) {
+    std::string key;
+    const int keyLen = static_cast<int>(gen() % 12);
+    for (int k = 0; k < keyLen; ++k) key.push_back(alphabet[gen() % (sizeof alphabet - 1)]);
+    const std::uint64_t filpos1 = number(), txtpos = number();
+    const int bufpos =
+        static_cast<int>(gen() % 3 == 0 ? -static_cast<int>(gen() % 99) : number() % 2000000000);
+    for (bool ich : {false, true}) {
+      std::string want;
+      encodeTag(tagText(filpos1, bufpos, txtpos, key.c_str()), ich, want);
+      want.pop_back();  // the mark
+      char got[kTagMax];
+      const char* end = encodeTagTo(got, filpos1, bufpos, txtpos, key.c_str(), ich);
+      ASSERT_EQ(std::string(static_cast<const char*>(got), end), want)
+          << filpos1 << " " << bufpos << " " << txtpos << " '" << key << "' " << ich;
+    }
+  }
+}
+
 struct Written {
   std::string file, out;
   long reccnt1, tagerr2;

@@ -533,8 +533,9 @@ TEST_F(Dbcsort, ReadErrorsStopTheSort) {
 }
 
 // Any number of threads gives the bytes one thread gives: inputs with many equal keys (so that
-// stability shows), in both forms, 8 times the smaller budget (many runs, merged in two levels
-// with 7 threads) and within the larger one (held in several chunks and merged from memory).
+// stability shows), in both forms, 8 times the smallest budget (many runs, merged in two levels
+// with 7 threads), within a larger one (held in several chunks and merged from memory) and well
+// within the largest (one chunk, its sort shared between the threads).
 TEST_F(Dbcsort, ThreadsGiveTheSameBytesAsOne) {
   std::vector<std::string> tags = makeTags(200000, 9);
   // Columns 25-38 are the record position and two key characters: some 1800 distinct keys.
@@ -550,7 +551,7 @@ TEST_F(Dbcsort, ThreadsGiveTheSameBytesAsOne) {
   ASSERT_GE(testkit::readFile(dir.file("in.txt")).size(), std::size_t{8} << 20);
   for (const auto& [form, in, expected] :
        {std::tuple{"-T", "in.txt", &text}, {"-C", "in.cmp", &compressed}}) {
-    for (std::string memory : {"1M", "12M"}) {
+    for (std::string memory : {"1M", "12M", "64M"}) {
       for (std::string threads : {"1", "2", "3", "7"}) {
         SCOPED_TRACE(std::string(form) + " " + memory + ", " + threads + " threads");
         auto r = sort({in, "out", "25-38", form, "-M=60"},

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,18 @@ Block::Block(std::size_t size) : size_(size) {
   // Only advice: where huge pages are off the block still works with small ones.
   ::madvise(data_, size_, MADV_HUGEPAGE);
   base_ = base;
+}
+
+Block::Pages Block::pages(std::size_t from, std::size_t to) const {
+  constexpr std::size_t kPage = 4096;
+  to = std::min(to, size_);
+  from = std::min(from / kPage * kPage, to);
+  return {data_ + from, to - from};
+}
+
+void Block::populate(Pages pages) {
+  // A kernel without the advice leaves the pages to the first writes, as before.
+  if (pages.size > 0) ::madvise(pages.at, pages.size, MADV_POPULATE_WRITE);
 }
 
 Block::~Block() { release(); }

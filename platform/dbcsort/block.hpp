@@ -17,6 +17,17 @@ class Block {
   Block(Block&& other) noexcept;
   Block& operator=(Block&& other) noexcept;
 
+  // A stretch of the block's memory for populate(), taken on the thread that owns the block.
+  struct Pages {
+    unsigned char* at;
+    std::size_t size;
+  };
+  Pages pages(std::size_t from, std::size_t to) const;
+  // Has the kernel provide `pages` now, as the first writes to them would, without changing what
+  // they hold: only advice, safe on any thread while others write there, and harmless should
+  // the block be gone meanwhile.
+  static void populate(Pages pages);
+
   unsigned char* data() const { return data_; }
   std::size_t size() const { return size_; }
 

@@ -1,14 +1,18 @@
-// Records and their keys for one run, held in one block of memory: the record bytes grow from
-// its start, fixed-size entries (key, record offset, record length) from its end. The reading
-// thread only copies records in; the keys are made and sorted by sort(), which another thread
-// may do while the next chunk is read.
+// Records for one run, held in one block of memory: the record bytes grow from its start, a
+// small entry for each (eight bytes of its key, its offset and length) from its end. A text
+// line's key is taken from the line itself whenever it is needed; a compressed record's key is
+// decoded once, into the room kept for it after the record's bytes. The reading thread only
+// copies records in; the keys are made and sorted by sort(), which another thread may do while
+// the next chunk is read.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
 #include "platform/dbcsort/block.hpp"
 #include "platform/dbcsort/options.hpp"
+#include "platform/dbcsort/radix.hpp"
 #include "platform/dbcsort/records.hpp"
 
 namespace dbc::dbcsort {
@@ -32,26 +36,34 @@ class Chunk {
   std::size_t size() const { return count_; }
   // The bytes writeSorted() writes: every record and its terminator.
   off_t outputBytes() const { return static_cast<off_t>(recordBytes_ + count_); }
-  void sort();
-  // The i-th record in sorted order and its key (keyBytes() of the key spec); valid after sort().
+  // Sorts the records, with up to `threads` threads.
+  void sort(std::size_t threads = 1);
+  // The i-th record in sorted order and its key (keyBytes() of the key spec, made in `scratch`
+  // where it is not kept whole); valid after sort().
   std::string_view record(std::size_t i) const;
-  const unsigned char* key(std::size_t i) const { return sortedEntry(i); }
+  const unsigned char* key(std::size_t i, unsigned char* scratch) const;
   // Writes every record in sorted order to `out`, each with its terminator; `samples`, when
   // given, sees every record written.
   void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
   void clear();
+  // The memory that `inputBytes` more bytes of input would fill here, for Block::populate():
+  // the whole block when they would fill it, else the room of their bytes.
+  Block::Pages pagesFor(std::size_t inputBytes) const {
+    return mem_.pages(0, std::min(inputBytes, mem_.size()));
+  }
 
  private:
-  unsigned char* entry(std::size_t i) const { return end_ - (i + 1) * stride_; }
+  SortEntry* entry(std::size_t i) const { return end_ - (i + 1); }
   // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
-  const unsigned char* sortedEntry(std::size_t i) const { return end_ - (count_ - i) * stride_; }
+  const SortEntry* sortedEntry(std::size_t i) const { return end_ - (count_ - i); }
+  void setBlock(std::size_t size);
 
   ChunkKind kind_;
   std::size_t capacity_;
   Block mem_;
-  unsigned char* end_;
+  SortEntry* end_;
   std::size_t keyBytes_;
-  std::size_t stride_;
+  std::size_t keyRoom_;   // bytes kept after each record for its decoded key
   std::size_t used_ = 0;  // record bytes at the start
   std::size_t count_ = 0;
   std::size_t recordBytes_ = 0;

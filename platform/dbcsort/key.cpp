@@ -1,5 +1,6 @@
 #include "platform/dbcsort/key.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/codec.hpp"
@@ -26,10 +27,25 @@ void textKey(std::string_view line, const KeySpec& spec, unsigned char* out) {
   finishKey(have, spec, out);
 }
 
+namespace {
+
+// Keys that end by this column are decoded on the stack by dbc::decodeFront.
+constexpr std::size_t kFrontColumns = 1024;
+
+}  // namespace
+
 void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, unsigned char* out) {
-  std::size_t have =
-      dbc::decodeColumns(record, dbc::keptTable(ichrs), spec.first - 1, spec.last, out);
-  finishKey(have, spec, out);
+  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
+  if (spec.last > kFrontColumns) {
+    finishKey(dbc::decodeColumns(record, table, spec.first - 1, spec.last, out), spec, out);
+    return;
+  }
+  unsigned char text[kFrontColumns + dbc::kFrontSlack];
+  const std::size_t have = dbc::decodeFront(record, table, spec.last, text);
+  const std::size_t skip = spec.first - 1;
+  const std::size_t n = have > skip ? have - skip : 0;
+  std::memcpy(out, text + skip, n);
+  finishKey(n, spec, out);
 }
 
 }  // namespace dbc::dbcsort

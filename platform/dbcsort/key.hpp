@@ -2,7 +2,10 @@
 // byte order is the order the tag builders expect.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "platform/dbcsort/options.hpp"
@@ -23,6 +26,20 @@ void textKey(std::string_view line, const KeySpec& spec, unsigned char* out);
 // digit pairs unless `ichrs`, deleted-space bytes skipped. Decoding stops after the last key
 // column, so long records cost no more than short ones.
 void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, unsigned char* out);
+
+// Eight bytes of a key (`keyBytes` long) from `depth` on as one number, the first byte most
+// significant and zeros past the key's end: numbers compare as the bytes do.
+inline std::uint64_t keyHead(const unsigned char* key, std::size_t keyBytes, std::size_t depth) {
+  if (depth + 8 <= keyBytes) {
+    std::uint64_t v;
+    std::memcpy(&v, key + depth, 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+  }
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (depth + i < keyBytes ? key[depth + i] : 0u);
+  return v;
+}
 
 inline void recordKey(Form form, std::string_view record, bool ichrs, const KeySpec& spec,
                       unsigned char* out) {

@@ -11,6 +11,27 @@
 
 namespace dbc::dbcsort {
 
+namespace {
+
+// The top of `heap` moved down to its place: one pass where popping and pushing take two.
+template <typename After>
+void siftDown(std::vector<std::size_t>& heap, After after) {
+  const std::size_t n = heap.size();
+  const std::size_t top = heap[0];
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t child = 2 * at + 1;
+    if (child >= n) break;
+    if (child + 1 < n && after(heap[child], heap[child + 1])) ++child;
+    if (!after(top, heap[child])) break;
+    heap[at] = heap[child];
+    at = child;
+  }
+  heap[at] = top;
+}
+
+}  // namespace
+
 RunFile::RunFile(const std::string& dir) : fd_(createUnnamed(tempPattern(dir, "DBCSORT.run"))) {
   if (!fd_) {
     fail(1, "DBCSORT: cannot create a temporary file in %s: %s\n", dir.c_str(),
@@ -30,22 +51,28 @@ RunSource::RunSource(int fd, const Run& run, const ChunkKind& kind, std::size_t 
 bool RunSource::next() {
   if (!reader_.next(record)) return false;
   recordKey(kind_.form, record, kind_.ichrs, kind_.key, keyBuf_.data());
+  setHeads(keyBuf_.size());
   return true;
 }
 
 bool ChunkSource::next() {
   if (i_ == chunk_.size()) return false;
   record = chunk_.record(i_);
-  key = chunk_.key(i_);
+  key = chunk_.key(i_, keyBuf_.data());
+  setHeads(keyBuf_.size());
   ++i_;
   return true;
 }
 
 void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t keyBytes,
            Form form, Writer& out, RunSamples* samples) {
-  // The heap keeps the smallest (key, source number) on top.
+  // A heap of source numbers with the smallest (key, source number) on top.
   auto after = [&](std::size_t a, std::size_t b) {
-    int c = std::memcmp(sources[a]->key, sources[b]->key, keyBytes);
+    const MergeSource& x = *sources[a];
+    const MergeSource& y = *sources[b];
+    if (x.head != y.head) return x.head > y.head;
+    if (x.head2 != y.head2) return x.head2 > y.head2;
+    int c = keyBytes > 16 ? std::memcmp(x.key + 16, y.key + 16, keyBytes - 16) : 0;
     return c != 0 ? c > 0 : a > b;
   };
   std::vector<std::size_t> heap;
@@ -54,15 +81,15 @@ void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t
   }
   std::make_heap(heap.begin(), heap.end(), after);
   while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), after);
-    std::size_t i = heap.back();
+    const std::size_t i = heap.front();
     if (samples) samples->offer(out.written(), sources[i]->key);
     writeRecord(out, form, sources[i]->record);
-    if (sources[i]->next()) {
-      std::push_heap(heap.begin(), heap.end(), after);
-    } else {
+    if (!sources[i]->next()) {
+      std::pop_heap(heap.begin(), heap.end(), after);
       heap.pop_back();
+      continue;
     }
+    siftDown(heap, after);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 
 #include "common/io.hpp"
 #include "platform/dbcsort/chunk.hpp"
+#include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/records.hpp"
 
 namespace dbc::dbcsort {
@@ -36,7 +38,8 @@ struct Run {
   off_t size() const { return end - start; }
 };
 
-// One sorted source of a merge: its current record and that record's key.
+// One sorted source of a merge: its current record, that record's key, and the key's first
+// sixteen bytes as two numbers (keyHead()), which settle most comparisons alone.
 class MergeSource {
  public:
   virtual ~MergeSource() = default;
@@ -44,6 +47,11 @@ class MergeSource {
   virtual bool next() = 0;
   std::string_view record;
   const unsigned char* key = nullptr;
+  std::uint64_t head = 0, head2 = 0;
+  void setHeads(std::size_t keyBytes) {
+    head = keyHead(key, keyBytes, 0);
+    head2 = keyHead(key, keyBytes, 8);
+  }
 };
 
 // A run read back from the run file, each key made again as its record comes.
@@ -62,12 +70,13 @@ class RunSource : public MergeSource {
 // A sorted chunk still in memory.
 class ChunkSource : public MergeSource {
  public:
-  explicit ChunkSource(const Chunk& chunk) : chunk_(chunk) {}
+  ChunkSource(const Chunk& chunk, std::size_t keyBytes) : chunk_(chunk), keyBuf_(keyBytes) {}
   bool next() override;
 
  private:
   const Chunk& chunk_;
   std::size_t i_ = 0;
+  std::vector<unsigned char> keyBuf_;
 };
 
 class RunSamples;

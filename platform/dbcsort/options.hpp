@@ -21,7 +21,7 @@ struct KeySpec {
   std::size_t width() const { return last - first + 1; }
 };
 
-// The widest key accepted; each record in memory carries a copy of its key.
+// The widest key accepted; each compressed record in memory carries a decoded copy of its key.
 inline constexpr std::size_t kMaxKeyColumn = 65535;
 
 struct Options {

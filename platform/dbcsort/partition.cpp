@@ -123,6 +123,7 @@ void mergeInRanges(const SortJob& job, const RunFile& file, const std::vector<Ru
         sources.push_back(
             std::make_unique<RunSource>(file.fd(), r, job.kind(), buffer, file.name()));
       Writer w(out.fd(), Budget::share(job.budget.ioBuffer, ranges), out.name(), at);
+      if (out.writesBehind()) w.writeBehind();
       merge(sources, keyBytes(job.key), job.form, w);
       w.flush();
     });

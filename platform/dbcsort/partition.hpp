@@ -26,8 +26,10 @@ class RunSamples {
   RunSamples(off_t runBytes, std::size_t count, std::size_t keyBytes);
   // Told of every record as it is written, `offset` bytes into the run.
   void offer(off_t offset, const unsigned char* key) {
-    if (offset >= next_) take(offset, key);
+    if (wants(offset)) take(offset, key);
   }
+  // Whether offer() would take a record at `offset`, for callers that make keys only for it.
+  bool wants(off_t offset) const { return offset >= next_; }
   std::size_t size() const { return offsets_.size(); }
   const unsigned char* key(std::size_t i) const { return keys_.data() + i * keyBytes_; }
   off_t offset(std::size_t i) const { return offsets_[i]; }

@@ -4,103 +4,197 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/dbcsort/key.hpp"
+#include "platform/dbcsort/task.hpp"
+
 namespace dbc::dbcsort {
 
 namespace {
 
-// Below this many entries a segment is finished by insertion sort.
-constexpr std::size_t kSmall = 24;
+// Below this many entries a group is finished by insertion sort.
+constexpr std::size_t kSmall = 32;
+// Entries that one thread sorts before the work is worth sharing out.
+constexpr std::size_t kShareFrom = std::size_t{1} << 16;
+// Groups split on the first thread before the rest is shared out, at most: enough to even out
+// the threads' shares, few enough that keys which hardly split cannot make it slow.
+constexpr int kMostSplits = 64;
 
-struct Segment {
-  unsigned char* base;
+// Entries whose keys agree before `depth`; their heads hold the key bytes from `window` on
+// (window <= depth <= window + 8).
+struct Group {
+  SortEntry* base;
   std::size_t n;
-  std::size_t depth;  // bytes before this one are equal within the segment
+  std::size_t depth;
+  std::size_t window;
 };
 
-void swapEntries(unsigned char* a, unsigned char* b, std::size_t stride) {
-  std::swap_ranges(a, a + stride, b);
+class GroupSorter {
+ public:
+  explicit GroupSorter(const KeySource& keys)
+      : keys_(keys), kb_(keys.keyBytes), a_(keys.keyBytes), b_(keys.keyBytes) {}
+
+  // Sorts `g`, or splits it by one byte and adds the parts still to sort to `work`.
+  void step(Group g, std::vector<Group>& work);
+  void sortAll(std::vector<Group> work) {
+    while (!work.empty()) {
+      Group g = work.back();
+      work.pop_back();
+      step(g, work);
+    }
+  }
+  void loadHeads(SortEntry* e, std::size_t n, std::size_t depth) {
+    for (std::size_t i = 0; i < n; ++i) e[i].head = keyHead(keys_.key(e[i], a_.data()), kb_, depth);
+  }
+
+ private:
+  bool less(const SortEntry& x, const SortEntry& y, std::size_t window);
+  void insertionSort(const Group& g);
+  void split(const Group& g, unsigned shift, const std::size_t* count, std::vector<Group>& work);
+
+  const KeySource& keys_;
+  const std::size_t kb_;
+  std::vector<unsigned char> a_, b_;
+};
+
+bool GroupSorter::less(const SortEntry& x, const SortEntry& y, std::size_t window) {
+  if (x.head != y.head) return x.head < y.head;
+  if (window + 8 < kb_) {
+    const unsigned char* kx = keys_.key(x, a_.data());
+    const unsigned char* ky = keys_.key(y, b_.data());
+    int c = std::memcmp(kx + window + 8, ky + window + 8, kb_ - window - 8);
+    if (c != 0) return c < 0;
+  }
+  return x.offset < y.offset;
 }
 
-void insertionSort(const Segment& s, std::size_t stride, std::size_t compared, unsigned char* tmp) {
-  const std::size_t len = compared - s.depth;
-  for (std::size_t i = 1; i < s.n; ++i) {
-    unsigned char* cur = s.base + i * stride;
-    if (std::memcmp(cur - stride + s.depth, cur + s.depth, len) <= 0) continue;
-    std::memcpy(tmp, cur, stride);
+void GroupSorter::insertionSort(const Group& g) {
+  for (std::size_t i = 1; i < g.n; ++i) {
+    if (!less(g.base[i], g.base[i - 1], g.window)) continue;
+    SortEntry cur = g.base[i];
     std::size_t j = i;
-    while (j > 0 && std::memcmp(s.base + (j - 1) * stride + s.depth, tmp + s.depth, len) > 0) {
+    while (j > 0 && less(cur, g.base[j - 1], g.window)) {
+      g.base[j] = g.base[j - 1];
       --j;
     }
-    std::memmove(s.base + (j + 1) * stride, s.base + j * stride, (i - j) * stride);
-    std::memcpy(s.base + j * stride, tmp, stride);
+    g.base[j] = cur;
   }
 }
 
-// The depth at which the entries of `s` first differ, given that they agree at s.depth: one
-// pass over the segment instead of one per equal byte, which matters for keys that start with
-// a run of equal columns (right-justified numbers start with spaces).
-std::size_t commonDepth(const Segment& s, std::size_t stride, std::size_t compared) {
-  const unsigned char* ref = s.base;
-  std::size_t d = compared;
-  const unsigned char* e = s.base + stride;
-  for (std::size_t i = 1; i < s.n && d > s.depth + 1; ++i, e += stride) {
-    std::size_t k = s.depth + 1;
-    while (k < d && e[k] == ref[k]) ++k;
-    d = k;
+// Moves each entry straight into its bucket of the byte at `shift`, in place.
+void GroupSorter::split(const Group& g, unsigned shift, const std::size_t* count,
+                        std::vector<Group>& work) {
+  std::size_t start[256], next[256];
+  std::size_t sum = 0;
+  for (int b = 0; b < 256; ++b) {
+    start[b] = next[b] = sum;
+    sum += count[b];
   }
-  return d;
+  for (int b = 0; b < 256; ++b) {
+    const std::size_t end = start[b] + count[b];
+    while (next[b] < end) {
+      SortEntry e = g.base[next[b]];
+      unsigned v = static_cast<unsigned>(e.head >> shift) & 0xFF;
+      while (v != static_cast<unsigned>(b)) {
+        std::swap(e, g.base[next[v]++]);
+        v = static_cast<unsigned>(e.head >> shift) & 0xFF;
+      }
+      g.base[next[b]++] = e;
+    }
+  }
+  for (int b = 0; b < 256; ++b) {
+    if (count[b] > 1) work.push_back({g.base + start[b], count[b], g.depth + 1, g.window});
+  }
+}
+
+void GroupSorter::step(Group g, std::vector<Group>& work) {
+  for (;;) {
+    if (g.n < 2) return;
+    if (g.depth >= kb_) {  // equal keys: input order
+      std::sort(g.base, g.base + g.n,
+                [](const SortEntry& x, const SortEntry& y) { return x.offset < y.offset; });
+      return;
+    }
+    if (g.n < kSmall) {
+      insertionSort(g);
+      return;
+    }
+    if (g.depth == g.window + 8) {
+      loadHeads(g.base, g.n, g.depth);
+      g.window = g.depth;
+    }
+    const unsigned shift = static_cast<unsigned>(56 - 8 * (g.depth - g.window));
+    std::size_t count[256] = {};
+    for (std::size_t i = 0; i < g.n; ++i) ++count[(g.base[i].head >> shift) & 0xFF];
+    if (count[(g.base[0].head >> shift) & 0xFF] != g.n) {
+      split(g, shift, count, work);
+      return;
+    }
+    // Every entry has the same byte here: on past every byte of the head they all share, which
+    // matters for keys that start with a run of equal columns (right-justified numbers start
+    // with spaces).
+    std::uint64_t differ = 0;
+    for (std::size_t i = 1; i < g.n; ++i) differ |= g.base[i].head ^ g.base[0].head;
+    g.depth = differ == 0 ? g.window + 8
+                          : g.window + static_cast<std::size_t>(__builtin_clzll(differ)) / 8;
+  }
+}
+
+// Splits the largest groups on this thread until each thread can be given an even share, then
+// sorts the shares side by side.
+void sortShared(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t threads,
+                std::size_t depth) {
+  GroupSorter first(keys);
+  std::vector<Group> groups{{entries, n, depth, depth}};
+  for (int i = 0; i < kMostSplits && !groups.empty(); ++i) {
+    auto largest = std::max_element(groups.begin(), groups.end(),
+                                    [](const Group& x, const Group& y) { return x.n < y.n; });
+    if (largest->n <= n / (2 * threads)) break;
+    Group g = *largest;
+    groups.erase(largest);
+    first.step(g, groups);
+  }
+  std::sort(groups.begin(), groups.end(), [](const Group& x, const Group& y) { return x.n > y.n; });
+  std::vector<std::vector<Group>> shares(threads);
+  std::vector<std::size_t> load(threads, 0);
+  for (const Group& g : groups) {
+    std::size_t t =
+        static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
+    shares[t].push_back(g);
+    load[t] += g.n;
+  }
+  std::vector<Task> tasks;
+  for (std::size_t t = 1; t < threads; ++t) {
+    if (shares[t].empty()) continue;
+    tasks.emplace_back(true,
+                       [&keys, share = std::move(shares[t])] { GroupSorter(keys).sortAll(share); });
+  }
+  first.sortAll(std::move(shares[0]));
+  for (Task& t : tasks) t.wait();
 }
 
 }  // namespace
 
-void radixSort(unsigned char* base, std::size_t n, std::size_t stride, std::size_t compared) {
-  if (n < 2 || compared == 0) return;
-  std::vector<unsigned char> tmp(stride);
-  // Work list instead of recursion: a key may be thousands of bytes long.
-  std::vector<Segment> work{{base, n, 0}};
-  while (!work.empty()) {
-    Segment s = work.back();
-    work.pop_back();
-    for (;;) {
-      if (s.depth >= compared) break;
-      if (s.n < kSmall) {
-        insertionSort(s, stride, compared, tmp.data());
-        break;
-      }
-      std::size_t count[256] = {};
-      const unsigned char* p = s.base + s.depth;
-      for (std::size_t i = 0; i < s.n; ++i, p += stride) ++count[*p];
-      unsigned first = s.base[s.depth];
-      if (count[first] == s.n) {  // every entry has the same byte here: look further on
-        s.depth = commonDepth(s, stride, compared);
-        continue;
-      }
-      std::size_t start[256];
-      std::size_t next[256];
-      std::size_t sum = 0;
-      for (int b = 0; b < 256; ++b) {
-        start[b] = next[b] = sum;
-        sum += count[b];
-      }
-      // In-place permutation: each entry swapped straight into its bucket.
-      for (int b = 0; b < 256; ++b) {
-        std::size_t end = start[b] + count[b];
-        while (next[b] < end) {
-          unsigned char* e = s.base + next[b] * stride;
-          unsigned v = e[s.depth];
-          if (v == static_cast<unsigned>(b)) {
-            ++next[b];
-          } else {
-            swapEntries(e, s.base + next[v]++ * stride, stride);
-          }
-        }
-      }
-      for (int b = 0; b < 256; ++b) {
-        if (count[b] > 1) work.push_back({s.base + start[b] * stride, count[b], s.depth + 1});
-      }
-      break;
-    }
+void sortEntries(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t threads) {
+  if (n < 2) return;
+  // The heads start where the keys first differ, found while the entries are still in the
+  // records' order, so that the records are read in the order they lie.
+  GroupSorter sorter(keys);
+  std::size_t depth = 0;
+  for (; depth < keys.keyBytes; depth += 8) {
+    sorter.loadHeads(entries, n, depth);
+    std::uint64_t differ = 0;
+    for (std::size_t i = 1; i < n; ++i) differ |= entries[i].head ^ entries[0].head;
+    if (differ == 0) continue;
+    const std::size_t same = static_cast<std::size_t>(__builtin_clzll(differ)) / 8;
+    if (same > 0) sorter.loadHeads(entries, n, depth + same);
+    depth += same;
+    break;
   }
+  if (threads > 1 && n >= kShareFrom) {
+    sortShared(entries, n, keys, threads, depth);
+    return;
+  }
+  sorter.sortAll({{entries, n, depth, depth}});
 }
 
 }  // namespace dbc::dbcsort

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,69 +12,102 @@
 namespace dbc::dbcsort {
 namespace {
 
-// Entries of `stride` bytes whose first `compared` bytes are drawn from a small alphabet, so
-// that long common prefixes, equal bytes and the insertion-sort cut-over all occur.
-void check(std::size_t n, std::size_t stride, std::size_t compared, unsigned alphabet,
-           unsigned seed) {
-  std::mt19937 gen(seed);
-  std::vector<unsigned char> data(n * stride);
-  for (auto& b : data) b = static_cast<unsigned char>(0xFE + gen() % alphabet);
-  std::vector<std::string> expected;
-  for (std::size_t i = 0; i < n; ++i) {
-    expected.emplace_back(reinterpret_cast<char*>(data.data() + i * stride), stride);
+// Keys kept whole, one after another, each entry's offset its key's number.
+class TestKeys : public KeySource {
+ public:
+  explicit TestKeys(std::size_t keyBytes) : KeySource(keyBytes) {}
+  const unsigned char* key(const SortEntry& e, unsigned char*) const override {
+    return bytes.data() + e.offset * keyBytes;
   }
-  radixSort(data.data(), n, stride, compared);
-  std::vector<std::string> got;
-  for (std::size_t i = 0; i < n; ++i) {
-    got.emplace_back(reinterpret_cast<char*>(data.data() + i * stride), stride);
-  }
-  // The same entries, whole, in order of their compared bytes.
-  EXPECT_TRUE(
-      std::is_sorted(got.begin(), got.end(), [&](const std::string& a, const std::string& b) {
-        return std::memcmp(a.data(), b.data(), compared) < 0;
-      }));
-  std::sort(expected.begin(), expected.end());
-  std::vector<std::string> gotSorted = got;
-  std::sort(gotSorted.begin(), gotSorted.end());
-  EXPECT_EQ(gotSorted, expected);
+  std::vector<unsigned char> bytes;
+};
+
+// Sorts `keys` with the radix sort on `threads` threads and checks the order against a plain
+// stable sort of the keys compared byte by byte.
+void expectStableOrder(const TestKeys& keys, std::size_t threads) {
+  const std::size_t n = keys.bytes.size() / keys.keyBytes;
+  std::vector<SortEntry> entries(n);
+  for (std::size_t i = 0; i < n; ++i) entries[i] = {~0ull, static_cast<std::uint32_t>(i), 0};
+  sortEntries(entries.data(), n, keys, threads);
+  std::vector<std::uint32_t> want(n);
+  std::iota(want.begin(), want.end(), 0u);
+  std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) {
+    unsigned char* unused = nullptr;
+    return std::memcmp(keys.key({0, a, 0}, unused), keys.key({0, b, 0}, unused), keys.keyBytes) < 0;
+  });
+  std::vector<std::uint32_t> got(n);
+  for (std::size_t i = 0; i < n; ++i) got[i] = entries[i].offset;
+  EXPECT_EQ(got, want);
 }
 
-TEST(RadixSort, MatchesAComparisonSort) {
-  check(0, 4, 4, 2, 1);
-  check(1, 4, 4, 2, 1);
-  check(10, 6, 5, 3, 2);       // insertion sort only
-  check(5000, 8, 8, 2, 3);     // deep common prefixes in two values (0xFE, 0xFF)
-  check(5000, 12, 9, 256, 4);  // wraps through every byte value, entries beyond the key
-  check(20000, 40, 36, 5, 5);
+// `n` keys of `keyBytes` drawn from `alphabet` values starting at `low`, so that long common
+// prefixes, ties past every byte and the insertion-sort cut-over all occur.
+TestKeys randomKeys(std::size_t n, std::size_t keyBytes, unsigned alphabet, unsigned low,
+                    unsigned seed) {
+  std::mt19937 gen(seed);
+  TestKeys keys(keyBytes);
+  keys.bytes.resize(n * keyBytes);
+  for (auto& b : keys.bytes) b = static_cast<unsigned char>(low + gen() % alphabet);
+  return keys;
+}
+
+TEST(RadixSort, MatchesAStableComparisonSortWhateverTheThreads) {
+  struct Case {
+    std::size_t n, keyBytes;
+    unsigned alphabet, low;
+  };
+  for (const Case& c : {Case{0, 4, 2, 0},
+                        {1, 4, 2, 0},
+                        {10, 5, 3, 0},           // insertion sort only
+                        {5000, 8, 2, 0xFE},      // deep common prefixes, bytes near 0xFF
+                        {5000, 3, 2, 0},         // keys shorter than a head
+                        {5000, 9, 256, 0},       // every byte value, one byte past a head
+                        {20000, 36, 3, 'a'},     // ties past several heads
+                        {70000, 17, 4, 0},       // shared out between threads
+                        {70000, 34, 256, 0}}) {  // most keys told apart by their first head
+    for (std::size_t threads : {1, 2, 3, 7}) {
+      SCOPED_TRACE(std::to_string(c.n) + " keys of " + std::to_string(c.keyBytes) + ", " +
+                   std::to_string(threads) + " threads");
+      expectStableOrder(randomKeys(c.n, c.keyBytes, c.alphabet, c.low, 7), threads);
+    }
+  }
 }
 
 TEST(RadixSort, EqualLeadingBytesEverywhere) {
-  // Every entry alike but for its last compared byte, as tags with the same long prefix are.
-  std::vector<unsigned char> data;
-  for (int i = 0; i < 3000; ++i) {
-    std::vector<unsigned char> e(300, ' ');
-    e[299] = static_cast<unsigned char>((i * 37) % 256);
-    data.insert(data.end(), e.begin(), e.end());
+  // Every key alike but for its last byte, as tags with the same long prefix are, and many
+  // keys equal whole: they keep their input order.
+  TestKeys keys(300);
+  for (int i = 0; i < 80000; ++i) {
+    std::vector<unsigned char> k(300, ' ');
+    k[299] = static_cast<unsigned char>((i * 37) % 7);
+    keys.bytes.insert(keys.bytes.end(), k.begin(), k.end());
   }
-  radixSort(data.data(), 3000, 300, 300);
-  for (int i = 1; i < 3000; ++i) EXPECT_LE(data[i * 300 - 1], data[(i + 1) * 300 - 1]);
+  for (std::size_t threads : {1, 2}) expectStableOrder(keys, threads);
 }
 
-TEST(RadixSort, CommonPrefixCutShortByOneEntry) {
-  // A long shared prefix that one entry near the end leaves early, and entries alike in every
-  // compared byte: the sort must start telling them apart where that one entry differs.
-  const std::size_t n = 2000, stride = 24, compared = 20;
-  std::vector<unsigned char> data(n * stride, 'a');
-  for (std::size_t i = 0; i < n; ++i) {
-    data[i * stride + 15] = static_cast<unsigned char>('a' + (i * 7) % 5);
-    data[i * stride + 20] = static_cast<unsigned char>(i % 256);  // beyond the key
+TEST(RadixSort, CommonPrefixCutShortByOneKey) {
+  // A long shared prefix that one key near the end leaves early: the sort must start telling
+  // the keys apart where that one differs, not where the first few do.
+  for (std::size_t n : {2000, 90000}) {
+    TestKeys keys(20);
+    keys.bytes.assign(n * 20, 'a');
+    for (std::size_t i = 0; i < n; ++i) keys.bytes[i * 20 + 15] = 'a' + (i * 7) % 5;
+    keys.bytes[(n - 3) * 20 + 4] = 'Z';
+    for (std::size_t threads : {1, 3}) expectStableOrder(keys, threads);
   }
-  data[(n - 3) * stride + 4] = 'Z';  // sorts first
-  radixSort(data.data(), n, stride, compared);
-  EXPECT_EQ(data[4], 'Z');
-  for (std::size_t i = 2; i < n; ++i) {
-    EXPECT_LE(std::memcmp(&data[(i - 1) * stride], &data[i * stride], compared), 0) << i;
+}
+
+TEST(RadixSort, DecimalNumbersRightJustified) {
+  // Record positions as the tags hold them: spaces, then digits, then a key.
+  TestKeys keys(32);
+  std::mt19937 gen(11);
+  for (int i = 0; i < 100000; ++i) {
+    char k[40];
+    std::snprintf(k, sizeof k, "%12u%-20u", static_cast<unsigned>(gen() % 5000000) * 81,
+                  static_cast<unsigned>(gen() % 3));
+    keys.bytes.insert(keys.bytes.end(), k, k + 32);
   }
+  for (std::size_t threads : {1, 2, 7}) expectStableOrder(keys, threads);
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ class Writer {
   // Has the kernel start writing each flushed stretch to disk at once, so that a sync at the end
   // finds little left to write.
   void writeBehind() { writeBehind_ = true; }
+  bool writesBehind() const { return writeBehind_; }
   void write(const void* data, std::size_t n);
   void put(char c) {
     if (len_ == buf_.size()) flush();

@@ -31,9 +31,11 @@ struct Slot {
 // file in input order.
 class RunMaker {
  public:
-  explicit RunMaker(const SortJob& job) : job_(job), perRun_(samplesPerRun(job)) {
+  // `inputBytes`: the input's size when known, else 0.
+  RunMaker(const SortJob& job, std::size_t inputBytes) : job_(job), perRun_(samplesPerRun(job)) {
     for (std::size_t i = 0; i < job.budget.chunks; ++i)
       slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
+    if (parallel()) prefault(inputBytes);
   }
 
   void add(std::string_view record) {
@@ -59,6 +61,7 @@ class RunMaker {
   void nextSlot();
   void startWrite(Slot& s);
   void waitAll();
+  void prefault(std::size_t inputBytes);
 
   const SortJob& job_;
   const std::size_t perRun_;
@@ -67,7 +70,22 @@ class RunMaker {
   std::size_t cur_ = 0;
   // Last, so that the tasks end before the run file they write to is closed.
   std::vector<std::unique_ptr<Slot>> slots_;
+  // Last of all, so that they end before the chunks' memory goes.
+  std::vector<Task> prefaults_;
 };
+
+// A fresh block's memory costs the kernel a page fault and a cleared page for every page first
+// written, which would all fall to the thread that reads the input. The chunks the input will
+// fill are handed their memory up front by threads of their own instead, while the reading
+// goes on.
+void RunMaker::prefault(std::size_t inputBytes) {
+  for (std::size_t k = 0; k < slots_.size(); ++k) {
+    const std::size_t before = k * job_.budget.chunk;
+    if (inputBytes <= before) break;
+    const Block::Pages pages = slots_[k]->chunk.pagesFor(inputBytes - before);
+    prefaults_.emplace_back(true, [pages] { Block::populate(pages); });
+  }
+}
 
 void RunMaker::handOff() {
   Slot& s = slot();
@@ -134,14 +152,15 @@ bool RunMaker::finish(Writer& out) {
     waitAll();
     return false;
   }
-  slot().chunk.sort();
+  // The other chunks' sorts end first, so that every thread can take a share of the last one.
   waitAll();
+  slot().chunk.sort(job_.budget.threads);
   std::vector<std::unique_ptr<MergeSource>> sources;
   const Chunk* only = nullptr;
   for (std::size_t k = 1; k <= slots_.size(); ++k) {
     const Chunk& c = slots_[(cur_ + k) % slots_.size()]->chunk;
     if (c.empty()) continue;
-    sources.push_back(std::make_unique<ChunkSource>(c));
+    sources.push_back(std::make_unique<ChunkSource>(c, keyBytes(job_.key)));
     only = &c;
   }
   if (sources.size() == 1) {
@@ -230,7 +249,9 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
   std::vector<Run> runs;
   std::vector<std::unique_ptr<RunSamples>> samples;
   {
-    RunMaker maker(job);
+    struct stat st;
+    const bool sized = ::fstat(inFd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    RunMaker maker(job, sized ? static_cast<std::size_t>(st.st_size) : 0);
     RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
     std::string_view rec;
     while (in.next(rec)) {

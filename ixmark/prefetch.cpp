@@ -1,0 +1,94 @@
+#include "ixmark/prefetch.hpp"
+
+#include <cstdlib>
+#include <utility>
+
+#include "common/signals.hpp"
+
+namespace dbc::ixmark {
+
+namespace {
+constexpr std::size_t kBatchTags = 4096;
+constexpr std::size_t kBatchesAhead = 4;
+}  // namespace
+
+PrefetchedTags::PrefetchedTags(Fd srtf, bool ichflg, std::FILE* out, std::string srtflnm)
+    : out_(out),
+      said_(open_memstream(&saidText_, &saidLen_)),
+      sorted_(std::move(srtf), ichflg, said_ ? said_ : out, 1 << 16, std::move(srtflnm)) {
+  // Signals stay with the run's own thread, whose handlers clean up the work files.
+  SignalsHeld held;
+  thread_ = std::thread([this] { read(); });
+}
+
+PrefetchedTags::~PrefetchedTags() {
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    stopping_ = true;
+  }
+  cv_.notify_all();
+  thread_.join();
+  if (said_) std::fclose(said_);
+  std::free(saidText_);
+}
+
+PrefetchedTags::Batch PrefetchedTags::readBatch() {
+  Batch b;
+  std::string tag;
+  try {
+    while (b.ends.size() < kBatchTags) {
+      if (sorted_.getsrt(tag) < 0) {
+        b.last = true;
+        break;
+      }
+      b.text += tag;
+      b.ends.push_back(b.text.size());
+    }
+  } catch (...) {
+    b.failure = std::current_exception();
+    b.last = true;
+    if (said_ && std::fflush(said_) == 0) b.said.assign(saidText_, saidLen_);
+  }
+  return b;
+}
+
+void PrefetchedTags::read() {
+  for (bool last = false; !last;) {
+    Batch b = readBatch();
+    last = b.last;
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [&] { return stopping_ || ready_.size() < kBatchesAhead; });
+    if (stopping_) return;
+    ready_.push_back(std::move(b));
+    cv_.notify_all();
+  }
+}
+
+void PrefetchedTags::take() {
+  std::unique_lock<std::mutex> lock(m_);
+  cv_.wait(lock, [&] { return !ready_.empty(); });
+  current_ = std::move(ready_.front());
+  ready_.pop_front();
+  at_ = 0;
+  cv_.notify_all();
+}
+
+int PrefetchedTags::getsrt(std::string& buffer1) {
+  while (at_ == current_.ends.size()) {
+    if (current_.last) {
+      if (current_.failure) {
+        std::fputs(current_.said.c_str(), out_);
+        std::rethrow_exception(std::exchange(current_.failure, nullptr));
+      }
+      buffer1.clear();
+      return -1;
+    }
+    take();
+  }
+  const std::size_t from = at_ == 0 ? 0 : current_.ends[at_ - 1];
+  buffer1.assign(current_.text, from, current_.ends[at_] - from);
+  ++at_;
+  return static_cast<int>(buffer1.size());
+}
+
+}  // namespace dbc::ixmark
