@@ -346,10 +346,10 @@ std::size_t Scanner::ordinaryRun(const unsigned char* buffer, std::size_t i, std
   return end;
 }
 
-// Whole words of plain characters and marks from buffer[i] on; returns where they end.
+// Records of plain characters and their marks from buffer[i] on; returns where they end.
 template <bool kText>
-std::size_t Scanner::wordRun(const unsigned char* buffer, std::size_t i, std::size_t bytes,
-                             std::int64_t curpos) {
+std::size_t Scanner::plainRecords(const unsigned char* buffer, std::size_t i, std::size_t bytes,
+                                  std::int64_t curpos) {
   if (bytes - i < 64) return i;
   RecordRun r{reccnt, recpos, recsiz, minsiz, maxsiz, fstsiz, recsiz2, chksum, offset, gridEnd_};
   MarkRules rules{curpos, true, 0};
@@ -358,7 +358,7 @@ std::size_t Scanner::wordRun(const unsigned char* buffer, std::size_t i, std::si
     rules.marks = set_.fixflg != FixMode::kNullToDeleted;
     if (set_.dmf.cmpflg1 == Compression::kNotConfigured) rules.grid = set_.dmf.dmflen + 1;
   }
-  const std::size_t end = recscan::wordRun<kText>(engine_, buffer, i, bytes, r, rules);
+  const std::size_t end = recscan::plainRecords<kText>(engine_, buffer, i, bytes, r, rules);
   if (end == i) return i;
   reccnt = r.reccnt;
   recpos = r.recpos;
@@ -387,7 +387,7 @@ bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64
     while (i < bytes) {
       if (!spcflg) {
         if (buffer[i] < 0x80 || buffer[i] == kRecordMark)
-          i = wordRun<false>(buffer, i, bytes, curpos);
+          i = plainRecords<false>(buffer, i, bytes, curpos);
         i = ordinaryRun<false>(buffer, i, bytes, curpos);
         if (i == bytes) break;
       }
@@ -410,7 +410,7 @@ bool Scanner::processBuffer2(unsigned char* buffer, std::size_t bytes, std::int6
   std::size_t i = 0;
   while (i < bytes) {
     if (fast_) {
-      if (buffer[i] >= 0x20 || buffer[i] == '\n') i = wordRun<true>(buffer, i, bytes, curpos);
+      if (buffer[i] >= 0x20 || buffer[i] == '\n') i = plainRecords<true>(buffer, i, bytes, curpos);
       i = ordinaryRun<true>(buffer, i, bytes, curpos);
       if (i == bytes) break;
     }

@@ -101,8 +101,8 @@ class Scanner {
   void estimateBlock(const unsigned char* buffer, std::size_t bytes);
   void lastSpaceRun(const unsigned char* buffer, std::size_t bytes, unsigned carried);
   template <bool kText>
-  std::size_t wordRun(const unsigned char* buffer, std::size_t i, std::size_t bytes,
-                      std::int64_t curpos);
+  std::size_t plainRecords(const unsigned char* buffer, std::size_t i, std::size_t bytes,
+                           std::int64_t curpos);
   void endRecord();
   void debug(unsigned char b);
   void controlByte(unsigned char* p);

@@ -6,7 +6,6 @@
 #endif
 
 #include <bit>
-#include <initializer_list>
 
 #include "common/format.hpp"
 
@@ -14,18 +13,11 @@ namespace dbc::recscan {
 
 namespace {
 
-// Bit k describes byte k of a word.
-struct Masks {
-  std::uint64_t special;  // not a plain character
-  std::uint64_t marks;    // the record mark
-};
-
-// Of the bytes before a given place in a word, record marks left out: their total, and the total
-// of each byte times its place counted from 1. The checksum is kept modulo 65536, so the weighted
-// total is given modulo 65536 too.
-struct Sums {
-  std::uint32_t sum;
-  std::uint32_t weighted;
+// A run of plain characters from a given byte: its length, and whether it ends at a special
+// byte (at `len`) or at the last whole chunk of the bytes given.
+struct Run {
+  std::size_t len;
+  bool stopped;
 };
 
 struct Classes {
@@ -47,26 +39,26 @@ constexpr bool isPlain(unsigned char b) {
   return kText ? b >= 0x20 && b != kTextDeleted : b >= 0x20 && b < 0x80;
 }
 
+// The vector engines take runs in chunks and stop before a chunk that would pass the bytes
+// given; the byte rules take the rest.
+// Each engine adds a run's part of the checksum to an accumulator: byte k of a run that begins
+// after data byte rp of its record adds its value times (rp + k + 1), modulo 65536.
 struct Plain {
+  using Acc = std::uint32_t;
+  static Acc start() { return 0; }
+  static std::uint32_t total(const Acc& acc) { return acc; }
   template <bool kText>
-  static Masks classify(const unsigned char* p) {
-    Masks m{0, 0};
-    for (unsigned k = 0; k < 64; ++k) {
-      if (!isPlain<kText>(p[k])) m.special |= std::uint64_t{1} << k;
-      if (p[k] == kMark<kText>) m.marks |= std::uint64_t{1} << k;
+  static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp, Acc& acc) {
+    Run r{0, false};
+    auto place = static_cast<std::uint32_t>(rp);
+    for (; r.len < avail; ++r.len) {
+      if (!isPlain<kText>(p[r.len])) {
+        r.stopped = true;
+        break;
+      }
+      acc += p[r.len] * ++place;
     }
-    return m;
-  }
-  template <bool kText>
-  static Sums sums(const unsigned char* p, unsigned len) {
-    Sums s{0, 0};
-    for (unsigned k = 0; k < len; ++k) {
-      const unsigned b = p[k] == kMark<kText> ? 0 : p[k];
-      s.sum += b;
-      s.weighted += b * (k + 1);
-    }
-    s.weighted &= 0xFFFF;
-    return s;
+    return r;
   }
   static Classes classes(const unsigned char* p, bool digits) { return classes(p, 64, digits); }
   static Classes classes(const unsigned char* p, unsigned len, bool digits) {
@@ -103,41 +95,62 @@ struct Sse2 {
       return ~static_cast<unsigned>(_mm_movemask_epi8(plain)) & 0xFFFF;
     }
   }
+  // Chunk q of a run adds (its bytes times their places 1..16 within it) + (rp + 16 q) * (its
+  // total). `before` gathers the totals of the chunks before each one; over the run, the sum of
+  // q * (total q) is (chunks - 1) * total - before, and the last chunk begins at 16 (chunks - 1).
+  // The products and sums are taken modulo 2^32 in lanes of 64 bits, the weighted bytes modulo
+  // 65536 in lanes of 16.
+  struct Acc {
+    __m128i x, w;
+  };
+  static Acc start() { return Acc{_mm_setzero_si128(), _mm_setzero_si128()}; }
+  static std::uint32_t total(const Acc& acc) { return lanes64(acc.x) + lanes16(acc.w); }
   template <bool kText>
-  static Masks classify(const unsigned char* p) {
-    Masks m{0, 0};
-    const __m128i mark = _mm_set1_epi8(static_cast<char>(kMark<kText>));
-    for (unsigned q = 0; q < 4; ++q) {
-      __m128i v = load(p + 16 * q);
-      m.special |= static_cast<std::uint64_t>(special<kText>(v)) << (16 * q);
-      m.marks |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, mark))) << (16 * q);
-    }
-    return m;
-  }
-  template <bool kText>
-  static Sums sums(const unsigned char* p, unsigned len) {
-    const __m128i mark = _mm_set1_epi8(static_cast<char>(kMark<kText>));
+  static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp, Acc& acc) {
     const __m128i zero = _mm_setzero_si128();
-    __m128i sum = zero, weighted = zero;
-    __m128i w = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
-    const __m128i eight = _mm_set1_epi16(8);
-    for (unsigned q = 0; q < 4; ++q) {
-      __m128i v = load(p + 16 * q);
-      v = _mm_andnot_si128(_mm_cmpeq_epi8(v, mark), v);
-      v = _mm_and_si128(v, load(kKeep + 64 - len + 16 * q));
+    const __m128i w1 = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
+    const __m128i w2 = _mm_setr_epi16(9, 10, 11, 12, 13, 14, 15, 16);
+    if (avail < 16) return Run{0, false};
+    __m128i sum = zero, before = zero;
+    const std::size_t last = avail - 16;
+    std::size_t k = 0;
+    Run r{0, false};
+    for (;;) {
+      __m128i v = load(p + k);
+      const unsigned stop = special<kText>(v);
+      if (stop != 0) {
+        const auto t = static_cast<unsigned>(std::countr_zero(stop));
+        v = _mm_and_si128(v, load(kKeep + 64 - t));
+        r = Run{k + t, true};
+      }
+      before = _mm_add_epi64(before, sum);
       sum = _mm_add_epi64(sum, _mm_sad_epu8(v, zero));
-      weighted = _mm_add_epi16(weighted, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w));
-      w = _mm_add_epi16(w, eight);
-      weighted = _mm_add_epi16(weighted, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w));
-      w = _mm_add_epi16(w, eight);
+      acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w1));
+      acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w2));
+      if (r.stopped) break;
+      k += 16;
+      if (k > last) {
+        r = Run{k, false};
+        k -= 16;
+        break;
+      }
     }
-    // Lanes of 16 bits summed modulo 65536: signed or not, the low 16 bits agree.
-    __m128i t = _mm_madd_epi16(weighted, _mm_set1_epi16(1));
+    const auto m = static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k);  // + 16 q
+    const __m128i part = _mm_sub_epi64(_mm_mul_epu32(sum, _mm_set1_epi32(static_cast<int>(m))),
+                                       _mm_slli_epi64(before, 4));
+    acc.x = _mm_add_epi64(acc.x, part);
+    return r;
+  }
+  static std::uint32_t lanes64(__m128i v) {
+    return static_cast<std::uint32_t>(
+        _mm_cvtsi128_si32(_mm_add_epi64(v, _mm_unpackhi_epi64(v, v))));
+  }
+  // Lanes of 16 bits summed modulo 65536: signed or not, the low 16 bits agree.
+  static std::uint32_t lanes16(__m128i v) {
+    __m128i t = _mm_madd_epi16(v, _mm_set1_epi16(1));
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
-    sum = _mm_add_epi64(sum, _mm_unpackhi_epi64(sum, sum));
-    return Sums{static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum)),
-                static_cast<std::uint32_t>(_mm_cvtsi128_si32(t)) & 0xFFFF};
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(t));
   }
   static Classes classes(const unsigned char* p, bool digits) {
     Classes c{0, 0};
@@ -176,37 +189,62 @@ struct Avx2 {
       return _mm256_cmpgt_epi8(v, _mm256_set1_epi8(0x1F));
     }
   }
-  template <bool kText>
-  RECSCAN_AVX2 static Masks classify(const unsigned char* p) {
-    const __m256i lo = load(p), hi = load(p + 32);
-    const __m256i mark = _mm256_set1_epi8(static_cast<char>(kMark<kText>));
-    return Masks{~bits(plain<kText>(lo), plain<kText>(hi)),
-                 bits(_mm256_cmpeq_epi8(lo, mark), _mm256_cmpeq_epi8(hi, mark))};
+  // As Sse2, 32 bytes a chunk: byte times place, pairs added, is at most 255 * 63.
+  struct Acc {
+    __m256i x, w;
+  };
+  RECSCAN_AVX2 static Acc start() { return Acc{_mm256_setzero_si256(), _mm256_setzero_si256()}; }
+  RECSCAN_AVX2 static std::uint32_t total(const Acc& acc) {
+    return lanes64(acc.x) + lanes16(acc.w);
   }
   template <bool kText>
-  RECSCAN_AVX2 static Sums sums(const unsigned char* p, unsigned len) {
-    const __m256i mark = _mm256_set1_epi8(static_cast<char>(kMark<kText>));
-    __m256i lo = load(p), hi = load(p + 32);
-    lo = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpeq_epi8(lo, mark), lo),
-                          load(kKeep + 64 - len));
-    hi = _mm256_and_si256(_mm256_andnot_si256(_mm256_cmpeq_epi8(hi, mark), hi),
-                          load(kKeep + 96 - len));
+  RECSCAN_AVX2 static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp,
+                              Acc& acc) {
     const __m256i zero = _mm256_setzero_si256();
-    __m256i sum = _mm256_add_epi64(_mm256_sad_epu8(lo, zero), _mm256_sad_epu8(hi, zero));
-    // Byte times weight, pairs added: at most 255 * (63 + 64), inside a signed 16-bit lane.
-    const __m256i w1 = _mm256_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                                        18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
-    const __m256i w2 = _mm256_add_epi8(w1, _mm256_set1_epi8(32));
-    __m256i weighted = _mm256_add_epi16(_mm256_maddubs_epi16(lo, w1), _mm256_maddubs_epi16(hi, w2));
-    __m128i t =
-        _mm_add_epi16(_mm256_castsi256_si128(weighted), _mm256_extracti128_si256(weighted, 1));
+    const __m256i w = _mm256_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
+                                       18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
+    if (avail < 32) return Run{0, false};
+    __m256i sum = zero, before = zero;
+    const std::size_t last = avail - 32;
+    std::size_t k = 0;
+    Run r{0, false};
+    for (;;) {
+      __m256i v = load(p + k);
+      const auto stop = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(plain<kText>(v)));
+      if (stop != 0) {
+        const auto t = static_cast<unsigned>(std::countr_zero(stop));
+        v = _mm256_and_si256(v, load(kKeep + 64 - t));
+        r = Run{k + t, true};
+      }
+      before = _mm256_add_epi64(before, sum);
+      sum = _mm256_add_epi64(sum, _mm256_sad_epu8(v, zero));
+      acc.w = _mm256_add_epi16(acc.w, _mm256_maddubs_epi16(v, w));
+      if (r.stopped) break;
+      k += 32;
+      if (k > last) {
+        r = Run{k, false};
+        k -= 32;
+        break;
+      }
+    }
+    const auto m = static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k);  // + 32 q
+    const __m256i part =
+        _mm256_sub_epi64(_mm256_mul_epu32(sum, _mm256_set1_epi32(static_cast<int>(m))),
+                         _mm256_slli_epi64(before, 5));
+    acc.x = _mm256_add_epi64(acc.x, part);
+    return r;
+  }
+  RECSCAN_AVX2 static std::uint32_t lanes64(__m256i v) {
+    __m128i t = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return static_cast<std::uint32_t>(
+        _mm_cvtsi128_si32(_mm_add_epi64(t, _mm_unpackhi_epi64(t, t))));
+  }
+  RECSCAN_AVX2 static std::uint32_t lanes16(__m256i v) {
+    __m128i t = _mm_add_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     t = _mm_madd_epi16(t, _mm_set1_epi16(1));
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
-    __m128i s = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-    s = _mm_add_epi64(s, _mm_unpackhi_epi64(s, s));
-    return Sums{static_cast<std::uint32_t>(_mm_cvtsi128_si32(s)),
-                static_cast<std::uint32_t>(_mm_cvtsi128_si32(t)) & 0xFFFF};
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(t));
   }
   RECSCAN_AVX2 static __m256i digitsOf(__m256i v) {
     __m256i t = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
@@ -247,62 +285,38 @@ inline void endOfRecord(RecordRun& r, std::int64_t recsiz, std::int64_t pos, std
   closeRecord(recsiz, r.minsiz, r.maxsiz, r.fstsiz);
 }
 
-// Byte k of a word is data byte rp + k + 1 of its record, until a mark at j starts a record
-// whose bytes k are its data bytes k - j: rp becomes -(j + 1). So each word adds
-// rp * (its sum) + (its weighted sum), and each mark in it moves the sum of the bytes after it
-// from the old rp to the new.
+// A record at a time: its run of plain characters, then its mark.
 template <bool kText, class E>
-inline std::size_t runWords(const unsigned char* b, std::size_t i, std::size_t n, RecordRun& r,
-                            const MarkRules& rules) {
-  std::uint32_t chk = r.chksum;
-  std::int64_t rp = r.recpos;
+inline std::size_t runRecords(const unsigned char* b, std::size_t i, std::size_t n, RecordRun& out,
+                              const MarkRules& rules) {
+  RecordRun r = out;  // in locals, not behind a reference the compiler must reload
   std::int64_t extra = r.recsiz - r.recpos;  // characters of the record beyond its data bytes
-  while (i + 64 <= n) {
-    const Masks m = E::template classify<kText>(b + i);
-    const std::uint64_t marks = rules.marks ? m.marks : 0;
-    const std::uint64_t stop = m.special & ~marks;
-    const unsigned len = stop != 0 ? static_cast<unsigned>(std::countr_zero(stop)) : 64;
-    if (len == 0) break;
-    const Sums s = E::template sums<kText>(b + i, len);
-    chk += static_cast<std::uint32_t>(rp) * s.sum + s.weighted;
-    for (std::uint64_t left = marks & lowBits(len); left != 0; left &= left - 1) {
-      const auto j = static_cast<unsigned>(std::countr_zero(left));
-      const std::int64_t next = -static_cast<std::int64_t>(j) - 1;
-      const std::uint32_t after = s.sum - E::template sums<kText>(b + i, j).sum;
-      chk += static_cast<std::uint32_t>(next - rp) * after;
-      endOfRecord<kText>(r, extra + rp + j, rules.curpos + static_cast<std::int64_t>(i + j),
-                         rules.grid);
-      extra = 0;
-      rp = next;
-    }
-    rp += len;
-    i += len;
-    if (len < 64) break;
+  typename E::Acc acc = E::start();
+  for (;;) {
+    const Run run = E::template run<kText>(b + i, n - i, r.recpos, acc);
+    r.recpos += static_cast<std::int64_t>(run.len);
+    i += run.len;
+    if (!run.stopped || !rules.marks || b[i] != kMark<kText>) break;
+    endOfRecord<kText>(r, extra + r.recpos, rules.curpos + static_cast<std::int64_t>(i),
+                       rules.grid);
+    extra = 0;
+    r.recpos = 0;
+    ++i;
   }
-  r.chksum = static_cast<std::uint16_t>(chk);
-  r.recpos = rp;
-  r.recsiz = extra + rp;
+  r.chksum = static_cast<std::uint16_t>(r.chksum + E::total(acc));
+  r.recsiz = extra + r.recpos;
+  out = r;
   return i;
 }
 
-// The spaces counted at places c .. c + lead - 1 of a run: its first two, and the first two
-// after each 248 (c < 248 and lead <= 64, so only 0, 1, 248 and 249 can fall inside).
-inline unsigned spacesCounted(unsigned c, unsigned lead) {
-  unsigned n = 0;
-  for (unsigned t : {0u, 1u, 248u, 249u}) n += t >= c && t < c + lead ? 1 : 0;
-  return n;
-}
-
-// One word of `len` bytes: a run of spaces adds 1 for its first space and 1 for its second (and
-// again after each 248), a run of digits 1 for every first of a pair, any other byte 1.
+// One word of `len` bytes. The byte rules add, for a run of spaces, 1 for its first space and 1
+// for its second (and again after each 248); for a run of digits, 1 for every first of a pair;
+// for any other byte, 1. Those bytes are told apart here by their masks, and counted at once.
 inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   const std::uint64_t s = c.space, d = c.digit;
-  // The run of spaces at the start goes on from the word before.
-  const auto lead = static_cast<unsigned>(std::countr_one(s));
-  std::uint64_t adds = spacesCounted(e.run, lead);
-  const std::uint64_t rest = s & ~lowBits(lead);
-  const std::uint64_t starts = rest & ~(s << 1);
-  adds += static_cast<unsigned>(std::popcount(starts) + std::popcount(rest & (starts << 1)));
+  // A run of spaces at bit 0 goes on from the word before when one is open there.
+  const std::uint64_t starts = s & ~((s << 1) | (e.run != 0 ? 1u : 0u));
+  const std::uint64_t seconds = s & ((starts << 1) | (e.run == 1 ? 1u : 0u));
   // Runs of digits that begin at an even place pair from there, the others from the odd place
   // after; a run going on from the word before begins at place 0, or at -1 when a digit waits.
   constexpr std::uint64_t kEven = 0x5555555555555555ULL;
@@ -310,38 +324,43 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   if (e.pend) dstarts &= ~std::uint64_t{1};
   const std::uint64_t carried = d + (dstarts & kEven);  // clears exactly the even-begun runs
   const std::uint64_t firsts = (d & ~carried & kEven) | (d & carried & ~kEven);
-  adds += static_cast<unsigned>(std::popcount(firsts) + std::popcount(lowBits(len) & ~(s | d)));
-  e.total += static_cast<std::int64_t>(adds);
+  // The four kinds of counted bytes are disjoint.
+  const std::uint64_t counted = starts | seconds | firsts | (lowBits(len) & ~(s | d));
+  // Only a run going on from the word before can pass 248 spaces here (a word holds 64).
+  const unsigned reach = e.run + static_cast<unsigned>(std::countr_one(s));
+  e.total += std::popcount(counted) + (reach > 248 ? 1 : 0) + (reach > 249 ? 1 : 0);
   const std::uint64_t last = std::uint64_t{1} << (len - 1);
   e.pend = (firsts & last) != 0;
   if ((s & last) == 0) {
     e.run = 0;
   } else {
     const auto tail = static_cast<unsigned>(std::countl_one(s << (64 - len)));
-    e.run = tail == len ? (e.run + len) % kMaxSpaceRun : tail;
+    e.run = tail < len ? tail : reach >= kMaxSpaceRun ? reach - kMaxSpaceRun : reach;
   }
 }
 
 template <class E>
-inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, EagerEstimate& e) {
+inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, EagerEstimate& out) {
+  EagerEstimate e = out;  // in locals, not behind a reference the compiler must reload
   std::size_t k = 0;
   for (; k + 64 <= n; k += 64) estimateWord(e, E::classes(p + k, digits), 64);
   if (k < n) {
     const auto len = static_cast<unsigned>(n - k);
     estimateWord(e, Plain::classes(p + k, len, digits), len);
   }
+  out = e;
 }
 
 #if defined(RECSCAN_X86)
 __attribute__((target("avx2"), flatten)) std::size_t avx2Dbc(const unsigned char* b, std::size_t i,
                                                              std::size_t n, RecordRun& r,
                                                              const MarkRules& rules) {
-  return runWords<false, Avx2>(b, i, n, r, rules);
+  return runRecords<false, Avx2>(b, i, n, r, rules);
 }
 __attribute__((target("avx2"), flatten)) std::size_t avx2Text(const unsigned char* b, std::size_t i,
                                                               std::size_t n, RecordRun& r,
                                                               const MarkRules& rules) {
-  return runWords<true, Avx2>(b, i, n, r, rules);
+  return runRecords<true, Avx2>(b, i, n, r, rules);
 }
 __attribute__((target("avx2"), flatten)) void avx2Estimate(const unsigned char* p, std::size_t n,
                                                            bool digits, EagerEstimate& e) {
@@ -367,21 +386,21 @@ Engine bestEngine() {
 }
 
 template <bool kText>
-std::size_t wordRun(Engine engine, const unsigned char* b, std::size_t i, std::size_t n,
-                    RecordRun& run, const MarkRules& rules) {
+std::size_t plainRecords(Engine engine, const unsigned char* b, std::size_t i, std::size_t n,
+                         RecordRun& run, const MarkRules& rules) {
 #if defined(RECSCAN_X86)
   if (engine == Engine::kAvx2)
     return kText ? avx2Text(b, i, n, run, rules) : avx2Dbc(b, i, n, run, rules);
-  if (engine == Engine::kSse2) return runWords<kText, Sse2>(b, i, n, run, rules);
+  if (engine == Engine::kSse2) return runRecords<kText, Sse2>(b, i, n, run, rules);
 #endif
   (void)engine;
-  return runWords<kText, Plain>(b, i, n, run, rules);
+  return runRecords<kText, Plain>(b, i, n, run, rules);
 }
 
-template std::size_t wordRun<false>(Engine, const unsigned char*, std::size_t, std::size_t,
-                                    RecordRun&, const MarkRules&);
-template std::size_t wordRun<true>(Engine, const unsigned char*, std::size_t, std::size_t,
-                                   RecordRun&, const MarkRules&);
+template std::size_t plainRecords<false>(Engine, const unsigned char*, std::size_t, std::size_t,
+                                         RecordRun&, const MarkRules&);
+template std::size_t plainRecords<true>(Engine, const unsigned char*, std::size_t, std::size_t,
+                                        RecordRun&, const MarkRules&);
 
 void estimateWords(Engine engine, const unsigned char* p, std::size_t n, bool digits,
                    EagerEstimate& e) {

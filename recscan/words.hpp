@@ -1,13 +1,12 @@
-// The scan sixty-four bytes at a time. Nearly every byte of a data file is a plain character and
-// nearly every other one a record mark; a 64-byte word is classified in a few vector
-// instructions, and a word of plain characters and marks is counted as a whole: its records
-// closed, its checksum added from two sums. The compressed-size estimate runs the same way, its
-// runs of spaces and digits counted by bit arithmetic on the word's class masks. What each word
-// leaves behind is exactly what the byte rules leave, byte for byte.
+// The scan at the speed of the vector units. Nearly every byte of a data file is a plain
+// character and nearly every other one a record mark: a record of plain characters is taken 32
+// bytes at a time, its checksum added from two totals of each chunk, and closed at its mark.
+// The compressed-size estimate goes 64 bytes at a time, its runs of spaces and digits counted by
+// bit arithmetic on each word's class masks. Either leaves exactly what the byte rules leave.
 //
-// Three engines classify and sum the words: AVX2 where the processor has it (chosen at run
-// time), SSE2 (every x86-64 has it), and plain C++ for any other machine. All three give the same
-// masks and sums; the tests hold each one to the plain one.
+// Three engines do the vector work: AVX2 where the processor has it (chosen at run time), SSE2
+// (every x86-64 has it), and plain C++ for any other machine. The tests hold each one to the
+// byte rules.
 #pragma once
 
 #include <cstddef>
@@ -57,12 +56,12 @@ struct MarkRules {
   std::int64_t grid;
 };
 
-// Takes whole words of plain characters and marks (the line feed in text files, 0xFA in DB/C
-// files) from b[i] on, while 64 bytes remain; returns where it stopped: at the first other
-// special byte, or where fewer than 64 bytes are left.
+// Takes plain characters and the record marks that end them (the line feed in text files, 0xFA
+// in DB/C files) from b[i] on; returns where it stopped: at the first other special byte, or
+// near the end of the bytes, where the byte rules take the rest.
 template <bool kText>
-std::size_t wordRun(Engine engine, const unsigned char* b, std::size_t i, std::size_t n,
-                    RecordRun& run, const MarkRules& rules);
+std::size_t plainRecords(Engine engine, const unsigned char* b, std::size_t i, std::size_t n,
+                         RecordRun& run, const MarkRules& rules);
 
 // The compressed-size estimate with every byte counted as soon as it is seen: an open run of
 // spaces has already added what its bytes so far will add, a waiting digit its one byte. `run`
