@@ -25,8 +25,9 @@ bool engineRuns(Engine engine);
 inline void closeRecord(std::int64_t recsiz, std::int64_t& minsiz, std::int64_t& maxsiz,
                         std::int64_t& fstsiz) {
   if (recsiz > 0) {
-    if (minsiz == -1 || minsiz > recsiz) minsiz = recsiz;
-    if (maxsiz == -1 || maxsiz < recsiz) maxsiz = recsiz;
+    // -1 (none yet) is below every size, and above every size taken unsigned.
+    if (static_cast<std::uint64_t>(minsiz) > static_cast<std::uint64_t>(recsiz)) minsiz = recsiz;
+    if (maxsiz < recsiz) maxsiz = recsiz;
     if (fstsiz == -1) fstsiz = recsiz;
   }
 }
