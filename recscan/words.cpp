@@ -79,12 +79,46 @@ alignas(64) constexpr unsigned char kKeep[128] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// The run both vector engines take, chunk by chunk. Chunk q of a run adds (its bytes times
+// their places 1..kWidth within it) + (rp + kWidth q) * (its total). `before` gathers the totals
+// of the chunks before each one; over the run, the sum of q * (total q) is (chunks - 1) * total -
+// before, and the last chunk begins at kWidth (chunks - 1). The products and sums are taken
+// modulo 2^32 in lanes of 64 bits, the weighted bytes modulo 65536 in lanes of 16.
+template <class V, bool kText>
+inline Run chunkedRun(const unsigned char* p, std::size_t avail, std::int64_t rp,
+                      typename V::Acc& acc) {
+  if (avail < V::kWidth) return Run{0, false};
+  typename V::Totals totals = V::zeroTotals();
+  const std::size_t last = avail - V::kWidth;
+  std::size_t k = 0;
+  Run r{0, false};
+  for (;;) {
+    const unsigned stop = V::template special<kText>(p + k);
+    unsigned take = V::kWidth;
+    if (stop != 0) {
+      take = static_cast<unsigned>(std::countr_zero(stop));
+      r = Run{k + take, true};
+    }
+    V::add(totals, acc, p + k, take);
+    if (r.stopped) break;
+    k += V::kWidth;
+    if (k > last) {
+      r = Run{k, false};
+      k -= V::kWidth;
+      break;
+    }
+  }
+  V::close(totals, acc, static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k));
+  return r;
+}
+
 struct Sse2 {
   static __m128i load(const unsigned char* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   }
   template <bool kText>
-  static unsigned special(__m128i v) {
+  static unsigned special(const unsigned char* p) {
+    const __m128i v = load(p);
     if constexpr (kText) {
       __m128i atLeast20 = _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(0x20)), v);
       __m128i plain = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)), atLeast20);
@@ -95,51 +129,37 @@ struct Sse2 {
       return ~static_cast<unsigned>(_mm_movemask_epi8(plain)) & 0xFFFF;
     }
   }
-  // Chunk q of a run adds (its bytes times their places 1..16 within it) + (rp + 16 q) * (its
-  // total). `before` gathers the totals of the chunks before each one; over the run, the sum of
-  // q * (total q) is (chunks - 1) * total - before, and the last chunk begins at 16 (chunks - 1).
-  // The products and sums are taken modulo 2^32 in lanes of 64 bits, the weighted bytes modulo
-  // 65536 in lanes of 16.
+  static constexpr std::size_t kWidth = 16;
   struct Acc {
     __m128i x, w;
   };
+  struct Totals {
+    __m128i sum, before;
+  };
   static Acc start() { return Acc{_mm_setzero_si128(), _mm_setzero_si128()}; }
+  static Totals zeroTotals() { return Totals{_mm_setzero_si128(), _mm_setzero_si128()}; }
   static std::uint32_t total(const Acc& acc) { return lanes64(acc.x) + lanes16(acc.w); }
-  template <bool kText>
-  static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp, Acc& acc) {
+  // The chunk's first `take` bytes.
+  static void add(Totals& t, Acc& acc, const unsigned char* p, unsigned take) {
+    __m128i v = load(p);
+    if (take < kWidth) v = _mm_and_si128(v, load(kKeep + 64 - take));
     const __m128i zero = _mm_setzero_si128();
+    t.before = _mm_add_epi64(t.before, t.sum);
+    t.sum = _mm_add_epi64(t.sum, _mm_sad_epu8(v, zero));
     const __m128i w1 = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
     const __m128i w2 = _mm_setr_epi16(9, 10, 11, 12, 13, 14, 15, 16);
-    if (avail < 16) return Run{0, false};
-    __m128i sum = zero, before = zero;
-    const std::size_t last = avail - 16;
-    std::size_t k = 0;
-    Run r{0, false};
-    for (;;) {
-      __m128i v = load(p + k);
-      const unsigned stop = special<kText>(v);
-      if (stop != 0) {
-        const auto t = static_cast<unsigned>(std::countr_zero(stop));
-        v = _mm_and_si128(v, load(kKeep + 64 - t));
-        r = Run{k + t, true};
-      }
-      before = _mm_add_epi64(before, sum);
-      sum = _mm_add_epi64(sum, _mm_sad_epu8(v, zero));
-      acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w1));
-      acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w2));
-      if (r.stopped) break;
-      k += 16;
-      if (k > last) {
-        r = Run{k, false};
-        k -= 16;
-        break;
-      }
-    }
-    const auto m = static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k);  // + 16 q
-    const __m128i part = _mm_sub_epi64(_mm_mul_epu32(sum, _mm_set1_epi32(static_cast<int>(m))),
-                                       _mm_slli_epi64(before, 4));
+    acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w1));
+    acc.w = _mm_add_epi16(acc.w, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w2));
+  }
+  // The run's (rp + 16 q) * (total q), chunk by chunk, with m = rp + 16 (chunks - 1).
+  static void close(const Totals& t, Acc& acc, std::uint32_t m) {
+    const __m128i part = _mm_sub_epi64(_mm_mul_epu32(t.sum, _mm_set1_epi32(static_cast<int>(m))),
+                                       _mm_slli_epi64(t.before, 4));
     acc.x = _mm_add_epi64(acc.x, part);
-    return r;
+  }
+  template <bool kText>
+  static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp, Acc& acc) {
+    return chunkedRun<Sse2, kText>(p, avail, rp, acc);
   }
   static std::uint32_t lanes64(__m128i v) {
     return static_cast<std::uint32_t>(
@@ -190,49 +210,43 @@ struct Avx2 {
     }
   }
   // As Sse2, 32 bytes a chunk: byte times place, pairs added, is at most 255 * 63.
+  static constexpr std::size_t kWidth = 32;
+  template <bool kText>
+  RECSCAN_AVX2 static unsigned special(const unsigned char* p) {
+    return ~static_cast<unsigned>(_mm256_movemask_epi8(plain<kText>(load(p))));
+  }
   struct Acc {
     __m256i x, w;
   };
+  struct Totals {
+    __m256i sum, before;
+  };
   RECSCAN_AVX2 static Acc start() { return Acc{_mm256_setzero_si256(), _mm256_setzero_si256()}; }
+  RECSCAN_AVX2 static Totals zeroTotals() {
+    return Totals{_mm256_setzero_si256(), _mm256_setzero_si256()};
+  }
   RECSCAN_AVX2 static std::uint32_t total(const Acc& acc) {
     return lanes64(acc.x) + lanes16(acc.w);
+  }
+  RECSCAN_AVX2 static void add(Totals& t, Acc& acc, const unsigned char* p, unsigned take) {
+    __m256i v = load(p);
+    if (take < kWidth) v = _mm256_and_si256(v, load(kKeep + 64 - take));
+    const __m256i w = _mm256_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
+                                       18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
+    t.before = _mm256_add_epi64(t.before, t.sum);
+    t.sum = _mm256_add_epi64(t.sum, _mm256_sad_epu8(v, _mm256_setzero_si256()));
+    acc.w = _mm256_add_epi16(acc.w, _mm256_maddubs_epi16(v, w));
+  }
+  RECSCAN_AVX2 static void close(const Totals& t, Acc& acc, std::uint32_t m) {
+    const __m256i part =
+        _mm256_sub_epi64(_mm256_mul_epu32(t.sum, _mm256_set1_epi32(static_cast<int>(m))),
+                         _mm256_slli_epi64(t.before, 5));
+    acc.x = _mm256_add_epi64(acc.x, part);
   }
   template <bool kText>
   RECSCAN_AVX2 static Run run(const unsigned char* p, std::size_t avail, std::int64_t rp,
                               Acc& acc) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i w = _mm256_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                                       18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32);
-    if (avail < 32) return Run{0, false};
-    __m256i sum = zero, before = zero;
-    const std::size_t last = avail - 32;
-    std::size_t k = 0;
-    Run r{0, false};
-    for (;;) {
-      __m256i v = load(p + k);
-      const auto stop = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(plain<kText>(v)));
-      if (stop != 0) {
-        const auto t = static_cast<unsigned>(std::countr_zero(stop));
-        v = _mm256_and_si256(v, load(kKeep + 64 - t));
-        r = Run{k + t, true};
-      }
-      before = _mm256_add_epi64(before, sum);
-      sum = _mm256_add_epi64(sum, _mm256_sad_epu8(v, zero));
-      acc.w = _mm256_add_epi16(acc.w, _mm256_maddubs_epi16(v, w));
-      if (r.stopped) break;
-      k += 32;
-      if (k > last) {
-        r = Run{k, false};
-        k -= 32;
-        break;
-      }
-    }
-    const auto m = static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k);  // + 32 q
-    const __m256i part =
-        _mm256_sub_epi64(_mm256_mul_epu32(sum, _mm256_set1_epi32(static_cast<int>(m))),
-                         _mm256_slli_epi64(before, 5));
-    acc.x = _mm256_add_epi64(acc.x, part);
-    return r;
+    return chunkedRun<Avx2, kText>(p, avail, rp, acc);
   }
   RECSCAN_AVX2 static std::uint32_t lanes64(__m256i v) {
     __m128i t = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
