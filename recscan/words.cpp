@@ -334,8 +334,7 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   // Runs of digits that begin at an even place pair from there, the others from the odd place
   // after; a run going on from the word before begins at place 0, or at -1 when a digit waits.
   constexpr std::uint64_t kEven = 0x5555555555555555ULL;
-  std::uint64_t dstarts = d & ~(d << 1);
-  if (e.pend) dstarts &= ~std::uint64_t{1};
+  const std::uint64_t dstarts = d & ~((d << 1) | (e.pend ? 1u : 0u));
   const std::uint64_t carried = d + (dstarts & kEven);  // clears exactly the even-begun runs
   const std::uint64_t firsts = (d & ~carried & kEven) | (d & carried & ~kEven);
   // The four kinds of counted bytes are disjoint.
@@ -343,14 +342,10 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   // Only a run going on from the word before can pass 248 spaces here (a word holds 64).
   const unsigned reach = e.run + static_cast<unsigned>(std::countr_one(s));
   e.total += std::popcount(counted) + (reach > 248 ? 1 : 0) + (reach > 249 ? 1 : 0);
-  const std::uint64_t last = std::uint64_t{1} << (len - 1);
-  e.pend = (firsts & last) != 0;
-  if ((s & last) == 0) {
-    e.run = 0;
-  } else {
-    const auto tail = static_cast<unsigned>(std::countl_one(s << (64 - len)));
-    e.run = tail < len ? tail : reach >= kMaxSpaceRun ? reach - kMaxSpaceRun : reach;
-  }
+  e.pend = ((firsts >> (len - 1)) & 1) != 0;
+  // The spaces that end the word (none: 0); all of them: the run from the word before goes on.
+  const auto tail = static_cast<unsigned>(std::countl_one(s << (64 - len)));
+  e.run = tail < len ? tail : reach >= kMaxSpaceRun ? reach - kMaxSpaceRun : reach;
 }
 
 template <class E>
