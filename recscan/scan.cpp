@@ -385,9 +385,9 @@ bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64
     if (estimating) estimateBlock(buffer, bytes);
     std::size_t i = 0;
     while (i < bytes) {
-      if (!spcflg) {
-        if (buffer[i] < 0x80 || buffer[i] == kRecordMark)
-          i = plainRecords<false>(buffer, i, bytes, curpos);
+      // Deleted space and damage go straight to the byte rules.
+      if (!spcflg && (isOrdinary<false>(buffer[i]) || buffer[i] == kRecordMark)) {
+        i = plainRecords<false>(buffer, i, bytes, curpos);
         i = ordinaryRun<false>(buffer, i, bytes, curpos);
         if (i == bytes) break;
       }
@@ -409,8 +409,8 @@ bool Scanner::processBuffer2(unsigned char* buffer, std::size_t bytes, std::int6
   filsiz += static_cast<std::int64_t>(bytes);
   std::size_t i = 0;
   while (i < bytes) {
-    if (fast_) {
-      if (buffer[i] >= 0x20 || buffer[i] == '\n') i = plainRecords<true>(buffer, i, bytes, curpos);
+    if (fast_ && (isOrdinary<true>(buffer[i]) || buffer[i] == '\n')) {
+      i = plainRecords<true>(buffer, i, bytes, curpos);
       i = ordinaryRun<true>(buffer, i, bytes, curpos);
       if (i == bytes) break;
     }
