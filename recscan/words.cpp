@@ -260,10 +260,11 @@ struct Avx2 {
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(t));
   }
+  // '.' to '9' moved to the lowest twelve signed bytes, then '/' taken out.
   RECSCAN_AVX2 static __m256i digitsOf(__m256i v) {
-    __m256i t = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
-    __m256i d = _mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(9)), t);
-    return _mm256_or_si256(d, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('.')));
+    const __m256i t = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - '.')));
+    const __m256i d = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + 12)), t);
+    return _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), d);
   }
   RECSCAN_AVX2 static Classes classes(const unsigned char* p, bool digits) {
     const __m256i lo = load(p), hi = load(p + 32);
@@ -348,16 +349,21 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   e.run = tail < len ? tail : reach >= kMaxSpaceRun ? reach - kMaxSpaceRun : reach;
 }
 
-template <class E>
-inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, EagerEstimate& out) {
+template <class E, bool kDigits>
+inline void estimateAllOf(const unsigned char* p, std::size_t n, EagerEstimate& out) {
   EagerEstimate e = out;  // in locals, not behind a reference the compiler must reload
   std::size_t k = 0;
-  for (; k + 64 <= n; k += 64) estimateWord(e, E::classes(p + k, digits), 64);
+  for (; k + 64 <= n; k += 64) estimateWord(e, E::classes(p + k, kDigits), 64);
   if (k < n) {
     const auto len = static_cast<unsigned>(n - k);
-    estimateWord(e, Plain::classes(p + k, len, digits), len);
+    estimateWord(e, Plain::classes(p + k, len, kDigits), len);
   }
   out = e;
+}
+
+template <class E>
+inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, EagerEstimate& e) {
+  digits ? estimateAllOf<E, true>(p, n, e) : estimateAllOf<E, false>(p, n, e);
 }
 
 #if defined(RECSCAN_X86)
