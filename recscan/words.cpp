@@ -329,13 +329,18 @@ inline std::size_t runRecords(const unsigned char* b, std::size_t i, std::size_t
 // for any other byte, 1. Those bytes are told apart here by their masks, and counted at once.
 inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   const std::uint64_t s = c.space, d = c.digit;
-  // A run of spaces at bit 0 goes on from the word before when one is open there.
-  const std::uint64_t starts = s & ~((s << 1) | (e.run != 0 ? 1u : 0u));
-  const std::uint64_t seconds = s & ((starts << 1) | (e.run == 1 ? 1u : 0u));
+  // A run of spaces at bit 0 goes on from the word before when one is open there. The two carried
+  // bits by arithmetic, not by tests: whether a word begins inside a run is a coin toss that a
+  // branch would lose often.
+  const std::uint64_t run = e.run;
+  const std::uint64_t open = (run + 0xFFFFFFFFu) >> 32;  // run != 0
+  const std::uint64_t single = ((run ^ 1u) - 1u) >> 63;  // run == 1
+  const std::uint64_t starts = s & ~((s << 1) | open);
+  const std::uint64_t seconds = s & ((starts << 1) | single);
   // Runs of digits that begin at an even place pair from there, the others from the odd place
   // after; a run going on from the word before begins at place 0, or at -1 when a digit waits.
   constexpr std::uint64_t kEven = 0x5555555555555555ULL;
-  const std::uint64_t dstarts = d & ~((d << 1) | (e.pend ? 1u : 0u));
+  const std::uint64_t dstarts = d & ~((d << 1) | static_cast<std::uint64_t>(e.pend));
   const std::uint64_t carried = d + (dstarts & kEven);  // clears exactly the even-begun runs
   const std::uint64_t firsts = (d & ~carried & kEven) | (d & carried & ~kEven);
   // The four kinds of counted bytes are disjoint.
