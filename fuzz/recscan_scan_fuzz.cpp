@@ -1,7 +1,7 @@
 // recscan's block scans under every fix mode, with and without the invalid-character switch and
 // the estimate, on the fuzzer's bytes cut into blocks. Invariants: no crash; a repair changes
 // only the bytes its mode names, into the byte its mode gives; the fast path over ordinary bytes
-// gives the same counts and the same repaired bytes as the per-byte rules.
+// (with each engine) gives the same counts, state and repaired bytes as the per-byte rules.
 #include <cstring>
 #include <string>
 
@@ -35,7 +35,12 @@ bool allowed(int mode, unsigned char from, unsigned char to, int before) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const unsigned char flags = data[0];
-  const std::size_t block = 1 + data[1] % 64;  // small blocks carry state across boundaries
+  // Small blocks carry state across boundaries; large ones let the runs of whole chunks go on.
+  const unsigned sizes = data[1] % 64;
+  const std::size_t block = sizes < 32 ? 1 + sizes : 64 * (sizes - 31);
+  // The fast path's engine: plain C++, SSE2 or AVX2, where the processor runs it.
+  auto engine = static_cast<dbc::recscan::Engine>(data[1] / 64 % 3);
+  if (!dbc::recscan::engineRuns(engine)) engine = dbc::recscan::Engine::kPlain;
   std::string bytes(reinterpret_cast<const char*>(data + 2), size - 2);
   std::FILE* sink = std::fopen("/dev/null", "w");
   for (int mode = 0; mode <= 5; ++mode) {
@@ -52,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int fast = 0; fast < 2; ++fast) {
       dbc::recscan::Scanner& s = scanners[fast];
       s.setFastPath(fast == 1);
+      s.setEngine(engine);
       out[fast] = bytes;
       for (std::size_t at = 0; at < out[fast].size(); at += block) {
         std::size_t n = std::min(block, out[fast].size() - at);
@@ -64,8 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     if (out[0] != out[1]) __builtin_trap();
-    if (scanners[0].reccnt != scanners[1].reccnt || scanners[0].errcnt != scanners[1].errcnt ||
-        scanners[0].chksum != scanners[1].chksum)
+    const dbc::recscan::Scanner &a = scanners[0], &b = scanners[1];
+    if (a.reccnt != b.reccnt || a.errcnt != b.errcnt || a.chksum != b.chksum ||
+        a.recsiz != b.recsiz || a.recpos != b.recpos || a.minsiz != b.minsiz ||
+        a.maxsiz != b.maxsiz || a.fstsiz != b.fstsiz || a.recsiz2 != b.recsiz2 ||
+        a.offset != b.offset || a.filsiz2 != b.filsiz2 || a.spcflg2 != b.spcflg2 ||
+        a.spccnt2 != b.spccnt2 || a.crlf != b.crlf || a.prvchr != b.prvchr)
       __builtin_trap();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       auto from = static_cast<unsigned char>(bytes[i]);

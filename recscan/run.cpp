@@ -38,16 +38,21 @@ void printReadFailure(std::FILE* out, const std::string& fulnam, const ReadFailu
                static_cast<ll>(failure.offset), std::strerror(failure.error));
 }
 
-std::optional<FileType> fileType(const DataFile& file, ReadFailure& failure) {
-  if (file.eofpos > 0) {
-    unsigned char eofchr = 0;
-    ssize_t got = preadFull(file.inf, &eofchr, 1, file.eofpos - 1);
-    if (got < 0) {
-      failure = ReadFailure{file.eofpos - 1, errno};
-      return std::nullopt;
-    }
-    if (got == 1 && eofchr == kEofMark) return FileType::kDbc;
+std::optional<bool> endsWithEofMark(const DataFile& file, ReadFailure& failure) {
+  if (file.eofpos <= 0) return false;
+  unsigned char eofchr = 0;
+  ssize_t got = preadFull(file.inf, &eofchr, 1, file.eofpos - 1);
+  if (got < 0) {
+    failure = ReadFailure{file.eofpos - 1, errno};
+    return std::nullopt;
   }
+  return got == 1 && eofchr == kEofMark;
+}
+
+std::optional<FileType> fileType(const DataFile& file, ReadFailure& failure) {
+  std::optional<bool> dbc = endsWithEofMark(file, failure);
+  if (!dbc) return std::nullopt;
+  if (*dbc) return FileType::kDbc;
   std::vector<unsigned char> buffer(kBlockSize);
   for (std::int64_t pos = 0;;) {
     ssize_t bytes = preadFull(file.inf, buffer.data(), kBlockSize, pos);
@@ -119,6 +124,8 @@ class Run {
   std::string filnam_;  // the bare name with its extension, as opnfil leaves it
   Fd fd_;
   DataFile file_;
+  // A text file's CR LF pairs are looked for by the scan itself, not by a pass of their own.
+  bool typeLater_ = false;
 };
 
 int Run::go() {
@@ -134,7 +141,7 @@ int Run::go() {
   if (!s_.sumflg) std::fprintf(c_.out, "%s\n", file_.fulnam.c_str());
   if (!decideType()) return 1;
   lookUpDefinition();
-  if (!s_.sumflg) printType();
+  if (!s_.sumflg && !typeLater_) printType();
   return scanAndReport();
 }
 
@@ -178,7 +185,17 @@ bool Run::decideType() {
   struct stat st;
   file_.eofpos = ::fstat(file_.inf, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
   ReadFailure failure;
-  std::optional<FileType> type = fileType(file_, failure);
+  // The type line comes before anything the scan prints: only when the scan prints nothing
+  // (or the type shows in the summary line alone) can it wait for the scan to find the pairs.
+  const bool scanSilent = !s_.dbgflg && !s_.verflg && s_.fixflg == FixMode::kNone;
+  std::optional<FileType> type;
+  if (s_.sumflg || scanSilent) {
+    std::optional<bool> dbc = endsWithEofMark(file_, failure);
+    if (dbc) type = *dbc ? FileType::kDbc : FileType::kText;
+    typeLater_ = dbc && !*dbc;
+  } else {
+    type = fileType(file_, failure);
+  }
   if (!type) {
     printReadFailure(c_.out, file_.fulnam, failure);
     return false;
@@ -224,6 +241,10 @@ int Run::scanAndReport() {
   const std::clock_t start = c_.clock();
   const bool written = scanBlocks(file_, scan, s_.verflg && !s_.sumflg, c_.out, failure);
   const std::clock_t end = c_.clock();
+  if (typeLater_ && !failure.failed()) {
+    file_.filtyp = scan.crlf ? FileType::kCrlf : FileType::kText;
+    if (!s_.sumflg) printType();
+  }
   // Back to the start of the line under -s too, though no progress was shown there: the summary
   // line has always followed that carriage return, and the mirroring scripts read it so.
   if (s_.verflg) std::fprintf(c_.out, "%s", kErase);

@@ -35,6 +35,10 @@ struct DataFile {
   FileType filtyp = FileType::kText;
 };
 
+// Whether the file's last byte is the end-of-file mark 0xFB (no for an empty file). Nothing
+// when the read failed, which `failure` then describes.
+std::optional<bool> endsWithEofMark(const DataFile& file, ReadFailure& failure);
+
 // DBC type when the last byte is 0xFB, CRLF type when a CR LF pair lies inside one block, else
 // text type. Nothing when a read failed, which `failure` then describes.
 std::optional<FileType> fileType(const DataFile& file, ReadFailure& failure);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "common/format.hpp"
 
@@ -101,87 +102,6 @@ std::size_t measureRun(const unsigned char* p, std::size_t n, std::uint32_t& sum
   return k;
 }
 
-// Where a space, a digit-or-point and any other byte lie in up to 64 bytes: bit k for p[k].
-struct ClassMasks {
-  std::uint64_t space = 0;
-  std::uint64_t digit = 0;
-};
-
-ClassMasks classify64(const unsigned char* p, std::size_t n, bool digits) {
-  ClassMasks m;
-  std::size_t k = 0;
-#if defined(__SSE2__)
-  const __m128i blank = _mm_set1_epi8(' ');
-  const __m128i below0 = _mm_set1_epi8('0' - 1);
-  const __m128i above9 = _mm_set1_epi8('9' + 1);
-  const __m128i point = _mm_set1_epi8('.');
-  for (; k + 16 <= n; k += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-    m.space |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blank))) << k;
-    if (digits) {
-      __m128i d = _mm_and_si128(_mm_cmpgt_epi8(v, below0), _mm_cmplt_epi8(v, above9));
-      d = _mm_or_si128(d, _mm_cmpeq_epi8(v, point));
-      m.digit |= static_cast<std::uint64_t>(_mm_movemask_epi8(d)) << k;
-    }
-  }
-#endif
-  for (; k < n; ++k) {
-    if (p[k] == ' ') m.space |= std::uint64_t{1} << k;
-    if (digits && pairIndex(p[k]) >= 0) m.digit |= std::uint64_t{1} << k;
-  }
-  return m;
-}
-
-// The compressed-size estimate's state, kept in locals while a block is estimated: the scanner's
-// own members would be reloaded after every store.
-struct Estimate {
-  std::int64_t filsiz2;
-  Pending spcflg2;
-  std::uint8_t spccnt2;
-  int prvchr2;
-};
-
-// The estimate over up to 64 bytes, a run of spaces, digits or other bytes at a time; it ends in
-// the state that Scanner::estimate reaches byte by byte.
-void estimate64(Estimate& e, const unsigned char* p, std::size_t len, const ClassMasks& m) {
-  const std::uint64_t valid = len == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << len) - 1;
-  const std::uint64_t other = ~(m.space | m.digit) & valid;
-  std::size_t pos = 0;
-  while (pos < len) {
-    const std::uint64_t bit = std::uint64_t{1} << pos;
-    if (m.space & bit) {
-      auto run = static_cast<unsigned>(std::countr_one(m.space >> pos));
-      if (e.spcflg2 == Pending::kDigit) e.filsiz2 += 1;
-      // Each time a run reaches 248 spaces it is written and closed.
-      unsigned total = (e.spcflg2 == Pending::kSpaces ? e.spccnt2 : 0u) + run;
-      e.filsiz2 += 2 * static_cast<std::int64_t>(total / kMaxSpaceRun);
-      unsigned rest = total % kMaxSpaceRun;
-      e.spcflg2 = rest > 0 ? Pending::kSpaces : Pending::kIdle;
-      if (rest > 0) e.spccnt2 = static_cast<std::uint8_t>(rest);
-      pos += run;
-      continue;
-    }
-    if (e.spcflg2 == Pending::kSpaces) {
-      e.filsiz2 += e.spccnt2 == 1 ? 1 : 2;
-      e.spcflg2 = Pending::kIdle;
-    }
-    if (m.digit & bit) {
-      auto run = static_cast<unsigned>(std::countr_one(m.digit >> pos));
-      unsigned waiting = (e.spcflg2 == Pending::kDigit ? 1u : 0u) + run;
-      e.filsiz2 += waiting / 2;
-      e.spcflg2 = waiting % 2 == 1 ? Pending::kDigit : Pending::kIdle;
-      if (e.spcflg2 == Pending::kDigit) e.prvchr2 = p[pos + run - 1];
-      pos += run;
-      continue;
-    }
-    auto run = static_cast<unsigned>(std::countr_one(other >> pos));
-    if (e.spcflg2 == Pending::kDigit) e.filsiz2 += 1;
-    e.spcflg2 = Pending::kIdle;
-    e.filsiz2 += run;
-    pos += run;
-  }
-}
-
 }  // namespace
 
 void Scanner::track(unsigned char b, std::int64_t pos) {
@@ -230,17 +150,34 @@ void Scanner::estimate(unsigned char b) {
   filsiz2 += 1;
 }
 
+// The estimate counts each byte as it comes: an open run of spaces or a waiting digit has already
+// added what the byte rules add only once it closes, so that part comes off again between blocks.
 void Scanner::estimateBlock(const unsigned char* buffer, std::size_t bytes) {
-  const bool digits = !set_.ichflg;
-  Estimate e{filsiz2, spcflg2, spccnt2, prvchr2};
-  for (std::size_t base = 0; base < bytes; base += 64) {
-    const std::size_t len = std::min<std::size_t>(64, bytes - base);
-    estimate64(e, buffer + base, len, classify64(buffer + base, len, digits));
+  const unsigned carried = spcflg2 == Pending::kSpaces ? spccnt2 : 0u;
+  const bool waiting = spcflg2 == Pending::kDigit;
+  EagerEstimate e{filsiz2 + (waiting ? 1 : 0) + std::min(carried, 2u), carried, waiting};
+  estimateWords(engine_, buffer, bytes, !set_.ichflg, e);
+  filsiz2 = e.total - (e.pend ? 1 : 0) - std::min(e.run, 2u);
+  spcflg2 = e.run != 0 ? Pending::kSpaces : e.pend ? Pending::kDigit : Pending::kIdle;
+  if (e.pend) prvchr2 = buffer[bytes - 1];
+  if (e.run != 0) {
+    spccnt2 = static_cast<std::uint8_t>(e.run);
+  } else {
+    lastSpaceRun(buffer, bytes, carried);
   }
-  filsiz2 = e.filsiz2;
-  spcflg2 = e.spcflg2;
-  spccnt2 = e.spccnt2;
-  prvchr2 = e.prvchr2;
+}
+
+// The byte rules leave `spccnt2` at the length they counted for the last run of spaces, closed
+// or not (248 for one closed at 248), and the report shows none of it; kept all the same, so
+// that both ways leave the same state.
+void Scanner::lastSpaceRun(const unsigned char* buffer, std::size_t bytes, unsigned carried) {
+  const void* found = ::memrchr(buffer, ' ', bytes);
+  if (found == nullptr) return;
+  std::size_t end = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - buffer);
+  std::size_t begin = end;
+  while (begin > 0 && buffer[begin - 1] == ' ') --begin;
+  std::size_t counted = end + 1 - begin + (begin == 0 ? carried : 0u);
+  spccnt2 = static_cast<std::uint8_t>((counted - 1) % kMaxSpaceRun + 1);
 }
 
 void Scanner::debug(unsigned char b) {
@@ -251,11 +188,7 @@ void Scanner::debug(unsigned char b) {
 }
 
 void Scanner::endRecord() {
-  if (recsiz > 0) {
-    if (minsiz == -1 || minsiz > recsiz) minsiz = recsiz;
-    if (maxsiz == -1 || maxsiz < recsiz) maxsiz = recsiz;
-    if (fstsiz == -1) fstsiz = recsiz;
-  }
+  closeRecord(recsiz, minsiz, maxsiz, fstsiz);
   recsiz = 0;
   recpos = 0;
 }
@@ -413,6 +346,37 @@ std::size_t Scanner::ordinaryRun(const unsigned char* buffer, std::size_t i, std
   return end;
 }
 
+// Records of plain characters and their marks from buffer[i] on; returns where they end.
+template <bool kText>
+std::size_t Scanner::plainRecords(const unsigned char* buffer, std::size_t i, std::size_t bytes,
+                                  std::int64_t curpos) {
+  if (bytes - i < 64) return i;
+  RecordRun r{reccnt, recpos, recsiz, minsiz, maxsiz, fstsiz, recsiz2, chksum, offset, gridEnd_};
+  MarkRules rules{curpos, true, 0};
+  if constexpr (!kText) {
+    // Under fix mode 3 a mark may be swallowed by the byte before it: the byte rules decide.
+    rules.marks = set_.fixflg != FixMode::kNullToDeleted;
+    if (set_.dmf.cmpflg1 == Compression::kNotConfigured) rules.grid = set_.dmf.dmflen + 1;
+  }
+  const std::size_t end = recscan::plainRecords<kText>(engine_, buffer, i, bytes, r, rules);
+  if (end == i) return i;
+  reccnt = r.reccnt;
+  recpos = r.recpos;
+  recsiz = r.recsiz;
+  minsiz = r.minsiz;
+  maxsiz = r.maxsiz;
+  fstsiz = r.fstsiz;
+  recsiz2 = r.recsiz2;
+  chksum = r.chksum;
+  offset = r.offset;
+  gridEnd_ = r.gridEnd;
+  // Only the last two bytes decide the previous-byte state.
+  for (std::size_t k = end - i >= 2 ? end - 2 : i; k < end; ++k) {
+    track(buffer[k], curpos + static_cast<std::int64_t>(k));
+  }
+  return end;
+}
+
 bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64_t curpos) {
   filsiz += static_cast<std::int64_t>(bytes);
   const bool estimating = set_.cmpflg && set_.dmf.cmpflg1 == Compression::kNotConfigured;
@@ -421,7 +385,9 @@ bool Scanner::processBuffer(unsigned char* buffer, std::size_t bytes, std::int64
     if (estimating) estimateBlock(buffer, bytes);
     std::size_t i = 0;
     while (i < bytes) {
-      if (!spcflg) {
+      // Deleted space and damage go straight to the byte rules.
+      if (!spcflg && (isOrdinary<false>(buffer[i]) || buffer[i] == kRecordMark)) {
+        i = plainRecords<false>(buffer, i, bytes, curpos);
         i = ordinaryRun<false>(buffer, i, bytes, curpos);
         if (i == bytes) break;
       }
@@ -443,10 +409,12 @@ bool Scanner::processBuffer2(unsigned char* buffer, std::size_t bytes, std::int6
   filsiz += static_cast<std::int64_t>(bytes);
   std::size_t i = 0;
   while (i < bytes) {
-    if (fast_) {
+    if (fast_ && (isOrdinary<true>(buffer[i]) || buffer[i] == '\n')) {
+      i = plainRecords<true>(buffer, i, bytes, curpos);
       i = ordinaryRun<true>(buffer, i, bytes, curpos);
       if (i == bytes) break;
     }
+    if (buffer[i] == '\r' && i + 1 < bytes && buffer[i + 1] == '\n') crlf = true;
     track(buffer[i], curpos + static_cast<std::int64_t>(i));
     textByte(buffer + i);
     ++i;

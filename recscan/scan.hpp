@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "recscan/options.hpp"
+#include "recscan/words.hpp"
 
 namespace dbc::recscan {
 
@@ -51,6 +52,8 @@ class Scanner {
   // The skip over runs of ordinary bytes gives the same results as taking every byte on its
   // own; switching it off leaves only the per-byte rules (the tests compare the two).
   void setFastPath(bool on) { fast_ = on; }
+  // The engine of the fast path (the tests try each one this processor runs).
+  void setEngine(Engine engine) { engine_ = engine; }
 
   const Settings& settings() const { return set_; }
 
@@ -76,6 +79,9 @@ class Scanner {
   // A byte needed repair. Never cleared: from then on every block is written back, changed or
   // not, as the repair has always done.
   bool chgflg = false;
+  // Text files: a carriage return directly followed by a line feed inside one block, as read
+  // (what makes a text file a CRLF type file).
+  bool crlf = false;
 
   // Previous-byte tracking: the bytes as read, before any repair.
   Previous prvflg = Previous::kNone;
@@ -93,6 +99,10 @@ class Scanner {
   void track(unsigned char b, std::int64_t pos);
   void estimate(unsigned char b);
   void estimateBlock(const unsigned char* buffer, std::size_t bytes);
+  void lastSpaceRun(const unsigned char* buffer, std::size_t bytes, unsigned carried);
+  template <bool kText>
+  std::size_t plainRecords(const unsigned char* buffer, std::size_t i, std::size_t bytes,
+                           std::int64_t curpos);
   void endRecord();
   void debug(unsigned char b);
   void controlByte(unsigned char* p);
@@ -109,6 +119,8 @@ class Scanner {
   const Settings& set_;
   std::FILE* dbgout_;
   bool fast_ = true;
+  Engine engine_ = bestEngine();
+  std::int64_t gridEnd_ = -1;  // see RecordRun
 };
 
 }  // namespace dbc::recscan

@@ -197,10 +197,21 @@ TEST_F(Recscan, FileTypes) {
     }
     EXPECT_EQ(r.status, 0);
   }
-  auto s = run({"S"});
-  EXPECT_NE(s.out.find("\nText type file\n"), std::string::npos) << s.out;
-  auto c = run({"C"});
-  EXPECT_NE(c.out.find("\nCRLF type file\nrecords=2"), std::string::npos) << c.out;
+  // The type line stands where it always has, whether the pairs are looked for in a pass of their
+  // own (when the scan prints: -d, -p, a fix mode) or by the scan itself (-b prints nothing
+  // more); a fix mode that turns the carriage returns into blanks changes no type.
+  for (const char* opt : {"-b", "-d", "-p", "-f2", "-f1"}) {
+    SCOPED_TRACE(opt);
+    auto s = run({opt, "S"});
+    EXPECT_NE(s.out.find("./S.TXT\nText type file\n"), std::string::npos) << s.out;
+    auto c = run({opt, "C"});
+    EXPECT_NE(c.out.find("./C.TXT\nCRLF type file\n"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("records=2"), std::string::npos) << c.out;
+    data("C.TXT", testkit::textFile({"AB", "CD"}, true));
+    auto cs = run({"-s", opt, "C"});
+    EXPECT_NE(cs.out.find(" 3 3 0\n"), std::string::npos) << cs.out;  // CRLF type, first size 3
+    data("C.TXT", testkit::textFile({"AB", "CD"}, true));
+  }
 }
 
 TEST_F(Recscan, EachFixModeRepairsTheFile) {
