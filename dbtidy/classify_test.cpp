@@ -79,7 +79,7 @@ TEST(Evalverb, VerboseTrace) {
   c.evalverb("dim");
   c.evalverb("Endif");
   EXPECT_EQ(cap.text(), "Verb[DIM][0][1]\nVerb[ENDIF][2][0]\n");
-  EXPECT_EQ(c.xverb, "ENDIF");
+  EXPECT_EQ(c.xverb(), "ENDIF");
 }
 
 }  // namespace

@@ -2,28 +2,46 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace dbc::dbtidy {
 
 namespace {
 
-bool graphic(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 0x21 && u <= 0x7E;
-}
+bool graphic(char c) { return static_cast<unsigned char>(c) - 0x21u < 0x7Fu - 0x21u; }
 
 // Comment lines ("*"), "+" and "." lines and empty lines are copied as they stand, and leave the
 // depth and a pending continuation alone: a continuation carries over them.
-bool keptVerbatim(const std::string& line) {
+bool keptVerbatim(std::span<const char> line) {
   return line.empty() || line[0] == '*' || line[0] == '+' || line[0] == '.';
 }
 
 // A tab before "." is kept: those tabs line up the members of a record or list. Every other tab
 // becomes one space, in the line itself, so the -KV report and history show it converted.
-void convertTabs(std::string& line) {
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\t' && (i + 1 >= line.size() || line[i + 1] != '.')) line[i] = ' ';
+void convertTabs(std::span<char> line) {
+  char* p = line.data();
+  char* const end = p + line.size();
+  while ((p = static_cast<char*>(std::memchr(p, '\t', static_cast<std::size_t>(end - p))))) {
+    if (p + 1 == end || p[1] != '.') *p = ' ';
+    ++p;
   }
+}
+
+std::size_t skipSpaces(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && text[pos] == ' ') ++pos;
+  return pos;
+}
+
+std::size_t skipGraphic(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && graphic(text[pos])) ++pos;
+  return pos;
+}
+
+// `text` without its trailing spaces; `text` holds something else.
+std::string_view trimEnd(std::string_view text) {
+  std::size_t end = text.size();
+  while (text[end - 1] == ' ') --end;
+  return text.substr(0, end);
 }
 
 }  // namespace
@@ -33,14 +51,18 @@ int nomore(std::string_view text) {
 }
 
 void Formatter::append(char c, long long count) {
-  long long room = static_cast<long long>(kLineMax) - static_cast<long long>(outline_.size());
+  long long room = static_cast<long long>(kLineMax - outlen_);
   if (count > room) count = room;
-  if (count > 0) outline_.append(static_cast<std::size_t>(count), c);
+  if (count <= 0) return;
+  std::memset(outline_.data() + outlen_, c, static_cast<std::size_t>(count));
+  outlen_ += static_cast<std::size_t>(count);
 }
 
 void Formatter::append(std::string_view text) {
-  std::size_t room = kLineMax - std::min(kLineMax, outline_.size());
-  outline_.append(text.substr(0, room));
+  std::size_t n = std::min(text.size(), kLineMax - outlen_);
+  if (n == 0) return;
+  std::memcpy(outline_.data() + outlen_, text.data(), n);
+  outlen_ += n;
 }
 
 void Formatter::indent() {
@@ -51,7 +73,7 @@ void Formatter::indent() {
   }
 }
 
-void Formatter::remember(const std::string& line) {
+void Formatter::remember(std::string_view line) {
   std::rotate(history_.begin(), history_.begin() + 1, history_.end());
   history_.back() = line;
 }
@@ -61,43 +83,39 @@ void Formatter::remember(const std::string& line) {
 void Formatter::continueStatement(std::string_view text) {
   cont = false;
   append(s_.tab, static_cast<long long>(lst_tab) + 1);
-  std::size_t start = text.find_first_not_of(' ');
-  if (start == std::string_view::npos) return;
+  std::size_t start = skipSpaces(text, 0);
+  if (start == text.size()) return;
   std::string_view rest = text.substr(start);
   append(rest);
-  cont = rest[rest.find_last_not_of(' ')] == ':';
+  cont = trimEnd(rest).back() == ':';
 }
 
 // Label (appended to the line at once), verb and operands. False when nothing but blanks follows
 // the label: the line is then the label alone, its trailing blanks gone.
 bool Formatter::cutStatement(std::string_view text, Statement& st) {
-  std::size_t pos = 0;
-  while (pos < text.size() && graphic(text[pos])) ++pos;
+  std::size_t pos = skipGraphic(text, 0);
   st.label = text.substr(0, pos);
   append(st.label);
-  if (nomore(text.substr(pos))) return false;
+  pos = skipSpaces(text, pos);
+  if (pos == text.size()) return false;
 
-  while (pos < text.size() && text[pos] == ' ') ++pos;
   std::size_t verbStart = pos;
-  while (pos < text.size() && graphic(text[pos])) ++pos;
-  verb_.assign(text.substr(verbStart, pos - verbStart));
+  pos = skipGraphic(text, pos);
+  verb_ = text.substr(verbStart, pos - verbStart);
 
   st.operands = {};
-  std::size_t opStart = text.find_first_not_of(' ', pos);
-  if (opStart != std::string_view::npos) {
-    st.operands = text.substr(opStart);
-    st.operands = st.operands.substr(0, st.operands.find_last_not_of(' ') + 1);
-  }
+  std::size_t opStart = skipSpaces(text, pos);
+  if (opStart != text.size()) st.operands = trimEnd(text.substr(opStart));
   return true;
 }
 
-void Formatter::reportRemoval(const std::string& line, long long linecnt) {
+void Formatter::reportRemoval(std::string_view line, long long linecnt) {
   std::fprintf(report_, "------\n");
   std::fprintf(report_, "Debug removed @ line %lli\n", linecnt);
   for (const std::string& h : history_) {
     if (!h.empty()) std::fprintf(report_, "%s\n", h.c_str());
   }
-  std::fprintf(report_, "%s\n", line.c_str());
+  std::fprintf(report_, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
 // A closing or dividing line is written one level out; closing more blocks than were opened
@@ -144,7 +162,7 @@ void Formatter::appendStatement(const Statement& st) {
   }
   // The verb or the operands end the line; a verb is never empty unless operands follow. The
   // part of the line cut at the limit still decides the continuation.
-  std::string_view last = st.operands.empty() ? std::string_view(verb_) : st.operands;
+  std::string_view last = st.operands.empty() ? verb_ : st.operands;
   cont = !last.empty() && last.back() == ':';
 }
 
@@ -155,14 +173,14 @@ void Formatter::depthAfter(BlockClass cls) {
   if (cls == BlockClass::kOpensSwitch) indepth += 2;
 }
 
-int Formatter::process(std::string& line, long long linecnt) {
-  outline_.clear();
+int Formatter::process(std::span<char> line, long long linecnt) {
+  outlen_ = 0;
+  std::string_view text(line.data(), line.size());
   if (keptVerbatim(line)) {
-    append(line);
+    append(text);
     return 1;
   }
   convertTabs(line);
-  std::string_view text = line;
   if (cont) {
     continueStatement(text);
     return 1;
@@ -175,8 +193,8 @@ int Formatter::process(std::string& line, long long linecnt) {
   // A removed DEBUG statement takes its label with it and leaves the depth and continuation as
   // they were; a continuation line of it is then formatted as a statement of its own.
   if (s_.kill_dbg != KillDebug::kKeep && cls == BlockClass::kDebug) {
-    if (s_.kill_dbg == KillDebug::kReport) reportRemoval(line, linecnt);
-    outline_.clear();
+    if (s_.kill_dbg == KillDebug::kReport) reportRemoval(text, linecnt);
+    outlen_ = 0;
     return 0;
   }
   depthBefore(cls);

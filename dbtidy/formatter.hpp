@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,12 +28,16 @@ class Formatter {
   // Formats `inputline` (its tabs are converted in place, as the history shows it) into
   // outline(). Returns 1 when the line is to be written, 0 when it was a removed DEBUG
   // statement. `linecnt` is the line's number, for the removal report.
-  int process(std::string& inputline, long long linecnt);
+  int process(std::span<char> inputline, long long linecnt);
+  int process(std::string& inputline, long long linecnt) {
+    return process(std::span<char>(inputline.data(), inputline.size()), linecnt);
+  }
 
-  const std::string& outline() const { return outline_; }
+  // Good until the next line is formatted.
+  std::string_view outline() const { return {outline_.data(), outlen_}; }
 
   // The input lines before the current one, for the -KV report: oldest first.
-  void remember(const std::string& line);
+  void remember(std::string_view line);
 
   int indepth = 0;
   bool cont = false;
@@ -54,7 +59,7 @@ class Formatter {
   // The phases of process, in the order it runs them.
   inline void continueStatement(std::string_view text);
   inline bool cutStatement(std::string_view text, Statement& st);
-  void reportRemoval(const std::string& line, long long linecnt);
+  void reportRemoval(std::string_view line, long long linecnt);
   inline void depthBefore(BlockClass cls);
   inline void place(const Statement& st, BlockClass cls, Placement placement);
   inline void appendStatement(const Statement& st);
@@ -63,8 +68,10 @@ class Formatter {
   const Settings s_;
   std::FILE* report_;
   Classifier cls_;
-  std::string outline_;
-  std::string verb_;
+  // The line is built here and cut at the limit as it is built; it is written from here.
+  std::array<char, kLineMax> outline_;
+  std::size_t outlen_ = 0;
+  std::string_view verb_;               // in the input line
   std::array<std::string, 4> history_;  // line1 .. line4
 };
 

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/io.hpp"
-#include "common/refill.hpp"
 
 namespace dbc::dbtidy {
 
@@ -21,38 +21,33 @@ struct Counters {
   long long obytes = 0;   // bytes written, every line end counted twice
 };
 
-// The bytes of a file a block at a time. This is all the line reader asks of a buffered reader,
-// so another with the same three calls can take its place without touching the line rules.
-class BlockReader {
- public:
-  explicit BlockReader(dbc::Fd fd);
-
-  // The bytes not yet taken, read from the file once every byte before was taken; empty once
-  // the end of the file is met. False on a read error (errno set).
-  bool next(std::string_view& bytes);
-  void take(std::size_t n) { in_.take(n); }
-  bool eof() const { return ended_; }
-
- private:
-  dbc::Fd fd_;
-  dbc::RefillReader in_;
-  bool ended_ = false;  // a fetch met the end of the file
-};
-
 class LineReader {
  public:
   // `trace` is where -V shows each line read; null for no trace.
   LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace);
 
-  // Reads the next line into `inputline` (at most 1000 characters, no line end, cut at a zero
-  // byte). Returns false on a read error (errno set); the end of the file shows in eof().
+  // The next line (at most 1000 characters, no line end, no CR, cut at a zero byte) as a view
+  // into the reader's own storage, which the caller may change in place; good until the next
+  // call. Returns false on a read error (errno set); the end of the file shows in eof().
+  bool next(std::span<char>& line);
+  // The same, copied into `inputline`.
   bool getline_dbtidy(std::string& inputline);
-  bool eof() const { return blocks_.eof(); }
+  bool eof() const { return eof_; }
 
  private:
-  BlockReader blocks_;
+  bool fill();
+  bool readSlowly(std::span<char>& line);
+  void took(std::span<char> line, bool stored);
+
+  dbc::Fd fd_;
   Counters& counters_;
   std::FILE* trace_;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0;  // buf_[pos_ .. len_) is read and not yet taken
+  std::size_t len_ = 0;
+  bool drained_ = false;  // the file holds nothing beyond what was read
+  bool eof_ = false;      // a fetch for a line met the end of the file
+  std::string slow_;      // a line that had CRs or a zero byte, as its bytes were taken
 };
 
 class LineWriter {
@@ -60,8 +55,9 @@ class LineWriter {
   LineWriter(dbc::Fd fd, Counters& counters, std::FILE* trace);
 
   // Writes at most the first 1000 characters of `outline` and one LF. Returns false when a write
-  // failed (errno set); the failure sticks.
-  bool putline(const std::string& outline);
+  // failed (errno set); the failure sticks. `outline` holds no zero byte (lines are cut at one
+  // on the way in).
+  bool putline(std::string_view outline);
   // Writes what is buffered and closes; false when any write or the close failed. With `durable`
   // the bytes are synced to disk before the close, and a failed sync counts as a failed write.
   bool close(bool durable = false);
@@ -73,6 +69,7 @@ class LineWriter {
   Counters& counters_;
   std::FILE* trace_;
   std::vector<char> buf_;
+  std::size_t used_ = 0;
   bool failed_ = false;
 };
 
