@@ -8,40 +8,23 @@ namespace dbc::dbtidy {
 
 namespace {
 
-bool graphic(char c) { return static_cast<unsigned char>(c) - 0x21u < 0x7Fu - 0x21u; }
-
 // Comment lines ("*"), "+" and "." lines and empty lines are copied as they stand, and leave the
 // depth and a pending continuation alone: a continuation carries over them.
 bool keptVerbatim(std::span<const char> line) {
   return line.empty() || line[0] == '*' || line[0] == '+' || line[0] == '.';
 }
 
-// A tab before "." is kept: those tabs line up the members of a record or list. Every other tab
-// becomes one space, in the line itself, so the -KV report and history show it converted.
-void convertTabs(std::span<char> line) {
-  char* p = line.data();
-  char* const end = p + line.size();
-  while ((p = static_cast<char*>(std::memchr(p, '\t', static_cast<std::size_t>(end - p))))) {
-    if (p + 1 == end || p[1] != '.') *p = ' ';
-    ++p;
-  }
-}
-
 std::size_t skipSpaces(std::string_view text, std::size_t pos) {
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  return pos;
+  return pos + spaceRun(text.data() + pos, text.size() - pos);
 }
 
 std::size_t skipGraphic(std::string_view text, std::size_t pos) {
-  while (pos < text.size() && graphic(text[pos])) ++pos;
-  return pos;
+  return pos + graphicRun(text.data() + pos, text.size() - pos);
 }
 
-// `text` without its trailing spaces; `text` holds something else.
+// `text` without its trailing spaces.
 std::string_view trimEnd(std::string_view text) {
-  std::size_t end = text.size();
-  while (text[end - 1] == ' ') --end;
-  return text.substr(0, end);
+  return text.substr(0, trimmed(text.data(), text.size()));
 }
 
 }  // namespace
@@ -54,14 +37,13 @@ void Formatter::append(char c, long long count) {
   long long room = static_cast<long long>(kLineMax - outlen_);
   if (count > room) count = room;
   if (count <= 0) return;
-  std::memset(outline_.data() + outlen_, c, static_cast<std::size_t>(count));
+  fillGroups(out_ + outlen_, c, static_cast<std::size_t>(count));
   outlen_ += static_cast<std::size_t>(count);
 }
 
 void Formatter::append(std::string_view text) {
   std::size_t n = std::min(text.size(), kLineMax - outlen_);
-  if (n == 0) return;
-  std::memcpy(outline_.data() + outlen_, text.data(), n);
+  copyGroups(out_ + outlen_, text.data(), n);
   outlen_ += n;
 }
 
@@ -103,9 +85,8 @@ bool Formatter::cutStatement(std::string_view text, Statement& st) {
   pos = skipGraphic(text, pos);
   verb_ = text.substr(verbStart, pos - verbStart);
 
-  st.operands = {};
-  std::size_t opStart = skipSpaces(text, pos);
-  if (opStart != text.size()) st.operands = trimEnd(text.substr(opStart));
+  // Empty operands are still a view into the line: the copies read whole groups from them.
+  st.operands = trimEnd(text.substr(skipSpaces(text, pos)));
   return true;
 }
 
@@ -118,12 +99,13 @@ void Formatter::reportRemoval(std::string_view line, long long linecnt) {
   std::fprintf(report_, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
-// A closing or dividing line is written one level out; closing more blocks than were opened
-// leaves the depth at 0.
+// How a class moves the depth before and after its line, by class number. A closing or dividing
+// line is written one level out; closing more blocks than were opened leaves the depth at 0.
+constexpr int kDepthBefore[] = {0, 0, -1, -1, 0, -2, 0, 0};
+constexpr int kDepthAfter[] = {0, 1, 0, 1, 2, 0, 0, 0};
+
 void Formatter::depthBefore(BlockClass cls) {
-  if (cls == BlockClass::kCloses || cls == BlockClass::kDivides) indepth -= 1;
-  if (cls == BlockClass::kClosesSwitch) indepth -= 2;
-  if (indepth < 0) indepth = 0;
+  indepth = std::max(0, indepth + kDepthBefore[static_cast<int>(cls)]);
 }
 
 // What stands before the verb. A label kept beside its statement puts the verb at a tab stop, not
@@ -156,10 +138,13 @@ void Formatter::place(const Statement& st, BlockClass cls, Placement placement) 
 
 void Formatter::appendStatement(const Statement& st) {
   append(verb_);
-  if (!st.operands.empty()) {
-    append(s_.spcswt ? s_.spc : s_.tab, 1);
-    append(st.operands);
+  // The separator is stored always and counted only before operands: whether a line has them
+  // varies from line to line, and a branch on it would be mispredicted as often.
+  if (outlen_ < kLineMax) {
+    out_[outlen_] = s_.spcswt ? s_.spc : s_.tab;
+    outlen_ += !st.operands.empty();
   }
+  append(st.operands);
   // The verb or the operands end the line; a verb is never empty unless operands follow. The
   // part of the line cut at the limit still decides the continuation.
   std::string_view last = st.operands.empty() ? verb_ : st.operands;
@@ -168,19 +153,28 @@ void Formatter::appendStatement(const Statement& st) {
 
 void Formatter::depthAfter(BlockClass cls) {
   // Held below the int range: a file of billions of unclosed blocks must not wrap to 0.
-  if (indepth >= INT_MAX - 2) return;
-  if (cls == BlockClass::kOpens || cls == BlockClass::kDivides) indepth += 1;
-  if (cls == BlockClass::kOpensSwitch) indepth += 2;
+  if (indepth < INT_MAX - 2) indepth += kDepthAfter[static_cast<int>(cls)];
 }
 
-int Formatter::process(std::span<char> line, long long linecnt) {
+int Formatter::process(std::string& line, long long linecnt) {
+  // The line and the output are given the slack that the byte scans reach into.
+  own_.resize(line.size() + kSlack + kLineMax + kSlack);
+  std::copy(line.begin(), line.end(), own_.begin());
+  std::span<char> copy(own_.data(), line.size());
+  int rc = process(copy, linecnt, own_.data() + line.size() + kSlack);
+  std::copy(copy.begin(), copy.end(), line.begin());
+  return rc;
+}
+
+int Formatter::process(std::span<char> line, long long linecnt, char* out) {
+  out_ = out;
   outlen_ = 0;
   std::string_view text(line.data(), line.size());
   if (keptVerbatim(line)) {
     append(text);
     return 1;
   }
-  convertTabs(line);
+  convertTabs(line.data(), line.size());
   if (cont) {
     continueStatement(text);
     return 1;

@@ -7,7 +7,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "dbtidy/bytescan.hpp"
 #include "dbtidy/classify.hpp"
 #include "dbtidy/settings.hpp"
 
@@ -26,15 +28,15 @@ class Formatter {
   Formatter(const Settings& s, std::FILE* report) : s_(s), report_(report), cls_(s, report) {}
 
   // Formats `inputline` (its tabs are converted in place, as the history shows it) into
-  // outline(). Returns 1 when the line is to be written, 0 when it was a removed DEBUG
-  // statement. `linecnt` is the line's number, for the removal report.
-  int process(std::span<char> inputline, long long linecnt);
-  int process(std::string& inputline, long long linecnt) {
-    return process(std::span<char>(inputline.data(), inputline.size()), linecnt);
-  }
+  // outline(), built at `out`. Returns 1 when the line is to be written, 0 when it was a removed
+  // DEBUG statement. `linecnt` is the line's number, for the removal report. The line has
+  // kSlack bytes of storage behind it, and `out` room for kLineMax + kSlack (see bytescan.hpp).
+  int process(std::span<char> inputline, long long linecnt, char* out);
+  // The same for a line anywhere, built in the formatter's own buffer.
+  int process(std::string& inputline, long long linecnt);
 
   // Good until the next line is formatted.
-  std::string_view outline() const { return {outline_.data(), outlen_}; }
+  std::string_view outline() const { return {out_, outlen_}; }
 
   // The input lines before the current one, for the -KV report: oldest first.
   void remember(std::string_view line);
@@ -68,10 +70,11 @@ class Formatter {
   const Settings s_;
   std::FILE* report_;
   Classifier cls_;
-  // The line is built here and cut at the limit as it is built; it is written from here.
-  std::array<char, kLineMax> outline_;
+  // The line is built at out_, cut at the limit as it is built.
+  char* out_ = nullptr;
   std::size_t outlen_ = 0;
-  std::string_view verb_;               // in the input line
+  std::vector<char> own_;  // the line and the output of process(std::string&), with their slack
+  std::string_view verb_;  // in the input line
   std::array<std::string, 4> history_;  // line1 .. line4
 };
 

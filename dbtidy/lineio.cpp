@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbtidy/bytescan.hpp"
 #include "dbtidy/formatter.hpp"
 #include "dbtidy/linestop.hpp"
 
@@ -13,10 +14,16 @@ namespace dbc::dbtidy {
 namespace {
 // Reads and writes go in blocks this large: few system calls, and a block still fits the cache.
 constexpr std::size_t kBlock = 1 << 18;
+// Line ends are looked for this many bytes at a time.
+constexpr std::size_t kScan = 64;
 }  // namespace
 
 LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
-    : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock) {}
+    : fd_(std::move(fd)),
+      counters_(counters),
+      trace_(trace),
+      buf_(kBlock + kScan + kSlack),
+      slow_(kLineMax + kSlack) {}
 
 // Moves the bytes not yet taken to the front and reads behind them as many as fit. Only a short
 // read says the file has no more: a read error is never taken for its end.
@@ -24,12 +31,37 @@ bool LineReader::fill() {
   std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
   len_ -= pos_;
   pos_ = 0;
-  const std::size_t want = buf_.size() - len_;
+  const std::size_t want = kBlock - len_;
   const ssize_t got = dbc::readFull(fd_.get(), buf_.data() + len_, want);
   if (got < 0) return false;
   len_ += static_cast<std::size_t>(got);
   if (static_cast<std::size_t>(got) < want) drained_ = true;
+  scanFrom(pos_);
   return true;
+}
+
+// The buffer has kScan bytes beyond its block, so a scan near the end reads no byte outside it,
+// and kSlack more for the formatter's reads past the end of a line.
+void LineReader::scanFrom(std::size_t at) {
+  base_ = at;
+  stops_ = stopMask(buf_.data() + at);
+  if (len_ - at < kScan) stops_ &= (std::uint64_t{1} << (len_ - at)) - 1;
+  dropTaken();
+}
+
+void LineReader::dropTaken() {
+  if (pos_ <= base_) return;
+  const std::size_t k = pos_ - base_;
+  stops_ = k >= kScan ? 0 : stops_ & (~std::uint64_t{0} << k);
+}
+
+// The first stop at or after pos_, or len_ when the bytes held have none.
+std::size_t LineReader::nextStop() {
+  while (stops_ == 0) {
+    if (base_ + kScan >= len_) return len_;
+    scanFrom(base_ + kScan);
+  }
+  return base_ + static_cast<std::size_t>(__builtin_ctzll(stops_));
 }
 
 void LineReader::took(std::span<char> line, bool stored) {
@@ -41,14 +73,14 @@ void LineReader::took(std::span<char> line, bool stored) {
 }
 
 // A line as it lies in the buffer, when its bytes up to the line end (or its first 1000) hold no
-// CR and no zero byte; everything else goes byte by byte.
+// CR and no zero byte, or only the CR of a CR LF; everything else goes byte by byte.
 bool LineReader::next(std::span<char>& line) {
   counters_.ibytes += 1;
   for (;;) {
-    char* start = buf_.data() + pos_;
+    char* const start = buf_.data() + pos_;
     const std::size_t avail = len_ - pos_;
     const std::size_t window = std::min(avail, kLineMax);
-    const std::size_t stop = findLineStop(start, window);
+    const std::size_t stop = nextStop() - pos_;
     std::size_t length = stop;
     std::size_t taken = 0;
     if (stop < window) {
@@ -60,7 +92,7 @@ bool LineReader::next(std::span<char>& line) {
         return readSlowly(line);
       }
     } else if (window == kLineMax) {
-      taken = kLineMax;  // cut at the limit; the line end is left to the next read
+      length = taken = kLineMax;  // cut at the limit; the line end is left to the next read
     } else if (drained_) {
       taken = avail;  // the last line, without a line end: its fetch meets the end
       counters_.ibytes += 1;
@@ -70,6 +102,7 @@ bool LineReader::next(std::span<char>& line) {
       continue;
     }
     pos_ += taken;
+    dropTaken();
     counters_.ibytes += static_cast<long long>(taken);
     line = std::span<char>(start, length);
     took(line, length != 0);
@@ -80,7 +113,7 @@ bool LineReader::next(std::span<char>& line) {
 // A fetch at a time, each counted: CRs dropped wherever they are, the line's text ended at a zero
 // byte although the bytes up to its line end are still read.
 bool LineReader::readSlowly(std::span<char>& line) {
-  slow_.clear();
+  std::size_t stored = 0;
   for (;;) {
     if (pos_ == len_ && !drained_ && !fill()) return false;
     if (pos_ == len_) {
@@ -92,14 +125,13 @@ bool LineReader::readSlowly(std::span<char>& line) {
     counters_.ibytes += 1;
     if (c == '\n') break;
     if (c == '\r') continue;
-    slow_.push_back(c);
-    if (slow_.size() == kLineMax) break;
+    slow_[stored] = c;
+    if (++stored == kLineMax) break;
   }
-  const bool stored = !slow_.empty();
-  std::size_t zero = slow_.find('\0');
-  if (zero != std::string::npos) slow_.resize(zero);
-  line = std::span<char>(slow_.data(), slow_.size());
-  took(line, stored);
+  scanFrom(pos_);
+  char* const text = slow_.data();
+  line = std::span<char>(text, std::find(text, text + stored, '\0'));
+  took(line, stored != 0);
   return true;
 }
 
@@ -111,7 +143,7 @@ bool LineReader::getline_dbtidy(std::string& inputline) {
 }
 
 LineWriter::LineWriter(dbc::Fd fd, Counters& counters, std::FILE* trace)
-    : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock + kLineMax + 1) {}
+    : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock + kLineMax + kSlack) {}
 
 bool LineWriter::flush() {
   if (!failed_ && used_ != 0 && !dbc::writeFull(fd_.get(), buf_.data(), used_)) failed_ = true;
@@ -119,12 +151,21 @@ bool LineWriter::flush() {
   return !failed_;
 }
 
+bool LineWriter::commit(std::size_t n) {
+  if (trace_) std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(n), room());
+  return finish(n);
+}
+
 bool LineWriter::putline(std::string_view outline) {
   if (trace_) {
     std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(outline.size()), outline.data());
   }
   const std::size_t n = std::min(outline.size(), kLineMax);
-  std::memcpy(buf_.data() + used_, outline.data(), n);
+  std::copy(outline.begin(), outline.begin() + n, room());
+  return finish(n);
+}
+
+bool LineWriter::finish(std::size_t n) {
   buf_[used_ + n] = '\n';
   used_ += n + 1;
   counters_.obytes += static_cast<long long>(n) + 2;

@@ -2,6 +2,7 @@
 // at 1000 characters and lose their CRs on the way in; they end in one LF on the way out.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -36,6 +37,9 @@ class LineReader {
 
  private:
   bool fill();
+  std::size_t nextStop();
+  void scanFrom(std::size_t at);
+  void dropTaken();
   bool readSlowly(std::span<char>& line);
   void took(std::span<char> line, bool stored);
 
@@ -45,9 +49,13 @@ class LineReader {
   std::vector<char> buf_;
   std::size_t pos_ = 0;  // buf_[pos_ .. len_) is read and not yet taken
   std::size_t len_ = 0;
-  bool drained_ = false;  // the file holds nothing beyond what was read
-  bool eof_ = false;      // a fetch for a line met the end of the file
-  std::string slow_;      // a line that had CRs or a zero byte, as its bytes were taken
+  // The line ends, CRs and zero bytes of the 64 bytes from base_, those before pos_ or from len_
+  // on left out. Every byte before base_ was looked at: scanning only moves forward.
+  std::size_t base_ = 0;
+  std::uint64_t stops_ = 0;
+  bool drained_ = false;    // the file holds nothing beyond what was read
+  bool eof_ = false;        // a fetch for a line met the end of the file
+  std::vector<char> slow_;  // a line that had CRs or a zero byte, as its bytes were taken
 };
 
 class LineWriter {
@@ -58,12 +66,17 @@ class LineWriter {
   // failed (errno set); the failure sticks. `outline` holds no zero byte (lines are cut at one
   // on the way in).
   bool putline(std::string_view outline);
+  // Where the next line may be built in place: room for kLineMax + kSlack bytes. commit(n) then
+  // writes its n characters (at most 1000) and a LF, as putline does.
+  char* room() { return buf_.data() + used_; }
+  bool commit(std::size_t n);
   // Writes what is buffered and closes; false when any write or the close failed. With `durable`
   // the bytes are synced to disk before the close, and a failed sync counts as a failed write.
   bool close(bool durable = false);
 
  private:
   bool flush();
+  bool finish(std::size_t n);
 
   dbc::Fd fd_;
   Counters& counters_;

@@ -46,7 +46,9 @@ void formatLines(Files& files, Formatter& fmt, Counters& counters, const Setting
   while (!in.eof()) {
     if (!in.next(inputline)) files.readFailed();
     if (in.eof() && inputline.empty()) continue;
-    if (fmt.process(inputline, counters.linecnt) == 1 && !writer.putline(fmt.outline())) {
+    // Built where it is written: the writer's buffer has the room a line needs.
+    if (fmt.process(inputline, counters.linecnt, writer.room()) == 1 &&
+        !writer.commit(fmt.outline().size())) {
       files.closeAll();  // reports the failed write and ends the run
     }
     if (s.kill_dbg == KillDebug::kReport) {
