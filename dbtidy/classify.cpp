@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "dbtidy/bytescan.hpp"
+
 namespace dbc::dbtidy {
 
 namespace {
@@ -63,35 +65,73 @@ Placement defaultPlacement(const Settings& s) {
   return s.lblsplit ? Placement::kDataColumn : Placement::kSplitLabel;
 }
 
-// The longest word the hash holds: "GCHARACTER" is 10.
-constexpr std::size_t kMaxKey = 16;
+// Every word the tables name, with its "G" where the "G" counts, numbered from 1 for the hash.
+struct Entry {
+  VerbKey key;
+  Placement placement = Placement::kSplitLabel;  // for a declaration or routine head
+  int block = -1;                                // else its row of kBlockVerbs
+};
 
-// Bytes p[0 .. n), n at most 8, as one little-endian word, zero-padded; reads no byte beyond
-// them. The same packing serves the tables and the verbs, so only its being one-to-one matters.
-std::uint64_t pack(const char* p, std::size_t n) {
-  auto at = [p](std::size_t i) -> std::uint64_t { return static_cast<unsigned char>(p[i]); };
-  auto four = [&](std::size_t i) {
-    return at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24;
-  };
-  if (n >= 4) return four(0) | four(n - 4) << (8 * (n - 4));  // two loads, overlapping
-  if (n == 0) return 0;
-  return at(0) | at(n / 2) << (8 * (n / 2)) | at(n - 1) << (8 * (n - 1));
+constexpr std::size_t kEntries =
+    2 * std::size(kDeclarations) + 2 * std::size(kRoutines) + std::size(kBlockVerbs);
+
+constexpr VerbKey keyOf(std::string_view prefix, std::string_view word) {
+  VerbKey k;
+  k.len = prefix.size() + word.size();
+  for (std::size_t i = 0; i < k.len && i < 16; ++i) {
+    const std::uint64_t c =
+        static_cast<unsigned char>(i < prefix.size() ? prefix[i] : word[i - prefix.size()]);
+    (i < 8 ? k.lo : k.hi) |= c << (8 * (i % 8));
+  }
+  return k;
 }
 
-// a to z of the eight bytes in upper case, every other byte as it was.
-std::uint64_t upper(std::uint64_t x) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  const std::uint64_t seven = x & (0x7F * kOnes);
-  const std::uint64_t atLeastA = seven + (0x80 - 'a') * kOnes;    // top bit: low 7 bits >= 'a'
-  const std::uint64_t aboveZ = seven + (0x80 - 'z' - 1) * kOnes;  // top bit: low 7 bits > 'z'
-  const std::uint64_t lower = atLeastA & ~aboveZ & ~x & (0x80 * kOnes);
-  return x ^ (lower >> 2);  // 0x80 >> 2 is the 0x20 between the cases
+constexpr std::array<Entry, kEntries + 1> buildEntries() {
+  std::array<Entry, kEntries + 1> e{};
+  e[0].key.len = ~std::size_t{0};  // no verb has this length: number 0 matches nothing
+  std::size_t i = 1;
+  for (std::string_view prefix : {"", "G"}) {
+    for (std::string_view w : kDeclarations) e[i++] = {keyOf(prefix, w), Placement::kDataColumn};
+    for (std::string_view w : kRoutines) e[i++] = {keyOf(prefix, w), Placement::kFirstTabStop};
+  }
+  for (int b = 0; b < static_cast<int>(std::size(kBlockVerbs)); ++b) {
+    e[i++] = {keyOf("", kBlockVerbs[b].word), Placement::kSplitLabel, b};
+  }
+  return e;
 }
 
-std::size_t slotOf(std::uint64_t lo, std::uint64_t hi, std::size_t len, std::size_t slots) {
-  std::uint64_t h = (lo ^ (hi * 0xC2B2AE3D27D4EB4FULL) ^ len) * 0x9E3779B97F4A7C15ULL;
-  return static_cast<std::size_t>(h >> 56) & (slots - 1);
+static_assert(kEntries == Classifier::kWords);
+constexpr std::array<Entry, kEntries + 1> kTable = buildEntries();
+
+// The hash: a multiplier chosen so that no two words of the tables share a slot. A look-up is
+// then one slot and one comparison, the same for every verb, with no probing loop whose length
+// varies from verb to verb.
+constexpr unsigned kSlotBits = 10;
+constexpr std::uint64_t kMulLo = 0xF28C105D1FB17C23ULL;
+
+constexpr std::size_t slotOf(const VerbKey& k) {
+  return static_cast<std::size_t>(
+      ((k.lo * kMulLo) ^ (k.hi * 0xC2B2AE3D27D4EB4FULL) ^ (k.len * 0x165667B19E3779F9ULL)) >>
+      (64 - kSlotBits));
 }
+
+struct Slots {
+  std::array<std::uint8_t, std::size_t{1} << kSlotBits> entry{};  // 0: no word here
+  bool perfect = true;
+};
+
+constexpr Slots buildSlots() {
+  Slots s;
+  for (std::size_t i = 1; i <= kEntries; ++i) {
+    std::uint8_t& slot = s.entry[slotOf(kTable[i].key)];
+    if (slot != 0) s.perfect = false;
+    slot = static_cast<std::uint8_t>(i);
+  }
+  return s;
+}
+
+constexpr Slots kSlots = buildSlots();
+static_assert(kSlots.perfect, "two words of the verb tables share a slot: choose another kMulLo");
 
 }  // namespace
 
@@ -127,49 +167,61 @@ VerbClass plainClass(std::string_view verb, const Settings& s) {
   return v;
 }
 
-// The hash holds every word the tables name, with and without its "G" where the "G" counts, each
-// with the class and placement this run's settings give it.
+VerbKey verbKeyScalar(const char* p, std::size_t n) {
+  VerbKey k;
+  k.len = n;
+  for (std::size_t i = 0; i < n && i < 16; ++i) {
+    char c = p[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    (i < 8 ? k.lo : k.hi) |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * (i % 8));
+  }
+  return k;
+}
+
+#if defined(__SSE2__)
+VerbKey verbKeyInLine(const char* p, std::size_t n) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // As signed bytes, a to z are above 'a' - 1 and below 'z' + 1; 0x80 to 0xFF are negative.
+  const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('a' - 1)),
+                                      _mm_cmplt_epi8(v, _mm_set1_epi8('z' + 1)));
+  __m128i up = _mm_xor_si128(v, _mm_and_si128(lower, _mm_set1_epi8(0x20)));
+  up = _mm_and_si128(up, detail::firstBytes(n < 16 ? n : 16));
+  VerbKey k;
+  k.lo = static_cast<std::uint64_t>(_mm_cvtsi128_si64(up));
+  k.hi = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(up, up)));
+  k.len = n;
+  return k;
+}
+#else
+VerbKey verbKeyInLine(const char* p, std::size_t n) { return verbKeyScalar(p, n); }
+#endif
+
 Classifier::Classifier(const Settings& s, std::FILE* trace) : verbose_(s.verbose), trace_(trace) {
-  plain_ = {kOrdinary, defaultPlacement(s)};
-  directive_ = {s.cmpdir ? kOpens : kOrdinary, defaultPlacement(s)};
-  auto withG = [&](std::string_view word, Placement p) {
-    insert(word, {kOrdinary, p});
-    insert("G" + std::string(word), {kOrdinary, p});
-  };
-  for (std::string_view w : kDeclarations) withG(w, Placement::kDataColumn);
-  for (std::string_view w : kRoutines) withG(w, Placement::kFirstTabStop);
-  for (const BlockVerb& b : kBlockVerbs) {
-    insert(b.word, {enabled(b.when, s) ? b.cls : kOrdinary, plain_.placement});
-  }
-}
-
-void Classifier::insert(std::string_view word, VerbClass v) {
-  const std::size_t n = word.size();
-  const std::uint64_t lo = pack(word.data(), std::min<std::size_t>(n, 8));
-  const std::uint64_t hi = n > 8 ? pack(word.data() + 8, n - 8) : 0;
-  std::size_t i = slotOf(lo, hi, n, kSlots);
-  while (slots_[i].len != 0 && !(slots_[i].lo == lo && slots_[i].hi == hi && slots_[i].len == n)) {
-    i = (i + 1) & (kSlots - 1);
-  }
-  // No word stands in two of the tables, so none is inserted twice.
-  slots_[i] = Slot{lo, hi, n, v};
-}
-
-VerbClass Classifier::lookup(std::string_view verb) const {
-  const std::size_t n = verb.size();
-  const char* p = verb.data();
-  const std::uint64_t lo = upper(pack(p, std::min<std::size_t>(n, 8)));
-  if (n != 0 && n <= kMaxKey) {
-    const std::uint64_t hi = n > 8 ? upper(pack(p + 8, n - 8)) : 0;
-    for (std::size_t i = slotOf(lo, hi, n, kSlots);; i = (i + 1) & (kSlots - 1)) {
-      const Slot& slot = slots_[i];
-      if (slot.len == 0) break;
-      if (slot.lo == lo && slot.hi == hi && slot.len == n) return slot.v;
+  const Placement plain = defaultPlacement(s);
+  resolved_[0] = {kOrdinary, plain};
+  directive_ = {s.cmpdir ? kOpens : kOrdinary, plain};
+  for (std::size_t i = 1; i <= kEntries; ++i) {
+    const Entry& e = kTable[i];
+    if (e.block < 0) {
+      resolved_[i] = {kOrdinary, e.placement};
+    } else {
+      const BlockVerb& b = kBlockVerbs[e.block];
+      resolved_[i] = {enabled(b.when, s) ? b.cls : kOrdinary, plain};
     }
   }
+}
+
+VerbClass Classifier::lookup(const VerbKey& key) const {
+  std::size_t i = kSlots.entry[slotOf(key)];
+  const VerbKey& k = kTable[i].key;
+  // Bitwise, not short-circuit: which verbs match varies from line to line.
+  const bool match = (k.lo == key.lo) & (k.hi == key.hi) & (k.len == key.len);
+  i = match ? i : 0;
+  // A word of no table that begins with #IF; its zero padding makes a shorter word differ.
   constexpr std::uint64_t kHashIf = '#' | 'I' << 8 | 'F' << 16;
-  if (n >= 3 && (lo & 0xFFFFFF) == kHashIf) return directive_;
-  return plain_;
+  if ((key.lo & 0xFFFFFF) == kHashIf && i == 0) [[unlikely]]
+    return directive_;
+  return resolved_[i];
 }
 
 void Classifier::trace() const {

@@ -44,22 +44,38 @@ VerbClass plainClass(std::string_view verb, const Settings& s);
 // `verb` in upper case (only a to z change).
 std::string upperCase(std::string_view verb);
 
+// A verb as the look-up takes it: its first 16 bytes in upper case, zero-padded, as two
+// little-endian words, and its length.
+struct VerbKey {
+  std::uint64_t lo = 0;
+  std::uint64_t hi = 0;
+  std::size_t len = 0;
+  bool operator==(const VerbKey&) const = default;
+};
+
+// The key of the verb at p[0 .. n), reading only those bytes.
+VerbKey verbKeyScalar(const char* p, std::size_t n);
+// The same reading the 16 bytes from p whatever n is: for a verb inside a line, which has the
+// room behind it (see bytescan.hpp).
+VerbKey verbKeyInLine(const char* p, std::size_t n);
+
 class Classifier {
  public:
   // `trace` receives the -V line of every verb.
   Classifier(const Settings& s, std::FILE* trace);
 
   // Looks at the verb word alone (no operands); sets verbswt and splitswt.
-  void evalverb(std::string_view verb) {
-    VerbClass v = lookup(verb);
-    verbswt = v.cls;
-    splitswt = v.placement;
-    last_ = verb;
-    if (verbose_) trace();
+  void evalverb(std::string_view verb) { take(verb, lookup(verb)); }
+  // The same for a verb inside a line.
+  void evalverbInLine(std::string_view verb) {
+    take(verb, lookup(verbKeyInLine(verb.data(), verb.size())));
   }
 
   // The class and placement of `verb` under this run's settings.
-  VerbClass lookup(std::string_view verb) const;
+  VerbClass lookup(std::string_view verb) const {
+    return lookup(verbKeyScalar(verb.data(), verb.size()));
+  }
+  VerbClass lookup(const VerbKey& key) const;
 
   // The last verb in upper case, as the trace shows it; valid while that verb's text is.
   std::string xverb() const { return upperCase(last_); }
@@ -67,22 +83,21 @@ class Classifier {
   BlockClass verbswt = BlockClass::kOrdinary;
   Placement splitswt = Placement::kSplitLabel;
 
- private:
-  // A word of the tables, packed into two words of up to 8 bytes each, upper case, zero-padded;
-  // its length tells "DIM" from "DIM" followed by a zero byte.
-  struct Slot {
-    std::uint64_t lo = 0;
-    std::uint64_t hi = 0;
-    std::size_t len = 0;  // 0: empty slot
-    VerbClass v;
-  };
-  static constexpr std::size_t kSlots = 256;  // a third full: most probes end at the first slot
+  // The words of the tables: declarations and routine heads with and without "G", block verbs.
+  static constexpr std::size_t kWords = 89;
 
-  void insert(std::string_view word, VerbClass v);
+ private:
+  void take(std::string_view verb, VerbClass v) {
+    verbswt = v.cls;
+    splitswt = v.placement;
+    last_ = verb;
+    if (verbose_) trace();
+  }
   void trace() const;
 
-  std::array<Slot, kSlots> slots_{};
-  VerbClass plain_;      // a word of no table
+  // What each word of the tables means under this run's settings, by its number in the hash;
+  // number 0 is a word of no table.
+  std::array<VerbClass, kWords + 1> resolved_{};
   VerbClass directive_;  // a word of no table that begins with #IF
   bool verbose_;
   std::FILE* trace_;

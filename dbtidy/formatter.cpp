@@ -182,7 +182,7 @@ int Formatter::process(std::span<char> line, long long linecnt, char* out) {
   Statement st;
   if (!cutStatement(text, st)) return 1;
 
-  cls_.evalverb(verb_);
+  cls_.evalverbInLine(verb_);
   const BlockClass cls = cls_.verbswt;
   // A removed DEBUG statement takes its label with it and leaves the depth and continuation as
   // they were; a continuation line of it is then formatted as a statement of its own.
