@@ -13,7 +13,7 @@ namespace dbc::dbtidy {
 
 namespace {
 // Reads and writes go in blocks this large: few system calls, and a block still fits the cache.
-constexpr std::size_t kBlock = 1 << 18;
+constexpr std::size_t kBlock = LineReader::kReadBlock;
 // Line ends are looked for this many bytes at a time.
 constexpr std::size_t kScan = 64;
 }  // namespace

@@ -24,6 +24,9 @@ struct Counters {
 
 class LineReader {
  public:
+  // The file is read this many bytes at a time.
+  static constexpr std::size_t kReadBlock = std::size_t{1} << 18;
+
   // `trace` is where -V shows each line read; null for no trace.
   LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace);
 
