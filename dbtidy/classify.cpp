@@ -224,6 +224,10 @@ VerbClass Classifier::lookup(const VerbKey& key) const {
   return resolved_[i];
 }
 
+void Classifier::evalverbInLine(std::string_view verb) {
+  take(verb, lookup(verbKeyInLine(verb.data(), verb.size())));
+}
+
 void Classifier::trace() const {
   std::fprintf(trace_, "Verb[%s][%i][%i]\n", xverb().c_str(), static_cast<int>(verbswt),
                static_cast<int>(splitswt));

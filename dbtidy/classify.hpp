@@ -67,9 +67,7 @@ class Classifier {
   // Looks at the verb word alone (no operands); sets verbswt and splitswt.
   void evalverb(std::string_view verb) { take(verb, lookup(verb)); }
   // The same for a verb inside a line.
-  void evalverbInLine(std::string_view verb) {
-    take(verb, lookup(verbKeyInLine(verb.data(), verb.size())));
-  }
+  void evalverbInLine(std::string_view verb);
 
   // The class and placement of `verb` under this run's settings.
   VerbClass lookup(std::string_view verb) const {

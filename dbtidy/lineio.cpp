@@ -14,8 +14,7 @@ namespace dbc::dbtidy {
 namespace {
 // Reads and writes go in blocks this large: few system calls, and a block still fits the cache.
 constexpr std::size_t kBlock = LineReader::kReadBlock;
-// Line ends are looked for this many bytes at a time.
-constexpr std::size_t kScan = 64;
+constexpr std::size_t kScan = LineReader::kScan;
 }  // namespace
 
 LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
@@ -40,21 +39,6 @@ bool LineReader::fill() {
   return true;
 }
 
-// The buffer has kScan bytes beyond its block, so a scan near the end reads no byte outside it,
-// and kSlack more for the formatter's reads past the end of a line.
-void LineReader::scanFrom(std::size_t at) {
-  base_ = at;
-  stops_ = stopMask(buf_.data() + at);
-  if (len_ - at < kScan) stops_ &= (std::uint64_t{1} << (len_ - at)) - 1;
-  dropTaken();
-}
-
-void LineReader::dropTaken() {
-  if (pos_ <= base_) return;
-  const std::size_t k = pos_ - base_;
-  stops_ = k >= kScan ? 0 : stops_ & (~std::uint64_t{0} << k);
-}
-
 // The first stop at or after pos_, or len_ when the bytes held have none.
 std::size_t LineReader::nextStop() {
   while (stops_ == 0) {
@@ -74,7 +58,7 @@ void LineReader::took(std::span<char> line, bool stored) {
 
 // A line as it lies in the buffer, when its bytes up to the line end (or its first 1000) hold no
 // CR and no zero byte, or only the CR of a CR LF; everything else goes byte by byte.
-bool LineReader::next(std::span<char>& line) {
+bool LineReader::nextApart(std::span<char>& line) {
   counters_.ibytes += 1;
   for (;;) {
     char* const start = buf_.data() + pos_;
@@ -151,9 +135,8 @@ bool LineWriter::flush() {
   return !failed_;
 }
 
-bool LineWriter::commit(std::size_t n) {
-  if (trace_) std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(n), room());
-  return finish(n);
+void LineWriter::traceOut(std::size_t n) {
+  std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(n), room());
 }
 
 bool LineWriter::putline(std::string_view outline) {
@@ -163,14 +146,6 @@ bool LineWriter::putline(std::string_view outline) {
   const std::size_t n = std::min(outline.size(), kLineMax);
   std::copy(outline.begin(), outline.begin() + n, room());
   return finish(n);
-}
-
-bool LineWriter::finish(std::size_t n) {
-  buf_[used_ + n] = '\n';
-  used_ += n + 1;
-  counters_.obytes += static_cast<long long>(n) + 2;
-  if (used_ >= kBlock) return flush();
-  return !failed_;
 }
 
 bool LineWriter::close(bool durable) {
