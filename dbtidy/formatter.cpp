@@ -47,10 +47,12 @@ void Formatter::append(std::string_view text) {
   outlen_ += n;
 }
 
+// One tab, then the depth: a level is one more tab when a tab stop is a level wide.
 void Formatter::indent() {
   if (s_.ininc == s_.tabstop) {
-    append(s_.tab, indepth);
+    append(s_.tab, static_cast<long long>(indepth) + 1);
   } else {
+    append(s_.tab, 1);
     append(s_.spc, static_cast<long long>(indepth) * s_.ininc);
   }
 }
@@ -117,11 +119,9 @@ void Formatter::place(const Statement& st, BlockClass cls, Placement placement) 
   } else if (labelled && placement == Placement::kSplitLabel) {
     lst_tab = indepth + 1;
     append('\n', 1);
-    append(s_.tab, 1);
     indent();
   } else if (!labelled) {
     lst_tab = indepth + 1;
-    append(s_.tab, 1);
     indent();
   } else {
     lst_tab = s_.ntabs;
