@@ -62,11 +62,11 @@ inline unsigned spaceBits(const char* p) {
   return bits(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(' ')));
 }
 
-}  // namespace detail
-
-inline std::size_t graphicRun(const char* p, std::size_t n) {
+// Length of the run at p, at most n, of the bytes whose bits `in` sets.
+template <unsigned (*in)(const char*)>
+inline std::size_t runOf(const char* p, std::size_t n) {
   for (std::size_t k = 0;; k += 16) {
-    if (unsigned stop = ~detail::graphicBits(p + k) & 0xFFFF) {
+    if (unsigned stop = ~in(p + k) & 0xFFFF) {
       std::size_t r = k + static_cast<std::size_t>(__builtin_ctz(stop));
       return r < n ? r : n;
     }
@@ -74,14 +74,14 @@ inline std::size_t graphicRun(const char* p, std::size_t n) {
   }
 }
 
+}  // namespace detail
+
+inline std::size_t graphicRun(const char* p, std::size_t n) {
+  return detail::runOf<detail::graphicBits>(p, n);
+}
+
 inline std::size_t spaceRun(const char* p, std::size_t n) {
-  for (std::size_t k = 0;; k += 16) {
-    if (unsigned stop = ~detail::spaceBits(p + k) & 0xFFFF) {
-      std::size_t r = k + static_cast<std::size_t>(__builtin_ctz(stop));
-      return r < n ? r : n;
-    }
-    if (k + 16 >= n) return n;
-  }
+  return detail::runOf<detail::spaceBits>(p, n);
 }
 
 inline std::size_t trimmed(const char* p, std::size_t n) {
