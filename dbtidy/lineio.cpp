@@ -14,7 +14,6 @@ namespace dbc::dbtidy {
 namespace {
 // Reads and writes go in blocks this large: few system calls, and a block still fits the cache.
 constexpr std::size_t kBlock = LineReader::kReadBlock;
-constexpr std::size_t kScan = LineReader::kScan;
 }  // namespace
 
 LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
