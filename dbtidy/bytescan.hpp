@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -138,12 +139,8 @@ inline std::size_t graphicRun(const char* p, std::size_t n) { return graphicRunS
 inline std::size_t spaceRun(const char* p, std::size_t n) { return spaceRunScalar(p, n); }
 inline std::size_t trimmed(const char* p, std::size_t n) { return trimmedScalar(p, n); }
 inline void convertTabs(char* p, std::size_t n) { convertTabsScalar(p, n); }
-inline void copyGroups(char* dst, const char* src, std::size_t n) {
-  for (std::size_t k = 0; k < n; ++k) dst[k] = src[k];
-}
-inline void fillGroups(char* dst, char c, std::size_t n) {
-  for (std::size_t k = 0; k < n; ++k) dst[k] = c;
-}
+inline void copyGroups(char* dst, const char* src, std::size_t n) { std::memcpy(dst, src, n); }
+inline void fillGroups(char* dst, char c, std::size_t n) { std::memset(dst, c, n); }
 
 #endif
 

@@ -42,7 +42,8 @@ void Formatter::append(char c, long long count) {
 }
 
 void Formatter::append(std::string_view text) {
-  std::size_t n = std::min(text.size(), kLineMax - outlen_);
+  const std::size_t room = outlen_ < kLineMax ? kLineMax - outlen_ : 0;
+  const std::size_t n = std::min(text.size(), room);
   copyGroups(out_ + outlen_, text.data(), n);
   outlen_ += n;
 }

@@ -90,6 +90,8 @@ TEST(LineReader, LinesAcrossBlockBoundaries) {
 // The reader as the rules read: a fetch at a time, each counted, CRs dropped, 1000 characters at
 // most, the text ended at a zero byte. What the buffered reader must agree with.
 struct PlainReader {
+  explicit PlainReader(const std::string& b) : bytes(b) {}
+
   const std::string& bytes;
   std::size_t pos = 0;
   bool eof = false;
