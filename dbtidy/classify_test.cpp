@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "testkit/capture.hpp"
 
 namespace dbc::dbtidy {
@@ -71,6 +76,73 @@ TEST(Evalverb, OptionsSwitchTheConditionalRows) {
   expectCases(l, {{"MOVE", 0, 1}, {"IF", 1, 1}, {"ROUTINE", 0, 2}, {"GROUTINE", 0, 2}});
 }
 
+// Every word of the tables and its near misses: case, a "G" before it, every prefix, longer
+// words, one letter changed, words past the hash's 16 bytes, directives, bytes outside ASCII.
+std::vector<std::string> wordsAndNearMisses() {
+  const char* const words[] = {
+      "EQU",      "EQUATE",    "DEFINE",   "LIST",  "VARLIST", "VERB",      "CVERB",     "CHAR",
+      "DIM",      "CHARACTER", "INIT",     "NUM",   "VAR",     "INTEGER",   "FLOAT",     "FORM",
+      "NUMBER",   "INT",       "RECORD",   "FILE",  "IFILE",   "AFILE",     "PFILE",     "COMFILE",
+      "DEVICE",   "RESOURCE",  "IMAGE",    "QUEUE", "LABEL",   "OBJECT",    "METHOD",    "CLASS",
+      "EXTERNAL", "ROUTINE",   "LROUTINE", "IF",    "ELSE",    "ENDIF",     "LOOP",      "REPEAT",
+      "WHILE",    "UNTIL",     "CONTINUE", "BREAK", "LISTEND", "RECORDEND", "CASE",      "DEFAULT",
+      "SWITCH",   "ENDSWITCH", "FOR",      "DEBUG", "#ENDIF",  "#ELSE",     "#IF",       "#IFDEF",
+      "MOVE",     "G",         "GG",       "",      "#I",      "#",         "RECORDENDX"};
+  std::vector<std::string> out;
+  for (std::string w : words) {
+    for (const std::string& v : {w, "G" + w, "GG" + w, w + "G"}) {
+      out.push_back(v);
+      std::string lower = v;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      out.push_back(lower);
+      if (!v.empty()) out.push_back(lower.substr(0, 1) + v.substr(1));
+      for (std::size_t i = 0; i < v.size(); ++i) {
+        out.push_back(v.substr(0, i));
+        std::string changed = v;
+        changed[i] = static_cast<char>(changed[i] ^ 0x20);  // the other case, or no letter at all
+        out.push_back(changed);
+        changed[i] = static_cast<char>(v[i] + 1);
+        out.push_back(changed);
+      }
+      for (const char* tail : {"S", "1", ":", "(A)", "XXXXXXXXXXXXXXXX", "\xE9"})
+        out.push_back(v + tail);
+      out.push_back(v + std::string(1, '\0'));
+    }
+  }
+  std::mt19937 rng(21);
+  for (int i = 0; i < 20000; ++i) {
+    std::string w(rng() % 20, ' ');
+    for (char& c : w)
+      c = static_cast<char>("GIFDMEOLSCRNTU#gifdmeolscrntu\x80\xff{`@["[rng() % 34]);
+    out.push_back(w);
+  }
+  return out;
+}
+
+TEST(Evalverb, HashedLookUpAgreesWithThePlainTables) {
+  const std::vector<std::string> words = wordsAndNearMisses();
+  for (int options = 0; options < 8; ++options) {
+    Settings s;
+    s.lblsplit = options & 1;
+    s.loopswt = options & 2;
+    s.cmpdir = options & 4;
+    Classifier c(s, nullptr);
+    for (const std::string& w : words) {
+      const VerbClass expected = plainClass(w, s);
+      // The key as the formatter takes it, from a verb with a line's room behind it.
+      std::string inLine = w + std::string(16, '\x5A');
+      ASSERT_EQ(verbKeyInLine(inLine.data(), w.size()), verbKeyScalar(w.data(), w.size())) << w;
+      const VerbClass got = c.lookup(w);
+      ASSERT_EQ(static_cast<int>(got.cls), static_cast<int>(expected.cls))
+          << "[" << w << "] options " << options;
+      ASSERT_EQ(static_cast<int>(got.placement), static_cast<int>(expected.placement))
+          << "[" << w << "] options " << options;
+      c.evalverbInLine(std::string_view(inLine.data(), w.size()));
+      ASSERT_TRUE(c.verbswt == expected.cls && c.splitswt == expected.placement) << w;
+    }
+  }
+}
+
 TEST(Evalverb, VerboseTrace) {
   Settings s;
   s.verbose = true;
@@ -79,7 +151,7 @@ TEST(Evalverb, VerboseTrace) {
   c.evalverb("dim");
   c.evalverb("Endif");
   EXPECT_EQ(cap.text(), "Verb[DIM][0][1]\nVerb[ENDIF][2][0]\n");
-  EXPECT_EQ(c.xverb, "ENDIF");
+  EXPECT_EQ(c.xverb(), "ENDIF");
 }
 
 }  // namespace

@@ -2,28 +2,29 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace dbc::dbtidy {
 
 namespace {
 
-bool graphic(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 0x21 && u <= 0x7E;
-}
-
 // Comment lines ("*"), "+" and "." lines and empty lines are copied as they stand, and leave the
 // depth and a pending continuation alone: a continuation carries over them.
-bool keptVerbatim(const std::string& line) {
+bool keptVerbatim(std::span<const char> line) {
   return line.empty() || line[0] == '*' || line[0] == '+' || line[0] == '.';
 }
 
-// A tab before "." is kept: those tabs line up the members of a record or list. Every other tab
-// becomes one space, in the line itself, so the -KV report and history show it converted.
-void convertTabs(std::string& line) {
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\t' && (i + 1 >= line.size() || line[i + 1] != '.')) line[i] = ' ';
-  }
+std::size_t skipSpaces(std::string_view text, std::size_t pos) {
+  return pos + spaceRun(text.data() + pos, text.size() - pos);
+}
+
+std::size_t skipGraphic(std::string_view text, std::size_t pos) {
+  return pos + graphicRun(text.data() + pos, text.size() - pos);
+}
+
+// `text` without its trailing spaces.
+std::string_view trimEnd(std::string_view text) {
+  return text.substr(0, trimmed(text.data(), text.size()));
 }
 
 }  // namespace
@@ -33,25 +34,31 @@ int nomore(std::string_view text) {
 }
 
 void Formatter::append(char c, long long count) {
-  long long room = static_cast<long long>(kLineMax) - static_cast<long long>(outline_.size());
+  long long room = static_cast<long long>(kLineMax - outlen_);
   if (count > room) count = room;
-  if (count > 0) outline_.append(static_cast<std::size_t>(count), c);
+  if (count <= 0) return;
+  fillGroups(out_ + outlen_, c, static_cast<std::size_t>(count));
+  outlen_ += static_cast<std::size_t>(count);
 }
 
 void Formatter::append(std::string_view text) {
-  std::size_t room = kLineMax - std::min(kLineMax, outline_.size());
-  outline_.append(text.substr(0, room));
+  const std::size_t room = outlen_ < kLineMax ? kLineMax - outlen_ : 0;
+  const std::size_t n = std::min(text.size(), room);
+  copyGroups(out_ + outlen_, text.data(), n);
+  outlen_ += n;
 }
 
+// One tab, then the depth: a level is one more tab when a tab stop is a level wide.
 void Formatter::indent() {
   if (s_.ininc == s_.tabstop) {
-    append(s_.tab, indepth);
+    append(s_.tab, static_cast<long long>(indepth) + 1);
   } else {
+    append(s_.tab, 1);
     append(s_.spc, static_cast<long long>(indepth) * s_.ininc);
   }
 }
 
-void Formatter::remember(const std::string& line) {
+void Formatter::remember(std::string_view line) {
   std::rotate(history_.begin(), history_.begin() + 1, history_.end());
   history_.back() = line;
 }
@@ -61,51 +68,47 @@ void Formatter::remember(const std::string& line) {
 void Formatter::continueStatement(std::string_view text) {
   cont = false;
   append(s_.tab, static_cast<long long>(lst_tab) + 1);
-  std::size_t start = text.find_first_not_of(' ');
-  if (start == std::string_view::npos) return;
+  std::size_t start = skipSpaces(text, 0);
+  if (start == text.size()) return;
   std::string_view rest = text.substr(start);
   append(rest);
-  cont = rest[rest.find_last_not_of(' ')] == ':';
+  cont = trimEnd(rest).back() == ':';
 }
 
 // Label (appended to the line at once), verb and operands. False when nothing but blanks follows
 // the label: the line is then the label alone, its trailing blanks gone.
 bool Formatter::cutStatement(std::string_view text, Statement& st) {
-  std::size_t pos = 0;
-  while (pos < text.size() && graphic(text[pos])) ++pos;
+  std::size_t pos = skipGraphic(text, 0);
   st.label = text.substr(0, pos);
   append(st.label);
-  if (nomore(text.substr(pos))) return false;
+  pos = skipSpaces(text, pos);
+  if (pos == text.size()) return false;
 
-  while (pos < text.size() && text[pos] == ' ') ++pos;
   std::size_t verbStart = pos;
-  while (pos < text.size() && graphic(text[pos])) ++pos;
-  verb_.assign(text.substr(verbStart, pos - verbStart));
+  pos = skipGraphic(text, pos);
+  verb_ = text.substr(verbStart, pos - verbStart);
 
-  st.operands = {};
-  std::size_t opStart = text.find_first_not_of(' ', pos);
-  if (opStart != std::string_view::npos) {
-    st.operands = text.substr(opStart);
-    st.operands = st.operands.substr(0, st.operands.find_last_not_of(' ') + 1);
-  }
+  // Empty operands are still a view into the line: the copies read whole groups from them.
+  st.operands = trimEnd(text.substr(skipSpaces(text, pos)));
   return true;
 }
 
-void Formatter::reportRemoval(const std::string& line, long long linecnt) {
+void Formatter::reportRemoval(std::string_view line, long long linecnt) {
   std::fprintf(report_, "------\n");
   std::fprintf(report_, "Debug removed @ line %lli\n", linecnt);
   for (const std::string& h : history_) {
     if (!h.empty()) std::fprintf(report_, "%s\n", h.c_str());
   }
-  std::fprintf(report_, "%s\n", line.c_str());
+  std::fprintf(report_, "%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
-// A closing or dividing line is written one level out; closing more blocks than were opened
-// leaves the depth at 0.
+// How a class moves the depth before and after its line, by class number. A closing or dividing
+// line is written one level out; closing more blocks than were opened leaves the depth at 0.
+constexpr int kDepthBefore[] = {0, 0, -1, -1, 0, -2, 0, 0};
+constexpr int kDepthAfter[] = {0, 1, 0, 1, 2, 0, 0, 0};
+
 void Formatter::depthBefore(BlockClass cls) {
-  if (cls == BlockClass::kCloses || cls == BlockClass::kDivides) indepth -= 1;
-  if (cls == BlockClass::kClosesSwitch) indepth -= 2;
-  if (indepth < 0) indepth = 0;
+  indepth = std::max(0, indepth + kDepthBefore[static_cast<int>(cls)]);
 }
 
 // What stands before the verb. A label kept beside its statement puts the verb at a tab stop, not
@@ -117,11 +120,9 @@ void Formatter::place(const Statement& st, BlockClass cls, Placement placement) 
   } else if (labelled && placement == Placement::kSplitLabel) {
     lst_tab = indepth + 1;
     append('\n', 1);
-    append(s_.tab, 1);
     indent();
   } else if (!labelled) {
     lst_tab = indepth + 1;
-    append(s_.tab, 1);
     indent();
   } else {
     lst_tab = s_.ntabs;
@@ -138,31 +139,43 @@ void Formatter::place(const Statement& st, BlockClass cls, Placement placement) 
 
 void Formatter::appendStatement(const Statement& st) {
   append(verb_);
-  if (!st.operands.empty()) {
-    append(s_.spcswt ? s_.spc : s_.tab, 1);
-    append(st.operands);
+  // The separator is stored always and counted only before operands: whether a line has them
+  // varies from line to line, and a branch on it would be mispredicted as often.
+  if (outlen_ < kLineMax) {
+    out_[outlen_] = s_.spcswt ? s_.spc : s_.tab;
+    outlen_ += !st.operands.empty();
   }
+  append(st.operands);
   // The verb or the operands end the line; a verb is never empty unless operands follow. The
   // part of the line cut at the limit still decides the continuation.
-  std::string_view last = st.operands.empty() ? std::string_view(verb_) : st.operands;
+  std::string_view last = st.operands.empty() ? verb_ : st.operands;
   cont = !last.empty() && last.back() == ':';
 }
 
 void Formatter::depthAfter(BlockClass cls) {
   // Held below the int range: a file of billions of unclosed blocks must not wrap to 0.
-  if (indepth >= INT_MAX - 2) return;
-  if (cls == BlockClass::kOpens || cls == BlockClass::kDivides) indepth += 1;
-  if (cls == BlockClass::kOpensSwitch) indepth += 2;
+  if (indepth < INT_MAX - 2) indepth += kDepthAfter[static_cast<int>(cls)];
 }
 
 int Formatter::process(std::string& line, long long linecnt) {
-  outline_.clear();
+  // The line and the output are given the slack that the byte scans reach into.
+  own_.resize(line.size() + kSlack + kLineMax + kSlack);
+  std::copy(line.begin(), line.end(), own_.begin());
+  std::span<char> copy(own_.data(), line.size());
+  int rc = process(copy, linecnt, own_.data() + line.size() + kSlack);
+  std::copy(copy.begin(), copy.end(), line.begin());
+  return rc;
+}
+
+int Formatter::process(std::span<char> line, long long linecnt, char* out) {
+  out_ = out;
+  outlen_ = 0;
+  std::string_view text(line.data(), line.size());
   if (keptVerbatim(line)) {
-    append(line);
+    append(text);
     return 1;
   }
-  convertTabs(line);
-  std::string_view text = line;
+  convertTabs(line.data(), line.size());
   if (cont) {
     continueStatement(text);
     return 1;
@@ -170,13 +183,13 @@ int Formatter::process(std::string& line, long long linecnt) {
   Statement st;
   if (!cutStatement(text, st)) return 1;
 
-  cls_.evalverb(verb_);
+  cls_.evalverbInLine(verb_);
   const BlockClass cls = cls_.verbswt;
   // A removed DEBUG statement takes its label with it and leaves the depth and continuation as
   // they were; a continuation line of it is then formatted as a statement of its own.
   if (s_.kill_dbg != KillDebug::kKeep && cls == BlockClass::kDebug) {
-    if (s_.kill_dbg == KillDebug::kReport) reportRemoval(line, linecnt);
-    outline_.clear();
+    if (s_.kill_dbg == KillDebug::kReport) reportRemoval(text, linecnt);
+    outlen_ = 0;
     return 0;
   }
   depthBefore(cls);

@@ -4,9 +4,12 @@
 
 #include <array>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "dbtidy/bytescan.hpp"
 #include "dbtidy/classify.hpp"
 #include "dbtidy/settings.hpp"
 
@@ -25,14 +28,18 @@ class Formatter {
   Formatter(const Settings& s, std::FILE* report) : s_(s), report_(report), cls_(s, report) {}
 
   // Formats `inputline` (its tabs are converted in place, as the history shows it) into
-  // outline(). Returns 1 when the line is to be written, 0 when it was a removed DEBUG
-  // statement. `linecnt` is the line's number, for the removal report.
+  // outline(), built at `out`. Returns 1 when the line is to be written, 0 when it was a removed
+  // DEBUG statement. `linecnt` is the line's number, for the removal report. The line has
+  // kSlack bytes of storage behind it, and `out` room for kLineMax + kSlack (see bytescan.hpp).
+  int process(std::span<char> inputline, long long linecnt, char* out);
+  // The same for a line anywhere, built in the formatter's own buffer.
   int process(std::string& inputline, long long linecnt);
 
-  const std::string& outline() const { return outline_; }
+  // Good until the next line is formatted.
+  std::string_view outline() const { return {out_, outlen_}; }
 
   // The input lines before the current one, for the -KV report: oldest first.
-  void remember(const std::string& line);
+  void remember(std::string_view line);
 
   int indepth = 0;
   bool cont = false;
@@ -54,7 +61,7 @@ class Formatter {
   // The phases of process, in the order it runs them.
   inline void continueStatement(std::string_view text);
   inline bool cutStatement(std::string_view text, Statement& st);
-  void reportRemoval(const std::string& line, long long linecnt);
+  void reportRemoval(std::string_view line, long long linecnt);
   inline void depthBefore(BlockClass cls);
   inline void place(const Statement& st, BlockClass cls, Placement placement);
   inline void appendStatement(const Statement& st);
@@ -63,8 +70,11 @@ class Formatter {
   const Settings s_;
   std::FILE* report_;
   Classifier cls_;
-  std::string outline_;
-  std::string verb_;
+  // The line is built at out_, cut at the limit as it is built.
+  char* out_ = nullptr;
+  std::size_t outlen_ = 0;
+  std::vector<char> own_;  // the line and the output of process(std::string&), with their slack
+  std::string_view verb_;  // in the input line
   std::array<std::string, 4> history_;  // line1 .. line4
 };
 

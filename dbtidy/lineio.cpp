@@ -2,96 +2,149 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "dbtidy/bytescan.hpp"
 #include "dbtidy/formatter.hpp"
+#include "dbtidy/linestop.hpp"
 
 namespace dbc::dbtidy {
 
 namespace {
-constexpr std::size_t kBlock = 1 << 16;
-}
+// Reads and writes go in blocks this large: few system calls, and a block still fits the cache.
+constexpr std::size_t kBlock = LineReader::kReadBlock;
+}  // namespace
 
-BlockReader::BlockReader(dbc::Fd fd)
-    : fd_(std::move(fd)), in_(dbc::RefillReader::sequential(fd_.get(), kBlock)) {}
+LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
+    : fd_(std::move(fd)),
+      counters_(counters),
+      trace_(trace),
+      buf_(kBlock + kScan + kSlack),
+      slow_(kLineMax + kSlack) {}
 
-bool BlockReader::next(std::string_view& bytes) {
-  if (in_.pos() == in_.len() && !ended_) {
-    ssize_t n = in_.refill();
-    if (n < 0) return false;
-    ended_ = n == 0;
-  }
-  bytes = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(),
-                           in_.len() - in_.pos());
+// Moves the bytes not yet taken to the front and reads behind them as many as fit. Only a short
+// read says the file has no more: a read error is never taken for its end.
+bool LineReader::fill() {
+  std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+  len_ -= pos_;
+  pos_ = 0;
+  const std::size_t want = kBlock - len_;
+  const ssize_t got = dbc::readFull(fd_.get(), buf_.data() + len_, want);
+  if (got < 0) return false;
+  len_ += static_cast<std::size_t>(got);
+  if (static_cast<std::size_t>(got) < want) drained_ = true;
+  scanFrom(pos_);
   return true;
 }
 
-LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
-    : blocks_(std::move(fd)), counters_(counters), trace_(trace) {}
+// The first stop at or after pos_, or len_ when the bytes held have none.
+std::size_t LineReader::nextStop() {
+  while (stops_ == 0) {
+    if (base_ + kScan >= len_) return len_;
+    scanFrom(base_ + kScan);
+  }
+  return base_ + static_cast<std::size_t>(__builtin_ctzll(stops_));
+}
 
-bool LineReader::getline_dbtidy(std::string& inputline) {
-  inputline.clear();
+void LineReader::took(std::span<char> line, bool stored) {
+  if (trace_) {
+    std::fprintf(trace_, "Line in : [%.*s]\n", static_cast<int>(line.size()), line.data());
+  }
+  // The read that met the end with nothing stored is no line, and is not counted as one.
+  if (!(eof_ && !stored)) counters_.linecnt += 1;
+}
+
+// A line as it lies in the buffer, when its bytes up to the line end (or its first 1000) hold no
+// CR and no zero byte, or only the CR of a CR LF; everything else goes byte by byte.
+bool LineReader::nextApart(std::span<char>& line) {
   counters_.ibytes += 1;
+  for (;;) {
+    char* const start = buf_.data() + pos_;
+    const std::size_t avail = len_ - pos_;
+    const std::size_t window = std::min(avail, kLineMax);
+    const std::size_t stop = nextStop() - pos_;
+    std::size_t length = stop;
+    std::size_t taken = 0;
+    if (stop < window) {
+      if (start[stop] == '\n') {
+        taken = stop + 1;
+      } else if (start[stop] == '\r' && stop + 1 < avail && start[stop + 1] == '\n') {
+        taken = stop + 2;  // CR LF, the CR dropped as any CR is
+      } else {
+        return readSlowly(line);
+      }
+    } else if (window == kLineMax) {
+      length = taken = kLineMax;  // cut at the limit; the line end is left to the next read
+    } else if (drained_) {
+      taken = avail;  // the last line, without a line end: its fetch meets the end
+      counters_.ibytes += 1;
+      eof_ = true;
+    } else {
+      if (!fill()) return false;
+      continue;
+    }
+    pos_ += taken;
+    dropTaken();
+    counters_.ibytes += static_cast<long long>(taken);
+    line = std::span<char>(start, length);
+    took(line, length != 0);
+    return true;
+  }
+}
+
+// A fetch at a time, each counted: CRs dropped wherever they are, the line's text ended at a zero
+// byte although the bytes up to its line end are still read.
+bool LineReader::readSlowly(std::span<char>& line) {
   std::size_t stored = 0;
   for (;;) {
-    std::string_view bytes;
-    if (!blocks_.next(bytes)) return false;
-    if (bytes.empty()) {
+    if (pos_ == len_ && !drained_ && !fill()) return false;
+    if (pos_ == len_) {
       counters_.ibytes += 1;  // the fetch that met the end
+      eof_ = true;
       break;
     }
-    // Take bytes up to the line end, the 1000-character limit or the end of the block at once.
-    const char* start = bytes.data();
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', bytes.size()));
-    std::size_t span = lf ? static_cast<std::size_t>(lf - start) : bytes.size();
-    std::size_t take = 0;
-    while (take < span && stored < kLineMax) {
-      char c = start[take++];
-      if (c == '\r') continue;
-      inputline.push_back(c);
-      ++stored;
-    }
-    blocks_.take(take);
-    counters_.ibytes += static_cast<long long>(take);
-    // A line cut at the limit leaves its line end to the next read.
-    if (stored == kLineMax) break;
-    if (lf && take == span) {
-      blocks_.take(1);
-      counters_.ibytes += 1;
-      break;
-    }
+    const char c = buf_[pos_++];
+    counters_.ibytes += 1;
+    if (c == '\n') break;
+    if (c == '\r') continue;
+    slow_[stored] = c;
+    if (++stored == kLineMax) break;
   }
-  // The text of a line ends at a zero byte; what follows it up to the line end is read, not used.
-  std::size_t zero = inputline.find('\0');
-  if (zero != std::string::npos) inputline.resize(zero);
-  if (trace_) std::fprintf(trace_, "Line in : [%s]\n", inputline.c_str());
-  // The read that met the end with nothing stored is no line, and is not counted as one.
-  if (!(blocks_.eof() && stored == 0)) counters_.linecnt += 1;
+  scanFrom(pos_);
+  char* const text = slow_.data();
+  line = std::span<char>(text, std::find(text, text + stored, '\0'));
+  took(line, stored != 0);
+  return true;
+}
+
+bool LineReader::getline_dbtidy(std::string& inputline) {
+  std::span<char> line;
+  if (!next(line)) return false;
+  inputline.assign(line.data(), line.size());
   return true;
 }
 
 LineWriter::LineWriter(dbc::Fd fd, Counters& counters, std::FILE* trace)
-    : fd_(std::move(fd)), counters_(counters), trace_(trace) {
-  buf_.reserve(kBlock + kLineMax + 1);
-}
+    : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock + kLineMax + kSlack) {}
 
 bool LineWriter::flush() {
-  if (!failed_ && !buf_.empty() && !dbc::writeFull(fd_.get(), buf_.data(), buf_.size())) {
-    failed_ = true;
-  }
-  buf_.clear();
+  if (!failed_ && used_ != 0 && !dbc::writeFull(fd_.get(), buf_.data(), used_)) failed_ = true;
+  used_ = 0;
   return !failed_;
 }
 
-bool LineWriter::putline(const std::string& outline) {
-  if (trace_) std::fprintf(trace_, "Line Out: [%s]\n", outline.c_str());
-  std::size_t n = std::strlen(outline.c_str());
-  if (n > kLineMax) n = kLineMax;
-  buf_.insert(buf_.end(), outline.data(), outline.data() + n);
-  buf_.push_back('\n');
-  counters_.obytes += static_cast<long long>(n) + 2;
-  if (buf_.size() >= kBlock) return flush();
-  return !failed_;
+void LineWriter::traceOut(std::size_t n) {
+  std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(n), room());
+}
+
+bool LineWriter::putline(std::string_view outline) {
+  if (trace_) {
+    std::fprintf(trace_, "Line Out: [%.*s]\n", static_cast<int>(outline.size()), outline.data());
+  }
+  const std::size_t n = std::min(outline.size(), kLineMax);
+  std::copy(outline.begin(), outline.begin() + n, room());
+  return finish(n);
 }
 
 bool LineWriter::close(bool durable) {

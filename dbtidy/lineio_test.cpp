@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,104 @@ TEST(LineReader, LinesAcrossBlockBoundaries) {
   expected.push_back("");
   EXPECT_EQ(r.lines, expected);
   EXPECT_EQ(r.counters.ibytes, static_cast<long long>(text.size()) + 20001 + 1);
+}
+
+// The reader as the rules read: a fetch at a time, each counted, CRs dropped, 1000 characters at
+// most, the text ended at a zero byte. What the buffered reader must agree with.
+struct PlainReader {
+  explicit PlainReader(const std::string& b) : bytes(b) {}
+
+  const std::string& bytes;
+  std::size_t pos = 0;
+  bool eof = false;
+  Counters counters;
+
+  std::string getline() {
+    std::string line;
+    counters.ibytes += 1;
+    for (;;) {
+      counters.ibytes += 1;
+      if (pos == bytes.size()) {
+        eof = true;
+        break;
+      }
+      char c = bytes[pos++];
+      if (c == '\n') break;
+      if (c == '\r') continue;
+      line.push_back(c);
+      if (line.size() == kLineMax) break;
+    }
+    const bool stored = !line.empty();
+    line.resize(std::min(line.size(), line.find('\0')));
+    if (!(eof && !stored)) counters.linecnt += 1;
+    return line;
+  }
+};
+
+// Every read of `bytes` by both readers, compared read by read, through next() as a run reads.
+void expectAgreement(const std::string& bytes, const std::string& what) {
+  testkit::TempDir dir;
+  testkit::writeFile(dir.file("in"), bytes);
+  Counters c;
+  LineReader reader(dbc::openFile(dir.file("in"), O_RDONLY), c, nullptr);
+  PlainReader plain{bytes};
+  for (int n = 1; !plain.eof; ++n) {
+    const std::string expected = plain.getline();
+    std::span<char> line;
+    ASSERT_TRUE(reader.next(line)) << what;
+    ASSERT_EQ(std::string(line.data(), line.size()), expected) << what << ", read " << n;
+    ASSERT_EQ(reader.eof(), plain.eof) << what << ", read " << n;
+    ASSERT_EQ(c.ibytes, plain.counters.ibytes) << what << ", read " << n;
+    ASSERT_EQ(c.linecnt, plain.counters.linecnt) << what << ", read " << n;
+  }
+  EXPECT_TRUE(reader.eof()) << what;
+}
+
+TEST(LineReader, AgreesWithTheByteByByteRulesAtEveryBlockEdge) {
+  // Each kind of line end, cut and stray byte put just before, on and after the end of the first
+  // read block, and at the end of the file, with and without a line end after it.
+  const std::size_t block = LineReader::kReadBlock;
+  const std::string ends[] = {
+      "\n",     "\r\n",     "\r",   "\r\r\n", "\n\r", std::string("\0\n", 2),
+      "x\0y\n", "\r\n\r\n", "\n\n", ""};
+  for (const std::string& end : ends) {
+    for (std::size_t back = 0; back <= 3; ++back) {
+      for (std::size_t longLine : {std::size_t{10}, kLineMax - 1, kLineMax, kLineMax + 1}) {
+        std::string bytes;
+        // Short lines up to where the long one must end `back` bytes before the block's end.
+        while (bytes.size() + 40 + longLine + back < block) bytes += std::string(30, 'a') + "\n";
+        bytes += std::string(block - back - longLine - bytes.size(), 'b') + "\n";
+        bytes += std::string(longLine, 'c') + end + "tail";
+        const std::string what =
+            "end [" + end + "] back " + std::to_string(back) + " line " + std::to_string(longLine);
+        expectAgreement(bytes + end, what);
+        expectAgreement(bytes.substr(0, block - back), what + " cut at the edge");
+      }
+    }
+  }
+}
+
+TEST(LineReader, AgreesWithTheByteByByteRulesOnRandomBytes) {
+  // Bytes drawn mostly from line ends, CRs and zero bytes, with lines of every length about the
+  // limit, over several read blocks.
+  std::mt19937 rng(21);
+  const char alphabet[] = {'a', ' ', '\t', '\n', '\r', '\0', '.', static_cast<char>(0xF9)};
+  for (int round = 0; round < 6; ++round) {
+    std::string bytes;
+    while (bytes.size() < 3 * LineReader::kReadBlock / (round % 3 + 1)) {
+      switch (rng() % 4) {
+        case 0:
+          bytes += std::string(kLineMax - 3 + rng() % 6, 'L');
+          break;
+        case 1:
+          bytes += std::string(rng() % 3000, 'M');
+          break;
+        default:
+          for (int i = rng() % 200; i > 0; --i) bytes += alphabet[rng() % sizeof alphabet];
+      }
+    }
+    expectAgreement(bytes, "round " + std::to_string(round));
+  }
 }
 
 TEST(LineReader, TraceShowsEveryRead) {

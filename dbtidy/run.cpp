@@ -1,6 +1,7 @@
 #include "dbtidy/run.hpp"
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,20 @@ std::string chooseSrcpath(const Settings& s, const Context& context) {
 // Every line through the formatter into the output or work file. The read that meets the end of
 // the file with nothing read is no line.
 void formatLines(Files& files, Formatter& fmt, Counters& counters, const Settings& s) {
-  std::string inputline;
+  std::span<char> inputline;
   LineReader& in = files.in();
   LineWriter& writer = files.out();
   while (!in.eof()) {
-    if (!in.getline_dbtidy(inputline)) files.readFailed();
+    if (!in.next(inputline)) files.readFailed();
     if (in.eof() && inputline.empty()) continue;
-    if (fmt.process(inputline, counters.linecnt) == 1 && !writer.putline(fmt.outline())) {
+    // Built where it is written: the writer's buffer has the room a line needs.
+    if (fmt.process(inputline, counters.linecnt, writer.room()) == 1 &&
+        !writer.commit(fmt.outline().size())) {
       files.closeAll();  // reports the failed write and ends the run
     }
-    if (s.kill_dbg == KillDebug::kReport) fmt.remember(inputline);
+    if (s.kill_dbg == KillDebug::kReport) {
+      fmt.remember(std::string_view(inputline.data(), inputline.size()));
+    }
   }
 }
 

@@ -1,7 +1,10 @@
 // dbtidy's option parser and its formatter on any options and any source, read through its own
-// line reader. Invariant: no crash (a formatted line may hold a line end: a label then stands on
-// a line of its own).
+// line reader. Invariants: no crash (a formatted line may hold a line end: a label then stands on
+// a line of its own), and the same lines, counts and formatted lines whether a line is handed out
+// in the read buffer and built in an output buffer or copied and built apart.
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/stop.hpp"
@@ -29,15 +32,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(sink);
     return 0;
   }
-  dbc::dbtidy::Counters counters;
+  // The run's way (lines as views into the read buffer, built in an output buffer, each with the
+  // neighbouring bytes a vector scan reads past its end) against lines copied out and formatted
+  // in the formatter's own buffer: the neighbours must never show in a line.
+  dbc::dbtidy::Counters counters, copied;
   dbc::dbtidy::LineReader in(fuzz::memoryFile(source), counters, nullptr);
-  dbc::dbtidy::Formatter fmt(s, sink);
-  std::string line;
+  dbc::dbtidy::LineReader again(fuzz::memoryFile(source), copied, nullptr);
+  dbc::dbtidy::Formatter fmt(s, sink), plain(s, sink);
+  std::vector<char> out(dbc::dbtidy::kLineMax + dbc::dbtidy::kSlack, '#');
+  std::span<char> line;
+  std::string copy;
   while (!in.eof()) {
-    if (!in.getline_dbtidy(line)) break;
+    if (!in.next(line) || !again.getline_dbtidy(copy)) break;
+    if (copy != std::string_view(line.data(), line.size()) || in.eof() != again.eof() ||
+        counters.ibytes != copied.ibytes || counters.linecnt != copied.linecnt) {
+      __builtin_trap();
+    }
     if (in.eof() && line.empty()) continue;
-    fmt.process(line, counters.linecnt);
-    if (s.kill_dbg == dbc::dbtidy::KillDebug::kReport) fmt.remember(line);
+    const int rc = fmt.process(line, counters.linecnt, out.data());
+    if (rc != plain.process(copy, copied.linecnt) || fmt.outline() != plain.outline() ||
+        copy != std::string_view(line.data(), line.size()) ||
+        fmt.outline().size() > dbc::dbtidy::kLineMax || fmt.indepth != plain.indepth ||
+        fmt.cont != plain.cont || fmt.lst_tab != plain.lst_tab) {
+      __builtin_trap();
+    }
+    if (s.kill_dbg == dbc::dbtidy::KillDebug::kReport) {
+      fmt.remember(copy);
+      plain.remember(copy);
+    }
   }
   std::fclose(sink);
   return 0;

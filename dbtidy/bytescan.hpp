@@ -1,0 +1,147 @@
+// The byte runs a source line is cut into (labels and verbs, spaces, trailing blanks), its tab
+// conversion, and the copies that build the output line, sixteen bytes at a time. The lengths
+// of these runs vary from line to line, so a byte loop mispredicts its exit on nearly every run;
+// a group of sixteen holds the whole run nearly always.
+//
+// Every function here reads and writes whole groups of 16 bytes: it may read up to kSlack bytes
+// past the end of the text it is given (never before its start), and the copies may write as far
+// past the end of what they write. Lines handed to the formatter, and the line it builds, have
+// that much room behind them. The ...Scalar forms keep to the bytes they are given; they are what
+// runs without SSE2 and what the vector forms are checked against.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace dbc::dbtidy {
+
+inline constexpr std::size_t kSlack = 64;
+
+// Graphic: 0x21 to 0x7E, what labels and verbs are made of.
+inline bool graphic(char c) { return static_cast<unsigned char>(c) - 0x21u < 0x7Fu - 0x21u; }
+
+// Length of the run of graphic bytes at p, at most n.
+std::size_t graphicRunScalar(const char* p, std::size_t n);
+// Length of the run of spaces at p, at most n.
+std::size_t spaceRunScalar(const char* p, std::size_t n);
+// n less the spaces that end p[0 .. n).
+std::size_t trimmedScalar(const char* p, std::size_t n);
+// Every tab of p[0 .. n) that no "." follows within them becomes a space.
+void convertTabsScalar(char* p, std::size_t n);
+
+#if defined(__SSE2__)
+
+namespace detail {
+
+inline __m128i load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+inline unsigned bits(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+
+// Bits 0 .. k-1 of a group, k at most 16.
+inline unsigned below(std::size_t k) { return (1u << k) - 1; }
+
+// Bytes 0 .. k-1 of a group all ones, the others zero; k at most 16.
+inline __m128i firstBytes(std::size_t k) {
+  static constexpr signed char kOnes[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                            -1, -1, -1, -1, -1, 0,  0,  0,  0,  0,  0,
+                                            0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
+  return load(reinterpret_cast<const char*>(kOnes) + 16 - k);
+}
+
+inline unsigned graphicBits(const char* p) {
+  const __m128i v = load(p);
+  // As signed bytes, 0x80 to 0xFF are negative: above 0x20 leaves 0x21 to 0x7F.
+  return bits(_mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)),
+                               _mm_cmpgt_epi8(v, _mm_set1_epi8(0x20))));
+}
+
+inline unsigned spaceBits(const char* p) {
+  return bits(_mm_cmpeq_epi8(load(p), _mm_set1_epi8(' ')));
+}
+
+// Length of the run at p, at most n, of the bytes whose bits `in` sets.
+template <unsigned (*in)(const char*)>
+inline std::size_t runOf(const char* p, std::size_t n) {
+  for (std::size_t k = 0;; k += 16) {
+    if (unsigned stop = ~in(p + k) & 0xFFFF) {
+      std::size_t r = k + static_cast<std::size_t>(__builtin_ctz(stop));
+      return r < n ? r : n;
+    }
+    if (k + 16 >= n) return n;
+  }
+}
+
+}  // namespace detail
+
+inline std::size_t graphicRun(const char* p, std::size_t n) {
+  return detail::runOf<detail::graphicBits>(p, n);
+}
+
+inline std::size_t spaceRun(const char* p, std::size_t n) {
+  return detail::runOf<detail::spaceBits>(p, n);
+}
+
+inline std::size_t trimmed(const char* p, std::size_t n) {
+  if (n == 0) return 0;
+  for (std::size_t k = (n - 1) & ~std::size_t{15};; k -= 16) {
+    const std::size_t inGroup = n - k < 16 ? n - k : 16;
+    if (unsigned kept = ~detail::spaceBits(p + k) & detail::below(inGroup)) {
+      return k + 32 - static_cast<std::size_t>(__builtin_clz(kept));
+    }
+    if (k == 0) return 0;
+  }
+}
+
+// Rewrites whole groups, the bytes past p[n - 1] with what they hold: no tab there changes.
+inline void convertTabs(char* p, std::size_t n) {
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i dot = _mm_set1_epi8('.');
+  const __m128i flip = _mm_set1_epi8('\t' ^ ' ');
+  for (std::size_t k = 0; k < n; k += 16) {
+    const std::size_t inGroup = n - k < 16 ? n - k : 16;
+    // A tab is kept before "." only where that "." is still in the line.
+    const std::size_t dotsInGroup = n - k - 1 < 16 ? n - k - 1 : 16;
+    const __m128i v = detail::load(p + k);
+    const __m128i convert =
+        _mm_and_si128(_mm_andnot_si128(_mm_and_si128(_mm_cmpeq_epi8(detail::load(p + k + 1), dot),
+                                                     detail::firstBytes(dotsInGroup)),
+                                       _mm_cmpeq_epi8(v, tab)),
+                      detail::firstBytes(inGroup));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k),
+                     _mm_xor_si128(v, _mm_and_si128(convert, flip)));
+  }
+}
+
+// Copies n bytes from src to dst in whole groups; the first two groups always, since most texts
+// fit in them and a loop would mispredict its end for the others.
+inline void copyGroups(char* dst, const char* src, std::size_t n) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), detail::load(src));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), detail::load(src + 16));
+  for (std::size_t k = 32; k < n; k += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), detail::load(src + k));
+  }
+}
+
+// n bytes c at dst, in whole groups; the first always.
+inline void fillGroups(char* dst, char c, std::size_t n) {
+  const __m128i v = _mm_set1_epi8(c);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+  for (std::size_t k = 16; k < n; k += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v);
+}
+
+#else
+
+inline std::size_t graphicRun(const char* p, std::size_t n) { return graphicRunScalar(p, n); }
+inline std::size_t spaceRun(const char* p, std::size_t n) { return spaceRunScalar(p, n); }
+inline std::size_t trimmed(const char* p, std::size_t n) { return trimmedScalar(p, n); }
+inline void convertTabs(char* p, std::size_t n) { convertTabsScalar(p, n); }
+inline void copyGroups(char* dst, const char* src, std::size_t n) { std::memcpy(dst, src, n); }
+inline void fillGroups(char* dst, char c, std::size_t n) { std::memset(dst, c, n); }
+
+#endif
+
+}  // namespace dbc::dbtidy
