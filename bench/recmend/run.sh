@@ -11,26 +11,11 @@ repeat=${BENCH_REPEAT:-3}
 bytes=$(wc -c < "$data")
 cat "$data" > /dev/null  # both tools start from a warm cache
 
-now() { date +%s.%N; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# Prints "wall cpu", each the median of the runs of the command, its output thrown away.
-runs() {
-  : > "$BENCH_DIR/recmend.runs"
-  i=0
-  while [ $i -lt "$repeat" ]; do
-    t0=$(now)
-    /usr/bin/time -f '%U %S' -o "$BENCH_DIR/recmend.cpu" "$@" > /dev/null
-    t1=$(now)
-    echo "$t0 $t1 $(cat "$BENCH_DIR/recmend.cpu")" | awk '{print $2 - $1, $3 + $4}' \
-      >> "$BENCH_DIR/recmend.runs"
-    i=$((i + 1))
-  done
-  echo "$(awk '{print $1}' "$BENCH_DIR/recmend.runs" | median)" \
-    "$(awk '{print $2}' "$BENCH_DIR/recmend.runs" | median)"
-}
+scratch=$BENCH_DIR
+. "$(dirname "$0")/../timing.sh"
 rm_=$(runs "$BENCH_BIN/recmend" -d "$data" -l 101 -x -y)
 ck=$(runs cksum "$data")
-rm -f "$data" "$BENCH_DIR/recmend.runs" "$BENCH_DIR/recmend.cpu"
+rm -f "$data"
 
 echo "$bytes $rm_ $ck $repeat $(cut -d' ' -f1-3 /proc/loadavg)" | awk '{
   printf "%d bytes, median of %d runs; load %s %s %s\n", $1, $6, $7, $8, $9
