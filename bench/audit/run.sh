@@ -12,22 +12,8 @@ repeat=${BENCH_REPEAT:-3}
 mkdir -p "$dir"
 "$bin/audit_benchgen" "$dir/old.dat" "$dir/new.dat" "$mib"
 size=$(wc -c < "$dir/old.dat")
-now() { date +%s.%N; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
-# Prints "wall cpu", each the median of the runs of the command, its output thrown away.
-runs() {
-  : > "$dir/runs"
-  i=0
-  while [ $i -lt "$repeat" ]; do
-    t0=$(now)
-    /usr/bin/time -f '%U %S' -o "$dir/cpu" "$@" > /dev/null
-    t1=$(now)
-    echo "$t0 $t1 $(cat "$dir/cpu")" | awk '{print $2 - $1, $3 + $4}' >> "$dir/runs"
-    i=$((i + 1))
-  done
-  echo "$(awk '{print $1}' "$dir/runs" | median) $(awk '{print $2}' "$dir/runs" | median)"
-}
+scratch=$dir
+. "$(dirname "$0")/../timing.sh"
 
 cat "$dir/old.dat" > /dev/null
 mk=$(runs "$bin/jrnmake" "$dir/old.dat")
@@ -39,7 +25,7 @@ cat "$dir/old.lst" "$dir/new.lst" > /dev/null
 jj=$(runs "$bin/jrnjoin" "$dir/old.lst" "$dir/new.lst")
 cm=$(runs env LC_ALL=C comm -3 --nocheck-order "$dir/old.lst" "$dir/new.lst")
 changes=$("$bin/jrnjoin" "$dir/old.lst" "$dir/new.lst" | wc -l)
-rm -f "$dir"/old.* "$dir"/new.* "$dir/runs" "$dir/cpu"
+rm -f "$dir"/old.* "$dir"/new.*
 
 echo "$size bytes, $lines records; $changes change lines; load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "                        wall      MB/s    cpu      MB/s"
