@@ -28,6 +28,8 @@ class Joiner {
  private:
   // The next line of `list` into its position and checksum, or the list marked exhausted.
   static void getlin(LineReader& list, bool& eof, std::int64_t& recpos, ChecksumText& chksum);
+  // Past the lines alike in both lists, where both hold the same position and checksum.
+  void skipAlike();
 
   LineReader& tagfile1_;
   LineReader& tagfile2_;

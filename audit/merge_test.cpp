@@ -89,44 +89,82 @@ std::string plainJoin(const std::string& first, const std::string& second) {
   return out;
 }
 
+// Mostly jrnmake's own lines, with odd spellings of equal numbers ("-0", leading zeros, "+"),
+// blank-separated extras, overlong and unparsable lines mixed in, so that lines read in one
+// look and lines read the sscanf way meet in the same comparison.
+std::string randomList(std::mt19937_64& rng, int lines) {
+  std::string text;
+  long long pos = 0;
+  for (int i = 0; i < lines; ++i) {
+    pos += static_cast<long long>(rng() % 3);
+    long long sum = static_cast<long long>(rng() % 4 == 0 ? rng() : rng() % 5) - 2;
+    switch (rng() % 12) {
+      case 0:
+        text += std::to_string(pos) + " +" + std::to_string(sum < 0 ? -sum : sum) + "\n";
+        break;
+      case 1:
+        text += "000" + std::to_string(pos) + " -0\n";
+        break;
+      case 2:
+        text += std::to_string(pos) + "  " + std::to_string(sum) + " x\n";
+        break;
+      case 3:
+        text += std::string(rng() % 100, rng() % 2 ? ' ' : '7') + "\n";
+        break;
+      case 4:
+        text += std::to_string(pos) + "\n";
+        break;
+      default:
+        text += std::to_string(pos) + " " + std::to_string(sum) + "\n";
+    }
+  }
+  if (rng() % 2) text += std::to_string(pos + 1) + " 5";  // no line feed at the end
+  return text;
+}
+
 TEST(MergeTest, RandomListsJoinAsThePlainMergeJoinsThem) {
-  // Mostly jrnmake's own lines, with odd spellings of equal numbers ("-0", leading zeros, "+"),
-  // blank-separated extras, overlong and unparsable lines mixed in, so that lines read in one
-  // look and lines read the sscanf way meet in the same comparison.
   std::mt19937_64 rng(1209);
-  auto randomList = [&](int lines) {
-    std::string text;
-    long long pos = 0;
-    for (int i = 0; i < lines; ++i) {
-      pos += static_cast<long long>(rng() % 3);
-      long long sum = static_cast<long long>(rng() % 4 == 0 ? rng() : rng() % 5) - 2;
-      switch (rng() % 12) {
-        case 0:
-          text += std::to_string(pos) + " +" + std::to_string(sum < 0 ? -sum : sum) + "\n";
+  for (int round = 0; round < 100; ++round) {
+    std::string first = randomList(rng, static_cast<int>(rng() % 300)),
+                second = randomList(rng, static_cast<int>(rng() % 300));
+    ASSERT_EQ(join(first, second), plainJoin(first, second)) << first << "\n----\n" << second;
+  }
+}
+
+TEST(MergeTest, ChangedCopiesJoinAsThePlainMergeJoinsThem) {
+  // The second list is the first with a few lines changed, dropped or added, so that long runs
+  // of lines alike in both, odd ones among them and at their ends, are passed over; some lists
+  // outgrow the reader's buffer, so runs also meet its refills.
+  std::mt19937_64 rng(2112);
+  for (int round = 0; round < 60; ++round) {
+    const int lines = static_cast<int>(round % 6 == 0 ? 30000 + rng() % 1000 : rng() % 400);
+    std::string first = randomList(rng, lines), second;
+    std::size_t at = 0;
+    while (at < first.size()) {
+      std::size_t lf = first.find('\n', at);
+      std::size_t end = lf == std::string::npos ? first.size() : lf + 1;
+      const std::string line = first.substr(at, end - at);
+      switch (rng() % 200) {
+        case 0:  // changed
+          second += line.substr(0, line.size() / 2) + "1\n";
           break;
-        case 1:
-          text += "000" + std::to_string(pos) + " -0\n";
+        case 1:  // dropped
           break;
-        case 2:
-          text += std::to_string(pos) + "  " + std::to_string(sum) + " x\n";
-          break;
-        case 3:
-          text += std::string(rng() % 100, rng() % 2 ? ' ' : '7') + "\n";
-          break;
-        case 4:
-          text += std::to_string(pos) + "\n";
+        case 2:  // added before it
+          second += randomList(rng, 1) + "\n" + line;
           break;
         default:
-          text += std::to_string(pos) + " " + std::to_string(sum) + "\n";
+          second += line;
       }
+      at = end;
     }
-    if (rng() % 2) text += std::to_string(pos + 1) + " 5";  // no line feed at the end
-    return text;
-  };
-  for (int round = 0; round < 100; ++round) {
-    std::string first = randomList(static_cast<int>(rng() % 300)),
-                second = randomList(static_cast<int>(rng() % 300));
-    ASSERT_EQ(join(first, second), plainJoin(first, second)) << first << "\n----\n" << second;
+    const bool swap = rng() % 2;
+    const std::string& a = swap ? second : first;
+    const std::string& b = swap ? first : second;
+    // Compared whole, not printed: the lists run to megabytes.
+    const std::string joined = join(a, b), plain = plainJoin(a, b);
+    ASSERT_TRUE(joined == plain) << "round " << round << ": " << joined.size() << " bytes, "
+                                 << plain.size() << " from the plain merge";
   }
 }
 

@@ -111,4 +111,52 @@ bool scanPlainLine(const char* p, std::int64_t& recpos, ChecksumText& chksum, st
 #endif
 }
 
+std::size_t alikeLinesScalar(const char* p1, const char* p2, std::size_t n, std::size_t& lines,
+                             std::size_t& last) {
+  std::size_t at = 0;
+  lines = last = 0;
+  while (n >= kPlainLineRoom && at <= n - kPlainLineRoom) {
+    const void* lf = std::memchr(p1 + at, '\n', 32);
+    if (lf == nullptr) break;
+    std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - (p1 + at)) + 1;
+    if (std::memcmp(p1 + at, p2 + at, length) != 0) break;
+    last = at;
+    at += length;
+    ++lines;
+  }
+  return at;
+}
+
+std::size_t alikeLines(const char* p1, const char* p2, std::size_t n, std::size_t& lines,
+                       std::size_t& last) {
+#if defined(DBC_AUDIT_LINE_VECTORS)
+  // The next line's start hangs on this line's line feed alone: two compares and a count.
+  const __m128i lf = _mm_set1_epi8('\n');
+  auto bits = [](__m128i low, __m128i high) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
+           static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
+  };
+  std::size_t at = 0, count = 0, previous = 0;
+  while (n >= kPlainLineRoom && at <= n - kPlainLineRoom) {
+    __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + at));
+    __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + at + 16));
+    __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p2 + at));
+    __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p2 + at + 16));
+    const std::uint32_t ends = bits(_mm_cmpeq_epi8(a0, lf), _mm_cmpeq_epi8(a1, lf));
+    const std::uint32_t same = bits(_mm_cmpeq_epi8(a0, b0), _mm_cmpeq_epi8(a1, b1));
+    // The line's bytes, its line feed the highest: all alike, and a line feed there at all.
+    const std::uint32_t line = ends ^ (ends - 1);
+    if (ends == 0 || (line & ~same) != 0) break;
+    previous = at;
+    at += static_cast<std::size_t>(std::countr_zero(ends)) + 1;
+    ++count;
+  }
+  lines = count;
+  last = previous;
+  return at;
+#else
+  return alikeLinesScalar(p1, p2, n, lines, last);
+#endif
+}
+
 }  // namespace dbc::audit

@@ -34,4 +34,15 @@ inline constexpr std::size_t kPlainLineRoom = 48;
 // plain, the sscanf way reads the same numbers from it.
 bool scanPlainLine(const char* p, std::int64_t& recpos, ChecksumText& chksum, std::size_t& used);
 
+// Where both lists hold the same position and checksum, a run of lines alike byte for byte in
+// both changes nothing, whatever they say. Finds such a run at `p1` and `p2`: lines each with
+// its line feed within its first 32 bytes, each starting at least kPlainLineRoom bytes before
+// `n`. Returns the run's length in bytes and sets `lines` to its count and `last` to the offset
+// of its last line (both 0 for an empty run).
+std::size_t alikeLines(const char* p1, const char* p2, std::size_t n, std::size_t& lines,
+                       std::size_t& last);
+// The same, a byte at a time; what alikeLines does where it has no vector instructions.
+std::size_t alikeLinesScalar(const char* p1, const char* p2, std::size_t n, std::size_t& lines,
+                             std::size_t& last);
+
 }  // namespace dbc::audit

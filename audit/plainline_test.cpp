@@ -110,5 +110,54 @@ TEST(PlainLineTest, TextsAreEqualExactlyWhenTheNumbersAre) {
     for (std::int64_t b : values) EXPECT_EQ(checksumText(a) == checksumText(b), a == b);
 }
 
+// The run of alike lines as a plain reading finds it: line by line, a byte at a time.
+std::size_t alikeReference(const std::string& a, const std::string& b, std::size_t n,
+                           std::size_t& lines, std::size_t& last) {
+  std::size_t at = 0;
+  lines = last = 0;
+  for (;;) {
+    if (at + kPlainLineRoom > n) return at;
+    std::size_t length = 0;
+    while (length < 32 && a[at + length] != '\n') ++length;
+    if (length == 32) return at;
+    for (std::size_t k = 0; k <= length; ++k)
+      if (a[at + k] != b[at + k]) return at;
+    last = at;
+    at += length + 1;
+    ++lines;
+  }
+}
+
+TEST(PlainLineTest, AlikeLinesEndWhereTheListsOrTheLinesPart) {
+  // Lines of every length up to past 32, the second list a copy with a byte changed anywhere
+  // (a line feed too), read from every alignment and up to every end.
+  std::mt19937_64 rng(5);
+  const char alphabet[] = "0123456789 -\n\n\n";
+  for (int round = 0; round < 20000; ++round) {
+    std::string a;
+    const std::size_t size = rng() % 300;
+    while (a.size() < size) {
+      std::size_t length = rng() % (rng() % 8 ? 24 : 40);
+      for (std::size_t k = 0; k < length; ++k) a += alphabet[rng() % 11];
+      a += rng() % 16 ? '\n' : alphabet[rng() % (sizeof alphabet - 1)];
+    }
+    std::string b = a;
+    if (!b.empty() && rng() % 4) b[rng() % b.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+    const std::size_t start = a.empty() ? 0 : rng() % (a.size() + 1);
+    const std::size_t n = a.size() - start - rng() % (a.size() - start + 1);
+    // Whatever the end, the bytes past it are readable, as in a reader's buffer.
+    a = a.substr(start) + std::string(kPlainLineRoom, '\n');
+    b = b.substr(start) + std::string(kPlainLineRoom, '\n');
+    std::size_t lines[3], last[3];
+    const std::size_t want = alikeReference(a, b, n, lines[0], last[0]);
+    ASSERT_EQ(alikeLines(a.data(), b.data(), n, lines[1], last[1]), want) << a << "|" << b;
+    ASSERT_EQ(alikeLinesScalar(a.data(), b.data(), n, lines[2], last[2]), want) << a;
+    for (int way = 1; way < 3; ++way) {
+      ASSERT_EQ(lines[way], lines[0]) << a;
+      ASSERT_EQ(last[way], last[0]) << a;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dbc::audit

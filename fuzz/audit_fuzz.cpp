@@ -1,8 +1,9 @@
 // jrnmake's walk, jrnjoin's and jrnpick's line parsing and their runs on any lists and data.
 // Invariants: no crash; every way of hashing and searching a data file gives the plain way's
-// list; a line that jrnjoin reads in one look reads the same with sscanf; the change list's lines
-// are each a code digit and a number; jrnpick's output ends with the end-of-file mark, which
-// occurs nowhere else, and holds one record per change line.
+// list; a line that jrnjoin reads in one look reads the same with sscanf; runs of lines alike in
+// two lists end where the byte-at-a-time way ends them; a list joined with itself has no
+// changes; the change list's lines are each a code digit and a number; jrnpick's output ends with
+// the end-of-file mark, which occurs nowhere else, and holds one record per change line.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,32 @@ void checkPlainLines(const std::string& list) {
   }
 }
 
+// The second list is the first with the other part laid over it somewhere, so that the two are
+// alike up to a point.
+void checkAlikeLines(const std::string& first, const std::string& other) {
+  std::string second = first;
+  if (!first.empty()) second.replace(other.size() % first.size(), other.size(), other);
+  const std::size_t n = std::min(first.size(), second.size());
+  std::string a = first + std::string(dbc::audit::kPlainLineRoom, '\n');
+  std::string b = second + std::string(dbc::audit::kPlainLineRoom, '\n');
+  std::size_t lines[2], last[2];
+  if (dbc::audit::alikeLines(a.data(), b.data(), n, lines[0], last[0]) !=
+          dbc::audit::alikeLinesScalar(a.data(), b.data(), n, lines[1], last[1]) ||
+      lines[0] != lines[1] || last[0] != last[1])
+    __builtin_trap();
+}
+
+std::string join(const std::string& first, const std::string& second) {
+  const dbc::audit::Failure failure{"fuzz", stdout, stderr};
+  dbc::Fd a = fuzz::memoryFile(first);
+  dbc::Fd b = fuzz::memoryFile(second);
+  dbc::audit::LineReader one(a.get(), "a", failure);
+  dbc::audit::LineReader two(b.get(), "b", failure);
+  dbc::audit::Output joined;
+  dbc::audit::Joiner(one, two, joined).run();
+  return joined.text();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,15 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (parts.size() < 3) parts.emplace_back();
   checkChecksumWays(parts[2]);
   checkPlainLines(parts[0]);
+  checkAlikeLines(parts[0], parts[1]);
+  if (!join(parts[0], parts[0]).empty()) __builtin_trap();
 
-  const dbc::audit::Failure failure{"fuzz", stdout, stderr};
-  dbc::Fd a = fuzz::memoryFile(parts[0]);
-  dbc::Fd b = fuzz::memoryFile(parts[1]);
-  dbc::audit::LineReader first(a.get(), "a", failure);
-  dbc::audit::LineReader second(b.get(), "b", failure);
-  dbc::audit::Output joined;
-  dbc::audit::Joiner(first, second, joined).run();
-  const std::string changes = joined.text();
+  const std::string changes = join(parts[0], parts[1]);
   std::size_t lines = 0;
   for (std::size_t at = 0; at < changes.size(); ++lines) {
     std::size_t end = changes.find('\n', at);
@@ -83,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     at = end + 1;
   }
 
+  const dbc::audit::Failure failure{"fuzz", stdout, stderr};
   // The change list jrnpick reads is the fuzzer's own, so odd lines reach it too.
   dbc::Fd list = fuzz::memoryFile(parts[0]);
   dbc::Fd file = fuzz::memoryFile(parts[2]);
