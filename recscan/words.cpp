@@ -190,7 +190,7 @@ struct Sse2 {
   }
 };
 
-#define RECSCAN_AVX2 __attribute__((target("avx2")))
+#define RECSCAN_AVX2 __attribute__((target("avx2,bmi,lzcnt")))
 
 struct Avx2 {
   RECSCAN_AVX2 static __m256i load(const unsigned char* p) {
@@ -342,7 +342,8 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   constexpr std::uint64_t kEven = 0x5555555555555555ULL;
   const std::uint64_t dstarts = d & ~((d << 1) | static_cast<std::uint64_t>(e.pend));
   const std::uint64_t carried = d + (dstarts & kEven);  // clears exactly the even-begun runs
-  const std::uint64_t firsts = (d & ~carried & kEven) | (d & carried & ~kEven);
+  // Even places in runs that begin even, odd places in the others.
+  const std::uint64_t firsts = d & (carried ^ kEven);
   // The four kinds of counted bytes are disjoint.
   const std::uint64_t counted = starts | seconds | firsts | (lowBits(len) & ~(s | d));
   // Only a run going on from the word before can pass 248 spaces here (a word holds 64).
@@ -372,17 +373,17 @@ inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, Eage
 }
 
 #if defined(RECSCAN_X86)
-__attribute__((target("avx2"), flatten)) std::size_t avx2Dbc(const unsigned char* b, std::size_t i,
+__attribute__((target("avx2,bmi,lzcnt"), flatten)) std::size_t avx2Dbc(const unsigned char* b, std::size_t i,
                                                              std::size_t n, RecordRun& r,
                                                              const MarkRules& rules) {
   return runRecords<false, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2"), flatten)) std::size_t avx2Text(const unsigned char* b, std::size_t i,
+__attribute__((target("avx2,bmi,lzcnt"), flatten)) std::size_t avx2Text(const unsigned char* b, std::size_t i,
                                                               std::size_t n, RecordRun& r,
                                                               const MarkRules& rules) {
   return runRecords<true, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2"), flatten)) void avx2Estimate(const unsigned char* p, std::size_t n,
+__attribute__((target("avx2,bmi,lzcnt"), flatten)) void avx2Estimate(const unsigned char* p, std::size_t n,
                                                            bool digits, EagerEstimate& e) {
   estimateAll<Avx2>(p, n, digits, e);
 }
@@ -392,7 +393,11 @@ __attribute__((target("avx2"), flatten)) void avx2Estimate(const unsigned char* 
 
 bool engineRuns(Engine engine) {
 #if defined(RECSCAN_X86)
-  if (engine == Engine::kAvx2) return __builtin_cpu_supports("avx2");
+  // Every processor with AVX2 has had BMI1 and LZCNT too, but the engine asks for all three.
+  if (engine == Engine::kAvx2) {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("lzcnt");
+  }
   return true;
 #else
   return engine == Engine::kPlain;
