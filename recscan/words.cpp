@@ -198,7 +198,7 @@ struct Sse2 {
   }
 };
 
-#define RECSCAN_AVX2 __attribute__((target("avx2,bmi,lzcnt")))
+#define RECSCAN_AVX2 __attribute__((target("avx2,bmi")))
 
 struct Avx2 {
   RECSCAN_AVX2 static __m256i load(const unsigned char* p) {
@@ -450,21 +450,21 @@ inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, Eage
 }
 
 #if defined(RECSCAN_X86)
-__attribute__((target("avx2,bmi,lzcnt"), flatten)) std::size_t avx2Dbc(const unsigned char* b,
-                                                                       std::size_t i, std::size_t n,
-                                                                       RecordRun& r,
-                                                                       const MarkRules& rules) {
+__attribute__((target("avx2,bmi"), flatten)) std::size_t avx2Dbc(const unsigned char* b,
+                                                                 std::size_t i, std::size_t n,
+                                                                 RecordRun& r,
+                                                                 const MarkRules& rules) {
   return runRecords<false, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2,bmi,lzcnt"), flatten)) std::size_t avx2Text(const unsigned char* b,
-                                                                        std::size_t i,
-                                                                        std::size_t n, RecordRun& r,
-                                                                        const MarkRules& rules) {
+__attribute__((target("avx2,bmi"), flatten)) std::size_t avx2Text(const unsigned char* b,
+                                                                  std::size_t i, std::size_t n,
+                                                                  RecordRun& r,
+                                                                  const MarkRules& rules) {
   return runRecords<true, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2,bmi,lzcnt"), flatten)) void avx2Estimate(const unsigned char* p,
-                                                                     std::size_t n, bool digits,
-                                                                     EagerEstimate& e) {
+__attribute__((target("avx2,bmi"), flatten)) void avx2Estimate(const unsigned char* p,
+                                                               std::size_t n, bool digits,
+                                                               EagerEstimate& e) {
   estimateAll<Avx2>(p, n, digits, e);
 }
 #endif
@@ -473,10 +473,9 @@ __attribute__((target("avx2,bmi,lzcnt"), flatten)) void avx2Estimate(const unsig
 
 bool engineRuns(Engine engine) {
 #if defined(RECSCAN_X86)
-  // Every processor with AVX2 has had BMI1 and LZCNT too, but the engine asks for all three.
+  // Every processor with AVX2 has had BMI1 too, but the engine asks for both.
   if (engine == Engine::kAvx2) {
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-           __builtin_cpu_supports("lzcnt");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
   }
   return true;
 #else
