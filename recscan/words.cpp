@@ -61,6 +61,10 @@ struct Plain {
     return r;
   }
   static Classes classes(const unsigned char* p, bool digits) { return classes(p, 64, digits); }
+  template <bool kDigits>
+  static std::size_t settled(const unsigned char*, std::size_t k, std::size_t, EagerEstimate&) {
+    return k;
+  }
   static Classes classes(const unsigned char* p, unsigned len, bool digits) {
     Classes c{0, 0};
     for (unsigned k = 0; k < len; ++k) {
@@ -172,6 +176,10 @@ struct Sse2 {
     t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(t));
   }
+  template <bool kDigits>
+  static std::size_t settled(const unsigned char*, std::size_t k, std::size_t, EagerEstimate&) {
+    return k;
+  }
   static Classes classes(const unsigned char* p, bool digits) {
     Classes c{0, 0};
     for (unsigned q = 0; q < 4; ++q) {
@@ -190,7 +198,7 @@ struct Sse2 {
   }
 };
 
-#define RECSCAN_AVX2 __attribute__((target("avx2")))
+#define RECSCAN_AVX2 __attribute__((target("avx2,bmi")))
 
 struct Avx2 {
   RECSCAN_AVX2 static __m256i load(const unsigned char* p) {
@@ -265,6 +273,69 @@ struct Avx2 {
     const __m256i t = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - '.')));
     const __m256i d = _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + 12)), t);
     return _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')), d);
+  }
+  // Counts a byte 0xFF in `m` into the lanes of `acc`, a byte 0x00 not.
+  RECSCAN_AVX2 static __m256i count(__m256i acc, __m256i m) { return _mm256_sub_epi8(acc, m); }
+  // The spaces that count (the first two of a run: not after two spaces) and the bytes of no class,
+  // 32 bytes from p; the two bytes before p are there to look at.
+  RECSCAN_AVX2 static __m256i counted(const unsigned char* p, __m256i v, __m256i digit) {
+    const __m256i blank = _mm256_set1_epi8(' ');
+    const __m256i space = _mm256_cmpeq_epi8(v, blank);
+    const __m256i third = _mm256_and_si256(_mm256_cmpeq_epi8(load(p - 1), blank),
+                                           _mm256_cmpeq_epi8(load(p - 2), blank));
+    const __m256i other = _mm256_cmpeq_epi8(_mm256_or_si256(space, digit), _mm256_setzero_si256());
+    return _mm256_or_si256(_mm256_andnot_si256(third, space), other);
+  }
+  // While no word is all spaces, no run of spaces reaches 248 and none goes on from the word
+  // before beyond what its bytes show, so a space counts exactly when it is not the third or later
+  // of its run: the spaces and the bytes of no class are counted in the vector lanes byte by byte,
+  // and only the digits' pairing is left to bit arithmetic. Entered after a word not all spaces;
+  // returns before the next one that is, or at the last whole word.
+  template <bool kDigits>
+  RECSCAN_AVX2 static std::size_t settled(const unsigned char* p, std::size_t k, std::size_t n,
+                                          EagerEstimate& e) {
+    constexpr std::uint64_t kEven = 0x5555555555555555ULL;
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i acc = zero, sums = zero;
+    std::uint64_t pend = e.pend ? 1 : 0, firstsCount = 0;
+    const std::size_t from = k;
+    for (unsigned words = 0; k + 64 <= n; k += 64) {
+      const __m256i lo = load(p + k), hi = load(p + k + 32);
+      const __m256i blank = _mm256_set1_epi8(' ');
+      const __m256i both =
+          _mm256_and_si256(_mm256_cmpeq_epi8(lo, blank), _mm256_cmpeq_epi8(hi, blank));
+      if (_mm256_testc_si256(both, _mm256_set1_epi8(-1))) break;
+      const __m256i dlo = kDigits ? digitsOf(lo) : zero, dhi = kDigits ? digitsOf(hi) : zero;
+      acc = count(count(acc, counted(p + k, lo, dlo)), counted(p + k + 32, hi, dhi));
+      if constexpr (kDigits) {
+        // As estimateWord's pairing, its carried digit a bit.
+        const std::uint64_t d = bits(dlo, dhi);
+        const std::uint64_t dstarts = d & ~((d << 1) | pend);
+        const std::uint64_t firsts = d & ((d + (dstarts & kEven)) ^ kEven);
+        firstsCount += static_cast<std::uint64_t>(std::popcount(firsts));
+        pend = firsts >> 63;
+      }
+      // A lane gains at most 2 a word: gathered before it could pass 255.
+      if (++words == 120) {
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(acc, zero));
+        acc = zero;
+        words = 0;
+      }
+    }
+    if (k == from) return k;
+    sums = _mm256_add_epi64(sums, _mm256_sad_epu8(acc, zero));
+    e.total += static_cast<std::int64_t>(lanes64full(sums) + firstsCount);
+    e.pend = pend != 0;
+    const __m256i blank = _mm256_set1_epi8(' ');
+    const std::uint64_t s = bits(_mm256_cmpeq_epi8(load(p + k - 64), blank),
+                                 _mm256_cmpeq_epi8(load(p + k - 32), blank));
+    e.run = static_cast<unsigned>(std::countl_one(s));
+    return k;
+  }
+  RECSCAN_AVX2 static std::uint64_t lanes64full(__m256i v) {
+    __m128i t = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return static_cast<std::uint64_t>(
+        _mm_cvtsi128_si64(_mm_add_epi64(t, _mm_unpackhi_epi64(t, t))));
   }
   RECSCAN_AVX2 static Classes classes(const unsigned char* p, bool digits) {
     const __m256i lo = load(p), hi = load(p + 32);
@@ -342,7 +413,8 @@ inline void estimateWord(EagerEstimate& e, const Classes& c, unsigned len) {
   constexpr std::uint64_t kEven = 0x5555555555555555ULL;
   const std::uint64_t dstarts = d & ~((d << 1) | static_cast<std::uint64_t>(e.pend));
   const std::uint64_t carried = d + (dstarts & kEven);  // clears exactly the even-begun runs
-  const std::uint64_t firsts = (d & ~carried & kEven) | (d & carried & ~kEven);
+  // Even places in runs that begin even, odd places in the others.
+  const std::uint64_t firsts = d & (carried ^ kEven);
   // The four kinds of counted bytes are disjoint.
   const std::uint64_t counted = starts | seconds | firsts | (lowBits(len) & ~(s | d));
   // Only a run going on from the word before can pass 248 spaces here (a word holds 64).
@@ -358,7 +430,13 @@ template <class E, bool kDigits>
 inline void estimateAllOf(const unsigned char* p, std::size_t n, EagerEstimate& out) {
   EagerEstimate e = out;  // in locals, not behind a reference the compiler must reload
   std::size_t k = 0;
-  for (; k + 64 <= n; k += 64) estimateWord(e, E::classes(p + k, kDigits), 64);
+  while (k + 64 <= n) {
+    const Classes c = E::classes(p + k, kDigits);
+    estimateWord(e, c, 64);
+    k += 64;
+    // A word not all spaces leaves the state the bytes alone would: the engine may go faster.
+    if (c.space != ~std::uint64_t{0}) k = E::template settled<kDigits>(p, k, n, e);
+  }
   if (k < n) {
     const auto len = static_cast<unsigned>(n - k);
     estimateWord(e, Plain::classes(p + k, len, kDigits), len);
@@ -372,18 +450,21 @@ inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, Eage
 }
 
 #if defined(RECSCAN_X86)
-__attribute__((target("avx2"), flatten)) std::size_t avx2Dbc(const unsigned char* b, std::size_t i,
-                                                             std::size_t n, RecordRun& r,
-                                                             const MarkRules& rules) {
+__attribute__((target("avx2,bmi"), flatten)) std::size_t avx2Dbc(const unsigned char* b,
+                                                                 std::size_t i, std::size_t n,
+                                                                 RecordRun& r,
+                                                                 const MarkRules& rules) {
   return runRecords<false, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2"), flatten)) std::size_t avx2Text(const unsigned char* b, std::size_t i,
-                                                              std::size_t n, RecordRun& r,
-                                                              const MarkRules& rules) {
+__attribute__((target("avx2,bmi"), flatten)) std::size_t avx2Text(const unsigned char* b,
+                                                                  std::size_t i, std::size_t n,
+                                                                  RecordRun& r,
+                                                                  const MarkRules& rules) {
   return runRecords<true, Avx2>(b, i, n, r, rules);
 }
-__attribute__((target("avx2"), flatten)) void avx2Estimate(const unsigned char* p, std::size_t n,
-                                                           bool digits, EagerEstimate& e) {
+__attribute__((target("avx2,bmi"), flatten)) void avx2Estimate(const unsigned char* p,
+                                                               std::size_t n, bool digits,
+                                                               EagerEstimate& e) {
   estimateAll<Avx2>(p, n, digits, e);
 }
 #endif
@@ -392,7 +473,10 @@ __attribute__((target("avx2"), flatten)) void avx2Estimate(const unsigned char* 
 
 bool engineRuns(Engine engine) {
 #if defined(RECSCAN_X86)
-  if (engine == Engine::kAvx2) return __builtin_cpu_supports("avx2");
+  // Every processor with AVX2 has had BMI1 too, but the engine asks for both.
+  if (engine == Engine::kAvx2) {
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+  }
   return true;
 #else
   return engine == Engine::kPlain;
