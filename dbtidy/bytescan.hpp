@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -32,6 +33,14 @@ std::size_t spaceRunScalar(const char* p, std::size_t n);
 std::size_t trimmedScalar(const char* p, std::size_t n);
 // Every tab of p[0 .. n) that no "." follows within them becomes a space.
 void convertTabsScalar(char* p, std::size_t n);
+
+// Where the parts of a statement line lie: the label is [0, label), the verb [verb, verbEnd) and
+// the operands [ops, opsEnd), their trailing spaces left out. verb == n when nothing but spaces
+// follows the label; the other fields are then not set.
+struct LineCuts {
+  std::size_t label, verb, verbEnd, ops, opsEnd;
+};
+LineCuts cutLineScalar(const char* p, std::size_t n);
 
 #if defined(__SSE2__)
 
@@ -116,6 +125,55 @@ inline void convertTabs(char* p, std::size_t n) {
   }
 }
 
+namespace detail {
+
+// The first set bit of `bits` at or after `from` (below 64), or 64 when there is none.
+inline std::size_t firstFrom(std::uint64_t bits, std::size_t from) {
+  const std::uint64_t rest = bits >> from;
+  return rest ? from + static_cast<std::size_t>(__builtin_ctzll(rest)) : 64;
+}
+
+// A line of at most 64 bytes (all statement lines, nearly) is cut from one graphic and one space
+// mask of its bytes, rather than by one scan per part: each scan's exit depends on the last.
+inline LineCuts cutShortLine(const char* p, std::size_t n) {
+  std::uint64_t graphic = 0, space = 0;
+  for (std::size_t k = 0; k < 64; k += 16) {
+    graphic |= std::uint64_t{graphicBits(p + k)} << k;
+    space |= std::uint64_t{spaceBits(p + k)} << k;
+  }
+  const std::uint64_t in = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+  // Past the line every byte counts as neither, which ends every run at n.
+  const std::uint64_t notGraphic = ~(graphic & in), notSpace = ~(space & in);
+  LineCuts c;
+  c.label = firstFrom(notGraphic, 0);
+  c.verb = c.label < 64 ? firstFrom(notSpace, c.label) : 64;
+  if (c.verb >= n) {
+    c.verb = n;
+    return c;
+  }
+  c.verbEnd = firstFrom(notGraphic, c.verb);
+  c.ops = c.verbEnd < 64 ? firstFrom(notSpace, c.verbEnd) : 64;
+  if (c.ops > n) c.ops = n;
+  const std::uint64_t fromOps = c.ops < 64 ? ~std::uint64_t{0} << c.ops : 0;
+  const std::uint64_t kept = notSpace & in & fromOps;
+  c.opsEnd = kept ? 64 - static_cast<std::size_t>(__builtin_clzll(kept)) : c.ops;
+  return c;
+}
+
+}  // namespace detail
+
+inline LineCuts cutLine(const char* p, std::size_t n) {
+  if (n <= 64) return detail::cutShortLine(p, n);
+  LineCuts c;
+  c.label = graphicRun(p, n);
+  c.verb = c.label + spaceRun(p + c.label, n - c.label);
+  if (c.verb == n) return c;
+  c.verbEnd = c.verb + graphicRun(p + c.verb, n - c.verb);
+  c.ops = c.verbEnd + spaceRun(p + c.verbEnd, n - c.verbEnd);
+  c.opsEnd = c.ops + trimmed(p + c.ops, n - c.ops);
+  return c;
+}
+
 // Copies n bytes from src to dst in whole groups; the first two groups always, since most texts
 // fit in them and a loop would mispredict its end for the others.
 inline void copyGroups(char* dst, const char* src, std::size_t n) {
@@ -141,6 +199,7 @@ inline std::size_t trimmed(const char* p, std::size_t n) { return trimmedScalar(
 inline void convertTabs(char* p, std::size_t n) { convertTabsScalar(p, n); }
 inline void copyGroups(char* dst, const char* src, std::size_t n) { std::memcpy(dst, src, n); }
 inline void fillGroups(char* dst, char c, std::size_t n) { std::memset(dst, c, n); }
+inline LineCuts cutLine(const char* p, std::size_t n) { return cutLineScalar(p, n); }
 
 #endif
 
