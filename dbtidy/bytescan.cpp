@@ -26,7 +26,8 @@ void convertTabsScalar(char* p, std::size_t n) {
   }
 }
 
-LineCuts cutLineScalar(const char* p, std::size_t n) {
+LineCuts convertAndCutScalar(char* p, std::size_t n) {
+  convertTabsScalar(p, n);
   LineCuts c;
   c.label = graphicRunScalar(p, n);
   c.verb = c.label + spaceRunScalar(p + c.label, n - c.label);

@@ -34,13 +34,14 @@ std::size_t trimmedScalar(const char* p, std::size_t n);
 // Every tab of p[0 .. n) that no "." follows within them becomes a space.
 void convertTabsScalar(char* p, std::size_t n);
 
-// Where the parts of a statement line lie: the label is [0, label), the verb [verb, verbEnd) and
+// Converts the tabs of p[0 .. n) as convertTabs does, then tells where the parts of the
+// statement line lie: the label is [0, label), the verb [verb, verbEnd) and
 // the operands [ops, opsEnd), their trailing spaces left out. verb == n when nothing but spaces
 // follows the label; the other fields are then not set.
 struct LineCuts {
   std::size_t label, verb, verbEnd, ops, opsEnd;
 };
-LineCuts cutLineScalar(const char* p, std::size_t n);
+LineCuts convertAndCutScalar(char* p, std::size_t n);
 
 #if defined(__SSE2__)
 
@@ -133,13 +134,37 @@ inline std::size_t firstFrom(std::uint64_t bits, std::size_t from) {
   return rest ? from + static_cast<std::size_t>(__builtin_ctzll(rest)) : 64;
 }
 
-// A line of at most 64 bytes (all statement lines, nearly) is cut from one graphic and one space
-// mask of its bytes, rather than by one scan per part: each scan's exit depends on the last.
-inline LineCuts cutShortLine(const char* p, std::size_t n) {
-  std::uint64_t graphic = 0, space = 0;
-  for (std::size_t k = 0; k < 64; k += 16) {
+// Converts the tabs of the groups p[0 .. 16 * kGroups) as convertTabs does those of p[0 .. n),
+// and sets the bits of their graphic bytes and of their spaces, the converted tabs among them.
+template <std::size_t kGroups>
+inline void convertAndMask(char* p, std::size_t n, std::uint64_t& graphic, std::uint64_t& space) {
+  const __m128i length = _mm_set1_epi8(static_cast<char>(n));
+  const __m128i lastDot = _mm_set1_epi8(static_cast<char>(n - 1));
+  __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (std::size_t k = 0; k < 16 * kGroups; k += 16) {
+    const __m128i v = load(p + k);
+    // A tab is kept before "." only where that "." is still in the line.
+    const __m128i keep = _mm_and_si128(_mm_cmpeq_epi8(load(p + k + 1), _mm_set1_epi8('.')),
+                                       _mm_cmpgt_epi8(lastDot, index));
+    const __m128i convert = _mm_andnot_si128(
+        keep, _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpgt_epi8(length, index)));
+    const __m128i w = _mm_xor_si128(v, _mm_and_si128(convert, _mm_set1_epi8('\t' ^ ' ')));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), w);
     graphic |= std::uint64_t{graphicBits(p + k)} << k;
-    space |= std::uint64_t{spaceBits(p + k)} << k;
+    space |= std::uint64_t{bits(_mm_cmpeq_epi8(w, _mm_set1_epi8(' ')))} << k;
+    index = _mm_add_epi8(index, _mm_set1_epi8(16));
+  }
+}
+
+// The tabs of a line of 1 to 64 bytes (all statement lines, nearly) are converted, and the line
+// cut from one graphic and one space mask of its bytes taken on the same pass, rather than by one
+// scan per part: each scan's exit depends on the last. Most lines fit in two groups.
+inline LineCuts convertAndCutShort(char* p, std::size_t n) {
+  std::uint64_t graphic = 0, space = 0;
+  if (n <= 32) {
+    convertAndMask<2>(p, n, graphic, space);
+  } else {
+    convertAndMask<4>(p, n, graphic, space);
   }
   const std::uint64_t in = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
   // Past the line every byte counts as neither, which ends every run at n.
@@ -162,8 +187,9 @@ inline LineCuts cutShortLine(const char* p, std::size_t n) {
 
 }  // namespace detail
 
-inline LineCuts cutLine(const char* p, std::size_t n) {
-  if (n <= 64) return detail::cutShortLine(p, n);
+inline LineCuts convertAndCut(char* p, std::size_t n) {
+  if (n - 1 < 64) return detail::convertAndCutShort(p, n);
+  convertTabs(p, n);
   LineCuts c;
   c.label = graphicRun(p, n);
   c.verb = c.label + spaceRun(p + c.label, n - c.label);
@@ -199,7 +225,7 @@ inline std::size_t trimmed(const char* p, std::size_t n) { return trimmedScalar(
 inline void convertTabs(char* p, std::size_t n) { convertTabsScalar(p, n); }
 inline void copyGroups(char* dst, const char* src, std::size_t n) { std::memcpy(dst, src, n); }
 inline void fillGroups(char* dst, char c, std::size_t n) { std::memset(dst, c, n); }
-inline LineCuts cutLine(const char* p, std::size_t n) { return cutLineScalar(p, n); }
+inline LineCuts convertAndCut(char* p, std::size_t n) { return convertAndCutScalar(p, n); }
 
 #endif
 

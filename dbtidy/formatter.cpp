@@ -71,10 +71,11 @@ void Formatter::continueStatement(std::string_view text) {
   cont = trimEnd(rest).back() == ':';
 }
 
-// Label (appended to the line at once), verb and operands. False when nothing but blanks follows
-// the label: the line is then the label alone, its trailing blanks gone.
-bool Formatter::cutStatement(std::string_view text, Statement& st) {
-  const LineCuts c = cutLine(text.data(), text.size());
+// Its tabs converted, then its label (appended to the line at once), verb and operands. False when
+// nothing but blanks follows the label: the line is then the label alone, its trailing blanks gone.
+bool Formatter::cutStatement(std::span<char> line, Statement& st) {
+  const LineCuts c = convertAndCut(line.data(), line.size());
+  const std::string_view text(line.data(), line.size());
   st.label = text.substr(0, c.label);
   append(st.label);
   if (c.verb == text.size()) return false;
@@ -166,13 +167,13 @@ int Formatter::process(std::span<char> line, long long linecnt, char* out) {
     append(text);
     return 1;
   }
-  convertTabs(line.data(), line.size());
   if (cont) {
+    convertTabs(line.data(), line.size());
     continueStatement(text);
     return 1;
   }
   Statement st;
-  if (!cutStatement(text, st)) return 1;
+  if (!cutStatement(line, st)) return 1;
 
   cls_.evalverbInLine(verb_);
   const BlockClass cls = cls_.verbswt;
