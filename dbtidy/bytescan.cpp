@@ -28,14 +28,7 @@ void convertTabsScalar(char* p, std::size_t n) {
 
 LineCuts convertAndCutScalar(char* p, std::size_t n) {
   convertTabsScalar(p, n);
-  LineCuts c;
-  c.label = graphicRunScalar(p, n);
-  c.verb = c.label + spaceRunScalar(p + c.label, n - c.label);
-  if (c.verb == n) return c;
-  c.verbEnd = c.verb + graphicRunScalar(p + c.verb, n - c.verb);
-  c.ops = c.verbEnd + spaceRunScalar(p + c.verbEnd, n - c.verbEnd);
-  c.opsEnd = c.ops + trimmedScalar(p + c.ops, n - c.ops);
-  return c;
+  return detail::cutByRuns<graphicRunScalar, spaceRunScalar, trimmedScalar>(p, n);
 }
 
 }  // namespace dbc::dbtidy

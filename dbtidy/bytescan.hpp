@@ -43,6 +43,25 @@ struct LineCuts {
 };
 LineCuts convertAndCutScalar(char* p, std::size_t n);
 
+namespace detail {
+
+using Run = std::size_t (*)(const char*, std::size_t);
+
+// The cuts of a line whose tabs are converted, found by one run after the other.
+template <Run graphicRun, Run spaceRun, Run trimmed>
+LineCuts cutByRuns(const char* p, std::size_t n) {
+  LineCuts c;
+  c.label = graphicRun(p, n);
+  c.verb = c.label + spaceRun(p + c.label, n - c.label);
+  if (c.verb == n) return c;
+  c.verbEnd = c.verb + graphicRun(p + c.verb, n - c.verb);
+  c.ops = c.verbEnd + spaceRun(p + c.verbEnd, n - c.verbEnd);
+  c.opsEnd = c.ops + trimmed(p + c.ops, n - c.ops);
+  return c;
+}
+
+}  // namespace detail
+
 #if defined(__SSE2__)
 
 namespace detail {
@@ -190,14 +209,7 @@ inline LineCuts convertAndCutShort(char* p, std::size_t n) {
 inline LineCuts convertAndCut(char* p, std::size_t n) {
   if (n - 1 < 64) return detail::convertAndCutShort(p, n);
   convertTabs(p, n);
-  LineCuts c;
-  c.label = graphicRun(p, n);
-  c.verb = c.label + spaceRun(p + c.label, n - c.label);
-  if (c.verb == n) return c;
-  c.verbEnd = c.verb + graphicRun(p + c.verb, n - c.verb);
-  c.ops = c.verbEnd + spaceRun(p + c.verbEnd, n - c.verbEnd);
-  c.opsEnd = c.ops + trimmed(p + c.ops, n - c.ops);
-  return c;
+  return detail::cutByRuns<graphicRun, spaceRun, trimmed>(p, n);
 }
 
 // Copies n bytes from src to dst in whole groups; the first two groups always, since most texts
