@@ -26,4 +26,9 @@ void convertTabsScalar(char* p, std::size_t n) {
   }
 }
 
+LineCuts convertAndCutScalar(char* p, std::size_t n) {
+  convertTabsScalar(p, n);
+  return detail::cutByRuns<graphicRunScalar, spaceRunScalar, trimmedScalar>(p, n);
+}
+
 }  // namespace dbc::dbtidy

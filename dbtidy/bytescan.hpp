@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -32,6 +33,34 @@ std::size_t spaceRunScalar(const char* p, std::size_t n);
 std::size_t trimmedScalar(const char* p, std::size_t n);
 // Every tab of p[0 .. n) that no "." follows within them becomes a space.
 void convertTabsScalar(char* p, std::size_t n);
+
+// Converts the tabs of p[0 .. n) as convertTabs does, then tells where the parts of the
+// statement line lie: the label is [0, label), the verb [verb, verbEnd) and
+// the operands [ops, opsEnd), their trailing spaces left out. verb == n when nothing but spaces
+// follows the label; the other fields are then not set.
+struct LineCuts {
+  std::size_t label, verb, verbEnd, ops, opsEnd;
+};
+LineCuts convertAndCutScalar(char* p, std::size_t n);
+
+namespace detail {
+
+using Run = std::size_t (*)(const char*, std::size_t);
+
+// The cuts of a line whose tabs are converted, found by one run after the other.
+template <Run graphicRun, Run spaceRun, Run trimmed>
+LineCuts cutByRuns(const char* p, std::size_t n) {
+  LineCuts c;
+  c.label = graphicRun(p, n);
+  c.verb = c.label + spaceRun(p + c.label, n - c.label);
+  if (c.verb == n) return c;
+  c.verbEnd = c.verb + graphicRun(p + c.verb, n - c.verb);
+  c.ops = c.verbEnd + spaceRun(p + c.verbEnd, n - c.verbEnd);
+  c.opsEnd = c.ops + trimmed(p + c.ops, n - c.ops);
+  return c;
+}
+
+}  // namespace detail
 
 #if defined(__SSE2__)
 
@@ -116,6 +145,73 @@ inline void convertTabs(char* p, std::size_t n) {
   }
 }
 
+namespace detail {
+
+// The first set bit of `bits` at or after `from` (below 64), or 64 when there is none.
+inline std::size_t firstFrom(std::uint64_t bits, std::size_t from) {
+  const std::uint64_t rest = bits >> from;
+  return rest ? from + static_cast<std::size_t>(__builtin_ctzll(rest)) : 64;
+}
+
+// Converts the tabs of the groups p[0 .. 16 * kGroups) as convertTabs does those of p[0 .. n),
+// and sets the bits of their graphic bytes and of their spaces, the converted tabs among them.
+template <std::size_t kGroups>
+inline void convertAndMask(char* p, std::size_t n, std::uint64_t& graphic, std::uint64_t& space) {
+  const __m128i length = _mm_set1_epi8(static_cast<char>(n));
+  const __m128i lastDot = _mm_set1_epi8(static_cast<char>(n - 1));
+  __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (std::size_t k = 0; k < 16 * kGroups; k += 16) {
+    const __m128i v = load(p + k);
+    // A tab is kept before "." only where that "." is still in the line.
+    const __m128i keep = _mm_and_si128(_mm_cmpeq_epi8(load(p + k + 1), _mm_set1_epi8('.')),
+                                       _mm_cmpgt_epi8(lastDot, index));
+    const __m128i convert = _mm_andnot_si128(
+        keep, _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), _mm_cmpgt_epi8(length, index)));
+    const __m128i w = _mm_xor_si128(v, _mm_and_si128(convert, _mm_set1_epi8('\t' ^ ' ')));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), w);
+    graphic |= std::uint64_t{graphicBits(p + k)} << k;
+    space |= std::uint64_t{bits(_mm_cmpeq_epi8(w, _mm_set1_epi8(' ')))} << k;
+    index = _mm_add_epi8(index, _mm_set1_epi8(16));
+  }
+}
+
+// The tabs of a line of 1 to 64 bytes (all statement lines, nearly) are converted, and the line
+// cut from one graphic and one space mask of its bytes taken on the same pass, rather than by one
+// scan per part: each scan's exit depends on the last. Most lines fit in two groups.
+inline LineCuts convertAndCutShort(char* p, std::size_t n) {
+  std::uint64_t graphic = 0, space = 0;
+  if (n <= 32) {
+    convertAndMask<2>(p, n, graphic, space);
+  } else {
+    convertAndMask<4>(p, n, graphic, space);
+  }
+  const std::uint64_t in = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+  // Past the line every byte counts as neither, which ends every run at n.
+  const std::uint64_t notGraphic = ~(graphic & in), notSpace = ~(space & in);
+  LineCuts c;
+  c.label = firstFrom(notGraphic, 0);
+  c.verb = c.label < 64 ? firstFrom(notSpace, c.label) : 64;
+  if (c.verb >= n) {
+    c.verb = n;
+    return c;
+  }
+  c.verbEnd = firstFrom(notGraphic, c.verb);
+  c.ops = c.verbEnd < 64 ? firstFrom(notSpace, c.verbEnd) : 64;
+  if (c.ops > n) c.ops = n;
+  const std::uint64_t fromOps = c.ops < 64 ? ~std::uint64_t{0} << c.ops : 0;
+  const std::uint64_t kept = notSpace & in & fromOps;
+  c.opsEnd = kept ? 64 - static_cast<std::size_t>(__builtin_clzll(kept)) : c.ops;
+  return c;
+}
+
+}  // namespace detail
+
+inline LineCuts convertAndCut(char* p, std::size_t n) {
+  if (n - 1 < 64) return detail::convertAndCutShort(p, n);
+  convertTabs(p, n);
+  return detail::cutByRuns<graphicRun, spaceRun, trimmed>(p, n);
+}
+
 // Copies n bytes from src to dst in whole groups; the first two groups always, since most texts
 // fit in them and a loop would mispredict its end for the others.
 inline void copyGroups(char* dst, const char* src, std::size_t n) {
@@ -141,6 +237,7 @@ inline std::size_t trimmed(const char* p, std::size_t n) { return trimmedScalar(
 inline void convertTabs(char* p, std::size_t n) { convertTabsScalar(p, n); }
 inline void copyGroups(char* dst, const char* src, std::size_t n) { std::memcpy(dst, src, n); }
 inline void fillGroups(char* dst, char c, std::size_t n) { std::memset(dst, c, n); }
+inline LineCuts convertAndCut(char* p, std::size_t n) { return convertAndCutScalar(p, n); }
 
 #endif
 

@@ -18,10 +18,6 @@ std::size_t skipSpaces(std::string_view text, std::size_t pos) {
   return pos + spaceRun(text.data() + pos, text.size() - pos);
 }
 
-std::size_t skipGraphic(std::string_view text, std::size_t pos) {
-  return pos + graphicRun(text.data() + pos, text.size() - pos);
-}
-
 // `text` without its trailing spaces.
 std::string_view trimEnd(std::string_view text) {
   return text.substr(0, trimmed(text.data(), text.size()));
@@ -75,21 +71,17 @@ void Formatter::continueStatement(std::string_view text) {
   cont = trimEnd(rest).back() == ':';
 }
 
-// Label (appended to the line at once), verb and operands. False when nothing but blanks follows
-// the label: the line is then the label alone, its trailing blanks gone.
-bool Formatter::cutStatement(std::string_view text, Statement& st) {
-  std::size_t pos = skipGraphic(text, 0);
-  st.label = text.substr(0, pos);
+// Its tabs converted, then its label (appended to the line at once), verb and operands. False when
+// nothing but blanks follows the label: the line is then the label alone, its trailing blanks gone.
+bool Formatter::cutStatement(std::span<char> line, Statement& st) {
+  const LineCuts c = convertAndCut(line.data(), line.size());
+  const std::string_view text(line.data(), line.size());
+  st.label = text.substr(0, c.label);
   append(st.label);
-  pos = skipSpaces(text, pos);
-  if (pos == text.size()) return false;
-
-  std::size_t verbStart = pos;
-  pos = skipGraphic(text, pos);
-  verb_ = text.substr(verbStart, pos - verbStart);
-
+  if (c.verb == text.size()) return false;
+  verb_ = text.substr(c.verb, c.verbEnd - c.verb);
   // Empty operands are still a view into the line: the copies read whole groups from them.
-  st.operands = trimEnd(text.substr(skipSpaces(text, pos)));
+  st.operands = text.substr(c.ops, c.opsEnd - c.ops);
   return true;
 }
 
@@ -175,13 +167,13 @@ int Formatter::process(std::span<char> line, long long linecnt, char* out) {
     append(text);
     return 1;
   }
-  convertTabs(line.data(), line.size());
   if (cont) {
+    convertTabs(line.data(), line.size());
     continueStatement(text);
     return 1;
   }
   Statement st;
-  if (!cutStatement(text, st)) return 1;
+  if (!cutStatement(line, st)) return 1;
 
   cls_.evalverbInLine(verb_);
   const BlockClass cls = cls_.verbswt;

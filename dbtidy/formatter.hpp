@@ -60,7 +60,7 @@ class Formatter {
 
   // The phases of process, in the order it runs them.
   inline void continueStatement(std::string_view text);
-  inline bool cutStatement(std::string_view text, Statement& st);
+  inline bool cutStatement(std::span<char> line, Statement& st);
   void reportRemoval(std::string_view line, long long linecnt);
   inline void depthBefore(BlockClass cls);
   inline void place(const Statement& st, BlockClass cls, Placement placement);

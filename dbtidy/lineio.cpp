@@ -20,16 +20,19 @@ LineReader::LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace)
     : fd_(std::move(fd)),
       counters_(counters),
       trace_(trace),
-      buf_(kBlock + kScan + kSlack),
+      buf_(kHead + kBlock + kScan + kSlack),
       slow_(kLineMax + kSlack) {}
 
-// Moves the bytes not yet taken to the front and reads behind them as many as fit. Only a short
-// read says the file has no more: a read error is never taken for its end.
+// Moves the bytes not yet taken to just before the block and reads a block behind them; should
+// they not fit there, they go to the front and the read fills what is left. Only a short read
+// says the file has no more: a read error is never taken for its end.
 bool LineReader::fill() {
-  std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
-  len_ -= pos_;
-  pos_ = 0;
-  const std::size_t want = kBlock - len_;
+  const std::size_t kept = len_ - pos_;
+  const std::size_t to = kept <= kHead ? kHead - kept : 0;
+  std::memmove(buf_.data() + to, buf_.data() + pos_, kept);
+  pos_ = to;
+  len_ = to + kept;
+  const std::size_t want = kHead + kBlock - len_;
   const ssize_t got = dbc::readFull(fd_.get(), buf_.data() + len_, want);
   if (got < 0) return false;
   len_ += static_cast<std::size_t>(got);
@@ -128,9 +131,11 @@ bool LineReader::getline_dbtidy(std::string& inputline) {
 LineWriter::LineWriter(dbc::Fd fd, Counters& counters, std::FILE* trace)
     : fd_(std::move(fd)), counters_(counters), trace_(trace), buf_(kBlock + kLineMax + kSlack) {}
 
-bool LineWriter::flush() {
-  if (!failed_ && used_ != 0 && !dbc::writeFull(fd_.get(), buf_.data(), used_)) failed_ = true;
-  used_ = 0;
+bool LineWriter::flush(bool all) {
+  const std::size_t n = all ? used_ : std::min(used_, kBlock);
+  if (!failed_ && n != 0 && !dbc::writeFull(fd_.get(), buf_.data(), n)) failed_ = true;
+  std::memmove(buf_.data(), buf_.data() + n, used_ - n);
+  used_ -= n;
   return !failed_;
 }
 
@@ -148,7 +153,7 @@ bool LineWriter::putline(std::string_view outline) {
 }
 
 bool LineWriter::close(bool durable) {
-  bool ok = flush();
+  bool ok = flush(true);
   if (ok && durable && ::fsync(fd_.get()) != 0) ok = false;
   if (!fd_.close()) ok = false;
   failed_ = failed_ || !ok;

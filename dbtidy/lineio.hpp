@@ -12,6 +12,7 @@
 #include "common/io.hpp"
 #include "dbtidy/formatter.hpp"
 #include "dbtidy/linestop.hpp"
+#include "dbtidy/pageblock.hpp"
 
 namespace dbc::dbtidy {
 
@@ -30,6 +31,9 @@ class LineReader {
   static constexpr std::size_t kReadBlock = std::size_t{1} << 18;
   // Line ends are looked for this many bytes at a time.
   static constexpr std::size_t kScan = 64;
+  // Room before the block for the part of a line that a read leaves unfinished (less than a
+  // line's limit), so that every read goes to the page boundary the block starts on.
+  static constexpr std::size_t kHead = PageBlock::kPage;
 
   // `trace` is where -V shows each line read; null for no trace.
   LineReader(dbc::Fd fd, Counters& counters, std::FILE* trace);
@@ -85,7 +89,7 @@ class LineReader {
   dbc::Fd fd_;
   Counters& counters_;
   std::FILE* trace_;
-  std::vector<char> buf_;
+  PageBlock buf_;
   std::size_t pos_ = 0;  // buf_[pos_ .. len_) is read and not yet taken
   std::size_t len_ = 0;
   // The line ends, CRs and zero bytes of the 64 bytes from base_, those before pos_ or from len_
@@ -120,20 +124,22 @@ class LineWriter {
   bool close(bool durable = false);
 
  private:
-  bool flush();
+  // Writes whole blocks and keeps the rest at the front, so that every write but the last starts
+  // on a page boundary of the buffer and of the file; `all` writes the rest too.
+  bool flush(bool all);
   void traceOut(std::size_t n);
   bool finish(std::size_t n) {
     buf_[used_ + n] = '\n';
     used_ += n + 1;
     counters_.obytes += static_cast<long long>(n) + 2;
-    if (used_ >= kBlock) return flush();
+    if (used_ >= kBlock) return flush(false);
     return !failed_;
   }
 
   dbc::Fd fd_;
   Counters& counters_;
   std::FILE* trace_;
-  std::vector<char> buf_;
+  PageBlock buf_;
   std::size_t used_ = 0;
   bool failed_ = false;
 };

@@ -211,6 +211,31 @@ TEST(LineWriter, CutsAtTheLimitAndCountsLineEndsTwice) {
   EXPECT_EQ(cap.text().substr(0, 20), "Line Out: [AB\n\tC]\nLi");
 }
 
+// Lines of every length across several blocks, written as whole blocks and a rest, and built in
+// place as well as copied: the file holds each line once, in order.
+TEST(LineWriter, WholeBlocksAndTheRestKeepEveryLineInOrder) {
+  testkit::TempDir dir;
+  Counters c;
+  LineWriter w(dbc::openFile(dir.file("out"), O_WRONLY | O_CREAT | O_TRUNC, 0644), c, nullptr);
+  std::mt19937 rng{3};
+  std::string expected;
+  long long obytes = 0;
+  while (expected.size() < 3 * LineWriter::kBlock + 777) {
+    const std::string line(rng() % 1001, static_cast<char>('a' + rng() % 26));
+    if (rng() % 2) {
+      ASSERT_TRUE(w.putline(line));
+    } else {
+      std::copy(line.begin(), line.end(), w.room());
+      ASSERT_TRUE(w.commit(line.size()));
+    }
+    expected += line + "\n";
+    obytes += static_cast<long long>(line.size()) + 2;
+  }
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(testkit::readFile(dir.file("out")), expected);
+  EXPECT_EQ(c.obytes, obytes);
+}
+
 TEST(LineWriter, FullDiskIsNoticed) {
   Counters c;
   LineWriter w(dbc::openFile("/dev/full", O_WRONLY), c, nullptr);
