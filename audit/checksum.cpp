@@ -5,7 +5,7 @@
 
 #include "audit/lists.hpp"
 
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -16,7 +16,7 @@ const unsigned char* findNotCountedScalar(const unsigned char* p, const unsigned
   return p;
 }
 
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 
 // A vector's bytes that are not counted: 0xFA and 0xFB alike once their last bit is dropped.
 const unsigned char* findNotCountedSse2(const unsigned char* p, const unsigned char* end) {
@@ -53,8 +53,8 @@ __attribute__((target("avx2"))) const unsigned char* findNotCountedAvx2(const un
 #endif
 
 NotCountedFinder bestNotCountedFinder() {
-#if defined(DBC_AUDIT_X86_VECTORS)
-  if (__builtin_cpu_supports("avx2")) return findNotCountedAvx2;
+#if defined(DBC_X86_VECTORS)
+  if (hasAvx2()) return findNotCountedAvx2;
   return findNotCountedSse2;
 #else
   return findNotCountedScalar;

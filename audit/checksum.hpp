@@ -19,7 +19,7 @@ constexpr bool notCounted(unsigned char b) {
 // The first byte at or after `p` that is not counted, or `end`; each way finds the same byte.
 using NotCountedFinder = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
 const unsigned char* findNotCountedScalar(const unsigned char* p, const unsigned char* end);
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 const unsigned char* findNotCountedSse2(const unsigned char* p, const unsigned char* end);
 const unsigned char* findNotCountedAvx2(const unsigned char* p, const unsigned char* end);
 #endif

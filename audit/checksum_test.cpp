@@ -113,9 +113,9 @@ TEST(ChecksumTest, EveryWayOfWalkingEqualsTheByteLoop) {
   std::vector<std::pair<ChecksumExtender, NotCountedFinder>> ways = {
       {extendChecksumScalar, findNotCountedScalar},
       {bestChecksumExtender(), bestNotCountedFinder()}};
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
   ways.emplace_back(extendChecksumSse2, findNotCountedSse2);
-  if (__builtin_cpu_supports("avx2")) ways.emplace_back(extendChecksumAvx2, findNotCountedAvx2);
+  if (hasAvx2()) ways.emplace_back(extendChecksumAvx2, findNotCountedAvx2);
 #endif
   std::mt19937_64 rng(1209);
   for (int round = 0; round < 300; ++round) {

@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define DBC_AUDIT_DIGIT_VECTORS 1
+#include "common/simd.hpp"
+
+#ifdef DBC_X86_VECTORS
 #include <emmintrin.h>
 #endif
 
@@ -15,21 +16,21 @@ namespace dbc::audit {
 // out[i] holds the eight digits of in[i] (below 10^8) with leading zeros, the first digit in the
 // lowest byte, as eightDigitWord gives them.
 void fourDigitGroupsScalar(const std::uint32_t in[4], std::uint64_t out[4]);
-#if defined(DBC_AUDIT_DIGIT_VECTORS)
+#if defined(DBC_X86_VECTORS)
 // Inline, so that the groups stay in registers on their way in and out.
 inline void fourDigitGroupsSse2(const std::uint32_t in[4], std::uint64_t out[4]);
 #endif
 
 // The fastest of the above there is.
 inline void fourDigitGroups(const std::uint32_t in[4], std::uint64_t out[4]) {
-#if defined(DBC_AUDIT_DIGIT_VECTORS)
+#if defined(DBC_X86_VECTORS)
   fourDigitGroupsSse2(in, out);
 #else
   fourDigitGroupsScalar(in, out);
 #endif
 }
 
-#if defined(DBC_AUDIT_DIGIT_VECTORS)
+#if defined(DBC_X86_VECTORS)
 
 // Each step splits every lane in two by a multiply and a shift that divide exactly over the
 // range the lane can hold: x * 3518437209 >> 45 is x / 10000 for any 32-bit x, y * 5243 >> 19 is

@@ -16,7 +16,7 @@ using Groups = void (*)(const std::uint32_t*, std::uint64_t*);
 std::vector<std::pair<const char*, Groups>> ways() {
   std::vector<std::pair<const char*, Groups>> all = {{"scalar", fourDigitGroupsScalar},
                                                      {"best", fourDigitGroups}};
-#if defined(DBC_AUDIT_DIGIT_VECTORS)
+#if defined(DBC_X86_VECTORS)
   all.emplace_back("sse2", fourDigitGroupsSse2);
 #endif
   return all;

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -55,7 +55,7 @@ std::uint64_t extendChecksumScalar(std::uint64_t chksum, const unsigned char* by
   return chksum;
 }
 
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 
 namespace {
 
@@ -206,8 +206,8 @@ __attribute__((target("avx2"))) std::uint64_t extendChecksumAvx2(std::uint64_t c
 #endif
 
 ChecksumExtender bestChecksumExtender() {
-#if defined(DBC_AUDIT_X86_VECTORS)
-  if (__builtin_cpu_supports("avx2")) return extendChecksumAvx2;
+#if defined(DBC_X86_VECTORS)
+  if (hasAvx2()) return extendChecksumAvx2;
   return extendChecksumSse2;
 #else
   return extendChecksumScalar;

@@ -8,9 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define DBC_AUDIT_X86_VECTORS 1
-#endif
+#include "common/simd.hpp"
 
 namespace dbc::audit {
 
@@ -28,7 +26,7 @@ using ChecksumExtender = std::uint64_t (*)(std::uint64_t chksum, const unsigned 
 // Plain C++ for every processor: eight bytes a step, sixteen on the chain.
 std::uint64_t extendChecksumScalar(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
 // Sixteen bytes a vector; every x86-64 processor has SSE2.
 std::uint64_t extendChecksumSse2(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 // Thirty-two bytes a vector; only for a processor that has AVX2.

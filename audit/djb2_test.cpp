@@ -17,9 +17,9 @@ struct Way {
 // Every way this machine can run, the AVX2 one only where the processor has it.
 std::vector<Way> ways() {
   std::vector<Way> all = {{"scalar", extendChecksumScalar}, {"best", extendChecksum}};
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
   all.push_back({"sse2", extendChecksumSse2});
-  if (__builtin_cpu_supports("avx2")) all.push_back({"avx2", extendChecksumAvx2});
+  if (hasAvx2()) all.push_back({"avx2", extendChecksumAvx2});
 #endif
   return all;
 }

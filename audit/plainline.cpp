@@ -5,7 +5,7 @@
 
 #include "common/decimal.hpp"
 
-#if defined(DBC_AUDIT_LINE_VECTORS)
+#if defined(DBC_X86_VECTORS)
 #include <emmintrin.h>
 #endif
 
@@ -41,7 +41,7 @@ void textAt(const char* p, std::size_t n, ChecksumText& text) {
   text.length = n;
 }
 
-#if defined(DBC_AUDIT_LINE_VECTORS)
+#if defined(DBC_X86_VECTORS)
 
 // The value of `n` (1 to 8) digits at `p`, eight bytes readable there: moved to the end of the
 // word behind '0's, then pairs, quadruples and the whole, each step one multiply. Inline, as
@@ -80,7 +80,7 @@ ChecksumText checksumText(std::int64_t chksum) {
 }
 
 bool scanPlainLine(const char* p, std::int64_t& recpos, ChecksumText& chksum, std::size_t& used) {
-#if defined(DBC_AUDIT_LINE_VECTORS)
+#if defined(DBC_X86_VECTORS)
   // Digits, the blank, digits after an optional sign, the line feed: the bytes that are not
   // digits are the blank and then the line feed, a sign between them right after the blank.
   const std::uint32_t others = notDigits(p);
@@ -129,7 +129,7 @@ std::size_t alikeLinesScalar(const char* p1, const char* p2, std::size_t n, std:
 
 std::size_t alikeLines(const char* p1, const char* p2, std::size_t n, std::size_t& lines,
                        std::size_t& last) {
-#if defined(DBC_AUDIT_LINE_VECTORS)
+#if defined(DBC_X86_VECTORS)
   // The next line's start hangs on this line's line feed alone: two compares and a count.
   const __m128i lf = _mm_set1_epi8('\n');
   auto bits = [](__m128i low, __m128i high) {

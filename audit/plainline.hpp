@@ -7,9 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define DBC_AUDIT_LINE_VECTORS 1
-#endif
+#include "common/simd.hpp"
 
 namespace dbc::audit {
 

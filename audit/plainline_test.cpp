@@ -33,6 +33,9 @@ bool agrees(const std::string& line) {
 }
 
 TEST(PlainLineTest, WhatJrnmakeWritesIsTakenInOneLook) {
+#ifndef DBC_X86_VECTORS
+  GTEST_SKIP() << "lines are read in one look only where the x86-64 vector path is built";
+#endif
   std::mt19937_64 rng(1209);
   Output out;
   const int lines = 20000;

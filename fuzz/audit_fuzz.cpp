@@ -35,7 +35,7 @@ void checkChecksumWays(const std::string& file) {
   using namespace dbc::audit;
   const std::string plain = listOf(file, extendChecksumScalar, findNotCountedScalar);
   if (listOf(file, bestChecksumExtender(), bestNotCountedFinder()) != plain) __builtin_trap();
-#if defined(DBC_AUDIT_X86_VECTORS)
+#if defined(DBC_X86_VECTORS)
   if (listOf(file, extendChecksumSse2, findNotCountedSse2) != plain) __builtin_trap();
 #endif
 }

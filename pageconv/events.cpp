@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "common/simd.hpp"
 #include "pageconv/scan.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef DBC_X86_VECTORS
 #include <immintrin.h>
-#define PAGECONV_X86 1
 #endif
 
 namespace dbc::pageconv {
@@ -44,7 +44,7 @@ void lineEndsWords(const char* p, std::size_t n, std::uint64_t* out) {
   for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<lineEndTops>(s.at(p, n, i));
 }
 
-#ifdef PAGECONV_X86
+#ifdef DBC_X86_VECTORS
 
 // Below 0x20 as a signed byte takes in every byte from 0x80 up as well.
 inline std::uint64_t escapedSse2(const char* p) {
@@ -138,9 +138,9 @@ __attribute__((target("avx2"))) void lineEndsAvx2All(const char* p, std::size_t 
 
 std::vector<Finders> availableFinders() {
   std::vector<Finders> all{{"words", escapedWords, lineEndsWords}};
-#ifdef PAGECONV_X86
+#ifdef DBC_X86_VECTORS
   all.push_back({"sse2", escapedSse2All, lineEndsSse2All});
-  if (__builtin_cpu_supports("avx2")) all.push_back({"avx2", escapedAvx2All, lineEndsAvx2All});
+  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, lineEndsAvx2All});
 #endif
   return all;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/simd.hpp"
 #include "pageconv/scan.hpp"
 
 namespace dbc::pageconv {
@@ -25,7 +26,7 @@ std::vector<bool> flags(MaskFinder find, const std::string& text, std::size_t n)
 // Each byte value at the edges of the vector lanes and of the 64-byte stretches, amid the bytes
 // closest to it in value, in texts that end inside a stretch or on its edge.
 TEST(Events, EveryFinderFlagsExactlyTheBytesOfInterest) {
-#if defined(__x86_64__)
+#ifdef DBC_X86_VECTORS
   ASSERT_GE(availableFinders().size(), 2u);  // SSE2 is always there beside the word arithmetic
 #endif
   const std::string neighbours = "\t ~_|[]az09\x0b\x0e\x1f!";

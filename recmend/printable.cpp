@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
+#include "common/simd.hpp"
 #include "common/wordscan.hpp"
 #include "recmend/options.hpp"
 #include "recmend/repair.hpp"
 
-#if defined(__x86_64__) && defined(__SSE2__)
-#define DBC_RECMEND_X86 1
+#ifdef DBC_X86_VECTORS
 #include <immintrin.h>
 #endif
 
@@ -46,7 +46,7 @@ bool record_is_clean_words(const unsigned char* record, std::size_t size) {
   return bodyByteByByte(record + i, body - i) && lastByteValid(record, size);
 }
 
-#ifdef DBC_RECMEND_X86
+#ifdef DBC_X86_VECTORS
 
 bool sse2_available() { return true; }
 
@@ -67,7 +67,7 @@ bool record_is_clean_sse2(const unsigned char* record, std::size_t size) {
   return _mm_movemask_epi8(all) == 0xFFFF && lastByteValid(record, size);
 }
 
-bool avx2_available() { return __builtin_cpu_supports("avx2"); }
+bool avx2_available() { return hasAvx2(); }
 
 // A lambda would not inherit the target, so the block test is a function of its own.
 __attribute__((target("avx2"))) inline __m256i inside32(const unsigned char* p) {

@@ -1,8 +1,9 @@
 #include "recscan/words.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "common/simd.hpp"
+
+#ifdef DBC_X86_VECTORS
 #include <immintrin.h>
-#define RECSCAN_X86 1
 #endif
 
 #include <bit>
@@ -75,7 +76,7 @@ struct Plain {
   }
 };
 
-#if defined(RECSCAN_X86)
+#if defined(DBC_X86_VECTORS)
 // 64 bytes of 0xFF, then 64 of 0x00: the 64 bytes at kKeep + 64 - n keep the first n of a word.
 alignas(64) constexpr unsigned char kKeep[128] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
@@ -449,7 +450,7 @@ inline void estimateAll(const unsigned char* p, std::size_t n, bool digits, Eage
   digits ? estimateAllOf<E, true>(p, n, e) : estimateAllOf<E, false>(p, n, e);
 }
 
-#if defined(RECSCAN_X86)
+#if defined(DBC_X86_VECTORS)
 __attribute__((target("avx2,bmi"), flatten)) std::size_t avx2Dbc(const unsigned char* b,
                                                                  std::size_t i, std::size_t n,
                                                                  RecordRun& r,
@@ -472,10 +473,10 @@ __attribute__((target("avx2,bmi"), flatten)) void avx2Estimate(const unsigned ch
 }  // namespace
 
 bool engineRuns(Engine engine) {
-#if defined(RECSCAN_X86)
+#if defined(DBC_X86_VECTORS)
   // Every processor with AVX2 has had BMI1 too, but the engine asks for both.
   if (engine == Engine::kAvx2) {
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+    return hasAvx2() && __builtin_cpu_supports("bmi");
   }
   return true;
 #else
@@ -492,7 +493,7 @@ Engine bestEngine() {
 template <bool kText>
 std::size_t plainRecords(Engine engine, const unsigned char* b, std::size_t i, std::size_t n,
                          RecordRun& run, const MarkRules& rules) {
-#if defined(RECSCAN_X86)
+#if defined(DBC_X86_VECTORS)
   if (engine == Engine::kAvx2)
     return kText ? avx2Text(b, i, n, run, rules) : avx2Dbc(b, i, n, run, rules);
   if (engine == Engine::kSse2) return runRecords<kText, Sse2>(b, i, n, run, rules);
@@ -508,7 +509,7 @@ template std::size_t plainRecords<true>(Engine, const unsigned char*, std::size_
 
 void estimateWords(Engine engine, const unsigned char* p, std::size_t n, bool digits,
                    EagerEstimate& e) {
-#if defined(RECSCAN_X86)
+#if defined(DBC_X86_VECTORS)
   if (engine == Engine::kAvx2) return avx2Estimate(p, n, digits, e);
   if (engine == Engine::kSse2) return estimateAll<Sse2>(p, n, digits, e);
 #endif
