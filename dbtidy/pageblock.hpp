@@ -5,19 +5,18 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <new>
+
+#include "common/pages.hpp"
 
 namespace dbc::dbtidy {
 
 class PageBlock {
  public:
-  static constexpr std::size_t kPage = 4096;
+  static constexpr std::size_t kPage = kPageSize;
 
   // n bytes, all zero: the byte scans may read slack that no read has filled yet.
-  explicit PageBlock(std::size_t n)
-      : data_(static_cast<char*>(::operator new[](roundUp(n), std::align_val_t{kPage}))), size_(n) {
-    std::memset(data_.get(), 0, roundUp(n));
+  explicit PageBlock(std::size_t n) : data_(allocatePages(n)), size_(n) {
+    std::memset(data_.get(), 0, roundToPages(n));
   }
 
   char* data() { return data_.get(); }
@@ -27,12 +26,7 @@ class PageBlock {
   char operator[](std::size_t i) const { return data_[i]; }
 
  private:
-  struct Free {
-    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kPage}); }
-  };
-  static std::size_t roundUp(std::size_t n) { return (n + kPage - 1) / kPage * kPage; }
-
-  std::unique_ptr<char[], Free> data_;
+  PageMemory data_;
   std::size_t size_;
 };
 

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "common/io.hpp"
+#include "common/pages.hpp"
 #include "common/stop.hpp"
 #include "pageconv/convert.hpp"
 #include "pageconv/layout.hpp"
@@ -64,11 +64,7 @@ void open(Files& f) {
 // stand at the same place in a page: the blocks are read into, and the document written from,
 // the start of a page, and the document is written a whole number of pages at a time.
 struct Block {
-  struct Free {
-    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{TextBuffer::kAlign}); }
-  };
-  std::unique_ptr<char[], Free> bytes{
-      static_cast<char*>(::operator new[](kBlock, std::align_val_t{TextBuffer::kAlign}))};
+  PageMemory bytes = allocatePages(kBlock);
   char* data() { return bytes.get(); }
   static constexpr std::size_t size() { return kBlock; }
 };
@@ -88,7 +84,7 @@ void pass(const Files& f, Block& block, std::size_t offset, Use use) {
 
 // Writes the document text out, all of it or the whole pages of it.
 void drain(const Files& f, TextBuffer& text, bool all) {
-  std::size_t n = all ? text.size() : text.size() / TextBuffer::kAlign * TextBuffer::kAlign;
+  std::size_t n = all ? text.size() : text.size() / kPageSize * kPageSize;
   if (!writeFull(f.out.get(), text.text().data(), n)) fail(f, "Error writing %s \n", f.outName);
   text.consume(n);
 }

@@ -6,16 +6,14 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string_view>
+
+#include "common/pages.hpp"
 
 namespace dbc::pageconv {
 
 class TextBuffer {
  public:
-  static constexpr std::size_t kAlign = 4096;
-
   // At least n bytes that may be written from the end of the text on; the text may move.
   char* room(std::size_t n) {
     if (capacity_ - size_ < n) grow(n);
@@ -38,12 +36,9 @@ class TextBuffer {
   void consume(std::size_t n);
 
  private:
-  struct Free {
-    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kAlign}); }
-  };
   void grow(std::size_t n);
 
-  std::unique_ptr<char[], Free> data_;
+  PageMemory data_;
   std::size_t size_ = 0, capacity_ = 0;
 };
 
