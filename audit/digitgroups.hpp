@@ -79,6 +79,20 @@ inline void fourDigitGroupsSse2(const std::uint32_t in[4], std::uint64_t out[4])
   out[3] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(second, second)));
 }
 
+// Halves of four digits, each in 32 bits, split into pairs of digits: the first in the low 16.
+__attribute__((target("avx2"), always_inline)) inline __m256i pairsOfAvx2(__m256i h) {
+  __m256i hundreds = _mm256_srli_epi16(_mm256_mulhi_epu16(h, _mm256_set1_epi32(5243)), 3);
+  __m256i rest = _mm256_sub_epi16(h, _mm256_mullo_epi16(hundreds, _mm256_set1_epi32(100)));
+  return _mm256_or_si256(hundreds, _mm256_slli_epi32(rest, 16));
+}
+
+// Each pair into two digit bytes, the tens first.
+__attribute__((target("avx2"), always_inline)) inline __m256i digitsOfAvx2(__m256i pairs) {
+  __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
+  __m256i ones = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
+  return _mm256_add_epi8(_mm256_or_si256(tens, _mm256_slli_epi16(ones, 8)), _mm256_set1_epi8('0'));
+}
+
 // The same steps as fourDigitGroupsSse2, on eight lanes: each 128-bit half of the vector holds
 // four groups, and the halves' results are put back in order on the way out.
 __attribute__((target("avx2"))) inline EightWords eightDigitGroupsAvx2(const std::uint32_t a[4],
@@ -94,20 +108,9 @@ __attribute__((target("avx2"))) inline EightWords eightDigitGroupsAvx2(const std
   __m256i high = _mm256_or_si256(even, _mm256_slli_epi64(odd, 32));
   __m256i low = _mm256_sub_epi32(x, _mm256_madd_epi16(high, _mm256_set1_epi32(10000)));
   __m256i halves = _mm256_or_si256(high, _mm256_slli_epi32(low, 16));
-  auto pairsOf = [](__m256i h) __attribute__((target("avx2"))) {
-    __m256i hundreds = _mm256_srli_epi16(_mm256_mulhi_epu16(h, _mm256_set1_epi32(5243)), 3);
-    __m256i rest = _mm256_sub_epi16(h, _mm256_mullo_epi16(hundreds, _mm256_set1_epi32(100)));
-    return _mm256_or_si256(hundreds, _mm256_slli_epi32(rest, 16));
-  };
-  auto digitsOf = [](__m256i pairs) __attribute__((target("avx2"))) {
-    __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
-    __m256i ones = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
-    return _mm256_add_epi8(_mm256_or_si256(tens, _mm256_slli_epi16(ones, 8)),
-                           _mm256_set1_epi8('0'));
-  };
   // Groups 0, 1 | 4, 5 and 2, 3 | 6, 7.
-  __m256i first = digitsOf(pairsOf(_mm256_unpacklo_epi16(halves, zero)));
-  __m256i second = digitsOf(pairsOf(_mm256_unpackhi_epi16(halves, zero)));
+  __m256i first = digitsOfAvx2(pairsOfAvx2(_mm256_unpacklo_epi16(halves, zero)));
+  __m256i second = digitsOfAvx2(pairsOfAvx2(_mm256_unpackhi_epi16(halves, zero)));
   __m128i words[4] = {_mm256_castsi256_si128(first), _mm256_castsi256_si128(second),
                       _mm256_extracti128_si256(first, 1), _mm256_extracti128_si256(second, 1)};
   EightWords out;
