@@ -4,40 +4,24 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "audit/djb2.hpp"
+#include "audit/lists.hpp"
 #include "audit/output.hpp"
-#include "common/format.hpp"
+#include "audit/span.hpp"
 
 namespace dbc::audit {
-
-// True for the bytes that are not part of a record's checksum: the record mark, the end-of-file
-// mark and deleted space.
-constexpr bool notCounted(unsigned char b) {
-  return b == dbc::kRecordMark || b == dbc::kEofMark || b == dbc::kDeleted;
-}
-
-// The first byte at or after `p` that is not counted, or `end`; each way finds the same byte.
-using NotCountedFinder = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
-const unsigned char* findNotCountedScalar(const unsigned char* p, const unsigned char* end);
-#if defined(DBC_X86_VECTORS)
-const unsigned char* findNotCountedSse2(const unsigned char* p, const unsigned char* end);
-const unsigned char* findNotCountedAvx2(const unsigned char* p, const unsigned char* end);
-#endif
-// The fastest of them this processor runs.
-NotCountedFinder bestNotCountedFinder();
 
 // Walks a data file block by block. Records start at their first counted byte and end at a
 // record mark; a mark with no counted byte before it (an empty or a deleted record) writes
 // nothing, so that every list is in strictly ascending position order.
 class ChecksumMaker {
  public:
-  // `extend` and `find` are the ways the bytes are hashed and searched; every way gives the
-  // same list.
-  explicit ChecksumMaker(Output& out, ChecksumExtender extend = bestChecksumExtender(),
-                         NotCountedFinder find = bestNotCountedFinder())
-      : out_(out), extend_(extend), find_(find) {}
+  // `span` and `write` are the ways the bytes are hashed and the lines written; every way
+  // gives the same list.
+  explicit ChecksumMaker(Output& out, SpanHasher span = bestSpanHasher(),
+                         ChecksumLinesWriter write = bestChecksumLinesWriter())
+      : out_(out), span_(span), write_(write) {}
 
-  // The next block of the file, in file order.
+  // The next block of the file, in file order; its lines are written before it returns.
   void processBlock(const unsigned char* data, std::size_t n);
 
   std::int64_t filpos = 0;   // offset of the next byte to examine
@@ -47,9 +31,15 @@ class ChecksumMaker {
   std::int64_t recndx = 0;  // counted bytes of the current record
 
  private:
+  void flush();
+
   Output& out_;
-  ChecksumExtender extend_;
-  NotCountedFinder find_;
+  SpanHasher span_;
+  ChecksumLinesWriter write_;
+  // A block's lines, written together.
+  static constexpr std::size_t kPendingLines = 256;
+  ChecksumLine pending_[kPendingLines];
+  std::size_t pendingCount_ = 0;
 };
 
 }  // namespace dbc::audit

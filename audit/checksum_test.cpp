@@ -109,13 +109,13 @@ std::string plainList(const std::string& file) {
 
 TEST(ChecksumTest, EveryWayOfWalkingEqualsTheByteLoop) {
   // Records of every length up to a few vectors, marks, deleted runs and stray end marks in any
-  // place, read in blocks of any size: every pairing of hash and search agrees with the plain walk.
-  std::vector<std::pair<ChecksumExtender, NotCountedFinder>> ways = {
-      {extendChecksumScalar, findNotCountedScalar},
-      {bestChecksumExtender(), bestNotCountedFinder()}};
+  // place, read in blocks of any size: every way of hashing spans, with every way of writing
+  // lines, agrees with the plain walk.
+  std::vector<std::pair<SpanHasher, ChecksumLinesWriter>> ways = {
+      {hashSpanScalar, writeChecksumLinesScalar}, {bestSpanHasher(), bestChecksumLinesWriter()}};
 #if defined(DBC_X86_VECTORS)
-  ways.emplace_back(extendChecksumSse2, findNotCountedSse2);
-  if (hasAvx2()) ways.emplace_back(extendChecksumAvx2, findNotCountedAvx2);
+  ways.emplace_back(hashSpanSse2, writeChecksumLinesSse2);
+  if (hasAvx2()) ways.emplace_back(hashSpanAvx2, writeChecksumLinesAvx2);
 #endif
   std::mt19937_64 rng(1209);
   for (int round = 0; round < 300; ++round) {
@@ -130,9 +130,9 @@ TEST(ChecksumTest, EveryWayOfWalkingEqualsTheByteLoop) {
     }
     const std::string expected = plainList(file);
     std::size_t block = 1 + rng() % 5000;
-    for (const auto& [extend, find] : ways) {
+    for (const auto& [span, write] : ways) {
       Output out;
-      ChecksumMaker maker(out, extend, find);
+      ChecksumMaker maker(out, span, write);
       for (std::size_t at = 0; at < file.size(); at += block)
         maker.processBlock(bytesOf(file) + at, std::min(block, file.size() - at));
       ASSERT_EQ(out.text(), expected) << "round " << round << " block " << block;

@@ -58,5 +58,25 @@ TEST(DigitGroupsTest, EveryWayPrintsEightDigitsWithLeadingZeros) {
   }
 }
 
+TEST(DigitGroupsTest, EightAtOnceAgreeWithFourAtOnce) {
+  using Eight = EightWords (*)(const std::uint32_t*, const std::uint32_t*);
+  std::vector<std::pair<const char*, Eight>> eights = {{"scalar", eightDigitGroupsScalar}};
+#if defined(DBC_X86_VECTORS)
+  if (hasAvx2()) eights.emplace_back("avx2", eightDigitGroupsAvx2);
+#endif
+  std::mt19937 rng(20261209);
+  for (int round = 0; round < 100000; ++round) {
+    std::uint32_t in[8];
+    for (auto& x : in) x = round < 10 ? 99999999 - round * 11111111u : rng() % 100000000;
+    std::uint64_t four[8];
+    fourDigitGroupsScalar(in, four);
+    fourDigitGroupsScalar(in + 4, four + 4);
+    for (const auto& [name, eight] : eights) {
+      EightWords got = eight(in, in + 4);
+      for (int i = 0; i < 8; ++i) ASSERT_EQ(got.words[i], four[i]) << name << " lane " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dbc::audit

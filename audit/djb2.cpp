@@ -12,12 +12,6 @@ namespace dbc::audit {
 
 namespace {
 
-constexpr std::uint64_t pow33(unsigned e) {
-  std::uint64_t r = 1;
-  while (e-- > 0) r *= 33;
-  return r;
-}
-
 constexpr std::uint64_t kPow2 = pow33(2);
 constexpr std::uint64_t kPow4 = pow33(4);
 constexpr std::uint64_t kPow8 = pow33(8);
@@ -89,7 +83,6 @@ constexpr Weights<Width> makeWeights() {
 }
 
 constexpr Weights<16> kSse2Weights = makeWeights<16>();
-constexpr Weights<32> kAvx2Weights = makeWeights<32>();
 
 constexpr std::array<std::uint64_t, 8> kSmallPowers = [] {
   std::array<std::uint64_t, 8> t{};
@@ -123,12 +116,6 @@ constexpr std::array<std::uint64_t, kSpan / 16 + 1> kStretchPowers = [] {
   for (std::size_t j = 0; j < t.size(); ++j) t[j] = pow33(static_cast<unsigned>(16 * j));
   return t;
 }();
-
-// Pairs of bytes weigh the first 33 and the second 1 (as two bytes, and as two 16-bit lanes);
-// pairs of pairs, the first 33^2.
-constexpr int kPairWeights = (1 << 8) | 33;
-constexpr int kPairWeightsWide = (1 << 16) | 33;
-constexpr int kQuadWeights = (1 << 16) | static_cast<int>(kPow2);
 
 }  // namespace
 
@@ -168,55 +155,6 @@ std::uint64_t extendChecksumSse2(std::uint64_t chksum, const unsigned char* byte
   return chksum;
 }
 
-__attribute__((target("avx2"))) std::uint64_t extendChecksumAvx2(std::uint64_t chksum,
-                                                                 const unsigned char* bytes,
-                                                                 std::size_t n) {
-  if (n < 32) return extendChecksumScalar(chksum, bytes, n);
-  std::size_t head = n % 32;
-  chksum = extendHead(chksum, bytes, head);
-  n -= head;
-  const __m256i pairWeights = _mm256_set1_epi16(static_cast<short>(kPairWeights));
-  const __m256i quadWeights = _mm256_set1_epi32(kQuadWeights);
-  while (n > 0) {
-    std::size_t vectors = n / 32 < kSpan / 32 ? n / 32 : kSpan / 32;
-    __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
-    for (std::size_t i = 0; i < vectors; ++i) {
-      const auto& w = kAvx2Weights.w[vectors - 1 - i];
-      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * i));
-      // Unsigned bytes times small signed weights: pairs at most 255 * 34, no saturation.
-      __m256i quads = _mm256_madd_epi16(_mm256_maddubs_epi16(v, pairWeights), quadWeights);
-      __m256i odd = _mm256_srli_epi64(quads, 32);
-      const auto* weight = reinterpret_cast<const __m256i*>(w);
-      low = _mm256_add_epi64(low, _mm256_mul_epu32(quads, _mm256_load_si256(weight)));
-      high = _mm256_add_epi64(high, _mm256_mul_epu32(quads, _mm256_load_si256(weight + 1)));
-      low = _mm256_add_epi64(low, _mm256_mul_epu32(odd, _mm256_load_si256(weight + 2)));
-      high = _mm256_add_epi64(high, _mm256_mul_epu32(odd, _mm256_load_si256(weight + 3)));
-    }
-    __m256i sum = _mm256_add_epi64(low, _mm256_slli_epi64(high, 32));
-    __m128i half = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-    half = _mm_add_epi64(half, _mm_unpackhi_epi64(half, half));
-    chksum =
-        chksum * kStretchPowers[2 * vectors] + static_cast<std::uint64_t>(_mm_cvtsi128_si64(half));
-    bytes += 32 * vectors;
-    n -= 32 * vectors;
-  }
-  return chksum;
-}
-
 #endif
-
-ChecksumExtender bestChecksumExtender() {
-#if defined(DBC_X86_VECTORS)
-  if (hasAvx2()) return extendChecksumAvx2;
-  return extendChecksumSse2;
-#else
-  return extendChecksumScalar;
-#endif
-}
-
-std::uint64_t extendChecksum(std::uint64_t chksum, const unsigned char* bytes, std::size_t n) {
-  static const ChecksumExtender best = bestChecksumExtender();
-  return best(chksum, bytes, n);
-}
 
 }  // namespace dbc::audit

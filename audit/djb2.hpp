@@ -14,6 +14,19 @@ namespace dbc::audit {
 
 inline constexpr std::uint64_t kChecksumStart = 5381;
 
+// 33^e modulo 2^64.
+constexpr std::uint64_t pow33(unsigned e) {
+  std::uint64_t r = 1;
+  while (e-- > 0) r *= 33;
+  return r;
+}
+
+// The vector ways first weigh bytes in groups of four: pairs of bytes 33 and 1 (as two bytes
+// of a 16-bit lane, or as two 16-bit lanes of a 32-bit one), pairs of pairs 33^2 and 1.
+inline constexpr int kPairWeights = (1 << 8) | 33;
+inline constexpr int kPairWeightsWide = (1 << 16) | 33;
+inline constexpr int kQuadWeights = (1 << 16) | static_cast<int>(pow33(2));
+
 // One step of the hash: chksum * 33 + byte, modulo 2^64.
 constexpr std::uint64_t djb2Step(std::uint64_t chksum, unsigned char byte) {
   return (chksum << 5) + chksum + byte;
@@ -27,16 +40,9 @@ using ChecksumExtender = std::uint64_t (*)(std::uint64_t chksum, const unsigned 
 std::uint64_t extendChecksumScalar(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 
 #if defined(DBC_X86_VECTORS)
-// Sixteen bytes a vector; every x86-64 processor has SSE2.
+// Sixteen bytes a vector; every x86-64 processor has SSE2. (The AVX2 way hashes as it searches:
+// see span.hpp.)
 std::uint64_t extendChecksumSse2(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
-// Thirty-two bytes a vector; only for a processor that has AVX2.
-std::uint64_t extendChecksumAvx2(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 #endif
-
-// The fastest of the above that this processor runs.
-ChecksumExtender bestChecksumExtender();
-
-// The hash continued the fastest way there is.
-std::uint64_t extendChecksum(std::uint64_t chksum, const unsigned char* bytes, std::size_t n);
 
 }  // namespace dbc::audit

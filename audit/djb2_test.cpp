@@ -14,12 +14,11 @@ struct Way {
   ChecksumExtender extend;
 };
 
-// Every way this machine can run, the AVX2 one only where the processor has it.
+// Every way this machine can run.
 std::vector<Way> ways() {
-  std::vector<Way> all = {{"scalar", extendChecksumScalar}, {"best", extendChecksum}};
+  std::vector<Way> all = {{"scalar", extendChecksumScalar}};
 #if defined(DBC_X86_VECTORS)
   all.push_back({"sse2", extendChecksumSse2});
-  if (hasAvx2()) all.push_back({"avx2", extendChecksumAvx2});
 #endif
   return all;
 }

@@ -61,6 +61,35 @@ TEST(ListsTest, ChecksumLinesAgreeWithPrintf) {
   EXPECT_EQ(out.text(), expected);
 }
 
+// Many lines at once come out as one at a time does, whatever the number of lines, with positions
+// past the fast range among them in either line of a pair.
+TEST(ListsTest, EveryWayOfWritingManyLinesAgreesWithOneAtATime) {
+  std::vector<std::pair<const char*, ChecksumLinesWriter>> ways = {
+      {"scalar", writeChecksumLinesScalar}, {"best", bestChecksumLinesWriter()}};
+#if defined(DBC_X86_VECTORS)
+  ways.emplace_back("sse2", writeChecksumLinesSse2);
+  if (hasAvx2()) ways.emplace_back("avx2", writeChecksumLinesAvx2);
+#endif
+  std::mt19937_64 rng(1209);
+  auto any = [&] {
+    return static_cast<std::int64_t>(rng() >> (rng() % 64)) * (rng() % 2 ? -1 : 1);
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<ChecksumLine> lines(rng() % 300);
+    for (auto& line : lines) {
+      line.recpos = rng() % 20 == 0 ? any() : static_cast<std::int64_t>(rng() % 100000000000ull);
+      line.chksum = rng() % 10 == 0 ? any() : static_cast<std::int64_t>(rng());
+    }
+    Output one;
+    for (const auto& line : lines) writeChecksumLine(one, line.recpos, line.chksum);
+    for (const auto& [name, write] : ways) {
+      Output many;
+      write(many, lines.data(), lines.size());
+      ASSERT_EQ(many.text(), one.text()) << name << " round " << round;
+    }
+  }
+}
+
 // Every line, plain or odd, must read as sscanf reads it, including what it leaves untouched.
 TEST(ListsTest, ScanningAgreesWithSscanf) {
   const std::vector<std::string> lines = {"0 5862120\n",

@@ -24,7 +24,7 @@ class Output {
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
-  // Space for at least `n` bytes (n <= 256); fill it and hand the end back to commit().
+  // Space for at least `n` bytes (n <= 64 KiB); fill it and hand the end back to commit().
   char* room(std::size_t n) {
     if (cap_ - len_ < n) drain();
     return buf_.get() + len_;

@@ -64,13 +64,16 @@ int jrnmake(const std::vector<std::string>& args, Context& context) {
   return produce("jrnmake", context, [&](Output& out, const Failure& failure) {
     BlockReader reader(inf.get(), args[0], failure);
     ChecksumMaker maker(out);
+    // Blocks larger than the tools' usual ones: a read costs a fixed part besides its copy, and
+    // a walk that is this fast feels it. Still well within the processor's second-level cache.
+    constexpr std::size_t kMakeBlock = 8 * kBlockSize;
     // Page-aligned: the kernel's copy into the block is then several times cheaper.
-    PageMemory memory = allocatePages(kBlockSize);
+    PageMemory memory = allocatePages(kMakeBlock);
     auto* buffer = reinterpret_cast<unsigned char*>(memory.get());
     for (;;) {
-      std::size_t bytes = reader.next(buffer, kBlockSize);
+      std::size_t bytes = reader.next(buffer, kMakeBlock);
       if (bytes > 0) maker.processBlock(buffer, bytes);
-      if (bytes < kBlockSize) break;
+      if (bytes < kMakeBlock) break;
     }
   });
 }

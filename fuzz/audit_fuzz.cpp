@@ -20,10 +20,10 @@
 
 namespace {
 
-std::string listOf(const std::string& file, dbc::audit::ChecksumExtender extend,
-                   dbc::audit::NotCountedFinder find) {
+std::string listOf(const std::string& file, dbc::audit::SpanHasher span,
+                   dbc::audit::ChecksumLinesWriter write) {
   dbc::audit::Output out;
-  dbc::audit::ChecksumMaker maker(out, extend, find);
+  dbc::audit::ChecksumMaker maker(out, span, write);
   const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
   const std::size_t block = 1 + file.size() % 977;  // boundaries anywhere
   for (std::size_t at = 0; at < file.size(); at += block)
@@ -33,10 +33,10 @@ std::string listOf(const std::string& file, dbc::audit::ChecksumExtender extend,
 
 void checkChecksumWays(const std::string& file) {
   using namespace dbc::audit;
-  const std::string plain = listOf(file, extendChecksumScalar, findNotCountedScalar);
-  if (listOf(file, bestChecksumExtender(), bestNotCountedFinder()) != plain) __builtin_trap();
+  const std::string plain = listOf(file, hashSpanScalar, writeChecksumLinesScalar);
+  if (listOf(file, bestSpanHasher(), bestChecksumLinesWriter()) != plain) __builtin_trap();
 #if defined(DBC_X86_VECTORS)
-  if (listOf(file, extendChecksumSse2, findNotCountedSse2) != plain) __builtin_trap();
+  if (listOf(file, hashSpanSse2, writeChecksumLinesSse2) != plain) __builtin_trap();
 #endif
 }
 

@@ -309,7 +309,9 @@ TEST(RecmendDetection, ReportOnlyAndUpdateRuns) {
       EXPECT_EQ(testkit::readFile(dir.file("F")), update ? c.after : detectionFile());
       struct stat st;
       ASSERT_EQ(stat(dir.file("F").c_str(), &st), 0);
-      if (!update) EXPECT_EQ(st.st_mtime, 1000000000);
+      if (!update) {
+        EXPECT_EQ(st.st_mtime, 1000000000);
+      }
     }
   }
 }
