@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kRecordLength = 127;  // 128 bytes with the record mark
+constexpr int kRecordLength = 99;  // 100 bytes with the record mark
 
 // One record's text: letters, numbers and padding blanks, as business records are.
 std::string makeRecord(std::mt19937& rng, long n) {
@@ -42,12 +42,13 @@ int main(int argc, char** argv) {
   std::mt19937 rng(531);
   for (long n = 0; n < records; ++n) {
     std::string r = makeRecord(rng, n);
-    if (n % 997 == 500) r.assign(kRecordLength, '\xFF');     // a deleted record
-    if (n % 100003 == 7) r[rng() % kRecordLength] = '\0';    // a null byte
-    if (n % 50021 == 11) r[rng() % kRecordLength] = '\x01';  // a control character
+    // One record in a thousand deleted or damaged, half of each.
+    if (n % 1999 == 500) r.assign(kRecordLength, '\xFF');   // a deleted record
+    if (n % 4001 == 7) r[rng() % kRecordLength] = '\0';     // a null byte
+    if (n % 4003 == 11) r[rng() % kRecordLength] = '\x01';  // a control character
     std::fwrite(r.data(), 1, r.size(), dbc);
     std::fputc(0xFA, dbc);
-    if (n % 997 == 500) r.assign(kRecordLength, '\x7F');  // deleted space of text files
+    if (n % 1999 == 500) r.assign(kRecordLength, '\x7F');  // deleted space of text files
     std::fwrite(r.data(), 1, r.size(), txt);
     std::fputc('\n', txt);
   }
