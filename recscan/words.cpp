@@ -96,25 +96,20 @@ inline Run chunkedRun(const unsigned char* p, std::size_t avail, std::int64_t rp
   typename V::Totals totals = V::zeroTotals();
   const std::size_t last = avail - V::kWidth;
   std::size_t k = 0;
-  Run r{0, false};
-  for (;;) {
-    const unsigned stop = V::template special<kText>(p + k);
-    unsigned take = V::kWidth;
-    if (stop != 0) {
-      take = static_cast<unsigned>(std::countr_zero(stop));
-      r = Run{k + take, true};
+  unsigned stop;
+  // Whole chunks with one test and one branch back each; the chunk with the stop is the rare one.
+  while ((stop = V::template special<kText>(p + k)) == 0) {
+    V::add(totals, acc, p + k, V::kWidth);
+    if (k + V::kWidth > last) {
+      V::close(totals, acc, static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k));
+      return Run{k + V::kWidth, false};
     }
-    V::add(totals, acc, p + k, take);
-    if (r.stopped) break;
     k += V::kWidth;
-    if (k > last) {
-      r = Run{k, false};
-      k -= V::kWidth;
-      break;
-    }
   }
+  const auto take = static_cast<unsigned>(std::countr_zero(stop));
+  V::add(totals, acc, p + k, take);
   V::close(totals, acc, static_cast<std::uint32_t>(rp) + static_cast<std::uint32_t>(k));
-  return r;
+  return Run{k + take, true};
 }
 
 struct Sse2 {
