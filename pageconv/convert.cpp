@@ -18,36 +18,6 @@ constexpr std::size_t kSlack = 64;
 constexpr std::size_t kPlainMax = 4096;
 constexpr std::size_t kLineRoom = 4 * (kPlainMax + 64) + 16 + kSlack;
 
-// What each byte becomes in the document, at most four bytes.
-struct Escape {
-  char text[4];
-  unsigned char size;
-};
-
-constexpr std::array<Escape, 256> makeEscapes() {
-  std::array<Escape, 256> t{};
-  constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned v = 0; v < 256; ++v) {
-    const unsigned char c = static_cast<unsigned char>(v);
-    Escape& e = t[v];
-    if (!isEscaped(c)) {
-      e = {{static_cast<char>(c)}, 1};
-    } else if (isRtfSpecial(c)) {
-      e = {{'\\', static_cast<char>(c)}, 2};
-    } else {
-      e = {{'\\', '\'', kHex[c >> 4], kHex[c & 15]}, 4};
-    }
-  }
-  return t;
-}
-
-constexpr std::array<Escape, 256> kEscapes = makeEscapes();
-
-inline char* escape(char* w, unsigned char c) {
-  std::memcpy(w, kEscapes[c].text, 4);
-  return w + kEscapes[c].size;
-}
-
 // `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
 // that much may be read past them, most in one move.
 inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
@@ -58,18 +28,6 @@ inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t ava
     std::memcpy(w, from, len);
   }
   return w + len;
-}
-
-// p[0..n) escaped into room for 4 n + kSlack bytes; returns where the text ends.
-char* escapeText(char* w, const char* p, std::size_t n, MaskFinder find) {
-  Events events(p, n, find);
-  for (std::size_t i = 0;;) {
-    std::size_t at = events.next(i);
-    w = copyRun(w, p + i, at - i, n - i);
-    if (at == n) return w;
-    w = escape(w, static_cast<unsigned char>(p[at]));
-    i = at + 1;
-  }
 }
 
 // Bit j set when column 64 w + j of a line is underlined; `marks` holds 0 or 1 for each of the
@@ -90,7 +48,12 @@ std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
 }  // namespace
 
 void Converter::writeText(const char* p, std::size_t n) {
-  out_.setEnd(escapeText(out_.room(4 * n + kSlack), p, n, finders_.escaped));
+  char* w = out_.room(4 * n + kLineSlack);
+  // The line holds no line ends; were one there, it would be escaped like any control byte.
+  for (const char* end = p + n; (p = finders_.line(w, p, end)) < end; ++p) {
+    w = escape(w, static_cast<unsigned char>(*p));
+  }
+  out_.setEnd(w);
 }
 
 // A line with underlined columns changes between underlined and not every few columns: the
@@ -188,7 +151,7 @@ void Converter::overprint(const char* p, std::size_t n) {
 // mark: one that is overprinted is put in the buffer up to its returns, and where they end is
 // returned; one that runs past the end of p, or is too long to know its room, is left whole, and
 // where it starts is returned.
-std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, Events& events) {
+std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
   while (i < n) {
     char* w = out_.room(kLineRoom);
     if (!open_) {
@@ -196,20 +159,10 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, E
       open_ = true;
       out_.setEnd(w);
     }
-    std::size_t word = i / 64, from = i, at;
-    std::uint64_t m = events.mask(word) & (~std::uint64_t{0} << (i % 64));
-    for (;;) {
-      while (m == 0) {
-        if (++word * 64 >= n || word * 64 - i > kPlainMax) return i;
-        m = events.mask(word);
-      }
-      at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
-      m &= m - 1;
-      w = copyRun(w, p + from, at - from, n - from);
-      if (isLineEnd(static_cast<unsigned char>(p[at]))) break;
-      w = escape(w, static_cast<unsigned char>(p[at]));
-      from = at + 1;
-    }
+    const char* stop = p + std::min(n, i + kPlainMax);
+    const char* e = finders_.line(w, p + i, stop);
+    if (e == stop) return i;
+    const std::size_t at = static_cast<std::size_t>(e - p);
     std::size_t end = at;
     while (end < n && p[end] == '\r') ++end;
     if (end == n || (p[end] != '\n' && p[end] != '\f')) {
@@ -278,7 +231,7 @@ void Converter::feed(const char* p, std::size_t n) {
   Events events(p, n, finders_.escaped);
   std::size_t i = 0;
   while (i < n) {
-    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i, events);
+    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i);
     if (i < n) i = lineStep(p, n, i, events);
   }
 }
