@@ -45,6 +45,16 @@ std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
   return bits;
 }
 
+// The first line end at or after i, else n. Lines through the line buffer are few and far
+// between, so the search goes from where it starts, eight bytes at a time.
+std::size_t nextLineEnd(const char* p, std::size_t n, std::size_t i) {
+  for (; n - i >= 8; i += 8) {
+    if (const std::uint64_t ends = lineEndTops(loadWord(p + i))) return i + firstByte(ends);
+  }
+  while (i < n && !isLineEnd(static_cast<unsigned char>(p[i]))) ++i;
+  return i;
+}
+
 }  // namespace
 
 void Converter::writeText(const char* p, std::size_t n) {
@@ -189,13 +199,12 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.
-std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Events& events) {
+std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i) {
   if (!open_) {
     out_.append("\\par ");
     open_ = true;
   }
-  std::size_t j = events.next(i);  // line ends are among the bytes escaped
-  while (j < n && !isLineEnd(static_cast<unsigned char>(p[j]))) j = events.next(j + 1);
+  const std::size_t j = nextLineEnd(p, n, i);
   if (ovrflg_) {
     if (j > i) overprint(p + i, j - i);
   } else {
@@ -228,11 +237,10 @@ std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Eve
 }
 
 void Converter::feed(const char* p, std::size_t n) {
-  Events events(p, n, finders_.escaped);
   std::size_t i = 0;
   while (i < n) {
     if (line_.empty() && !ovrflg_) i = plainLines(p, n, i);
-    if (i < n) i = lineStep(p, n, i, events);
+    if (i < n) i = lineStep(p, n, i);
   }
 }
 

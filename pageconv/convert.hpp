@@ -27,7 +27,7 @@ class Converter {
 
  private:
   std::size_t plainLines(const char* p, std::size_t n, std::size_t i);
-  std::size_t lineStep(const char* p, std::size_t n, std::size_t i, Events& events);
+  std::size_t lineStep(const char* p, std::size_t n, std::size_t i);
   void overprint(const char* p, std::size_t n);
   void endLine();
   void writeLine();

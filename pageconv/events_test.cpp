@@ -51,27 +51,5 @@ TEST(Events, EveryFinderFlagsExactlyTheBytesOfInterest) {
   }
 }
 
-// Walking from any place, forward or back, across the batches the masks are made in, finds what a
-// byte-by-byte search finds.
-TEST(Events, NextAgreesWithAByteByByteSearch) {
-  std::mt19937 rng(21);
-  for (const Finders& f : availableFinders()) {
-    SCOPED_TRACE(f.name);
-    for (int round = 0; round < 200; ++round) {
-      std::string text(rng() % 3000, 'x');
-      for (char& c : text) {
-        if (rng() % 97 == 0) c = "\n\r\f{\xe9"[rng() % 5];
-      }
-      Events events(text.data(), text.size(), f.escaped);
-      for (int probe = 0; probe < 40; ++probe) {
-        std::size_t from = rng() % (text.size() + 1);  // forward and back, near and far
-        std::size_t want = from;
-        while (want < text.size() && !isEscaped(static_cast<unsigned char>(text[want]))) ++want;
-        ASSERT_EQ(events.next(from), want) << round << " " << from;
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace dbc::pageconv

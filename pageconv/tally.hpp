@@ -56,14 +56,16 @@ template <Marks (*kMarks)(const char*)>
     }
     const Marks m = kMarks(q);
     if (m.forms == 0 && linmax >= 64) {
-      // A line that goes on past the stretch counts as long as it is so far, no longer than
-      // it will be counted at its end.
+      // Without branches on the marks, which follow the text's lines. A line that goes on past
+      // the stretch counts as long as it is so far, no longer than it will be counted at its end.
       linmax = std::max<std::int64_t>(linmax, linsiz + std::countr_zero(m.ends | ~valid));
-      linsiz = m.ends != 0 ? size - 64 + std::countl_zero(m.ends) : linsiz + size;
+      const std::int64_t kept = -static_cast<std::int64_t>(m.ends == 0);
+      linsiz = (linsiz & kept) + size - 64 + std::countl_zero(m.ends);
       pagsiz += std::popcount(m.feeds);
-      const std::uint64_t plain = ~m.ends & valid;
-      text =
-          m.feeds != 0 ? (plain >> (63 - std::countl_zero(m.feeds)) >> 1) != 0 : text || plain != 0;
+      // Text after the last line feed, or anywhere if there is none.
+      const unsigned past = 64 - static_cast<unsigned>(std::countl_zero(m.feeds));
+      const std::uint64_t after = (~std::uint64_t{0} << (past / 2)) << (past - past / 2);
+      text = ((~m.ends & valid & after) != 0) | (text & (m.feeds == 0));
       continue;
     }
     std::int64_t from = 0;  // where the text since the last line end began
