@@ -12,11 +12,9 @@ namespace {
 
 // Runs of plain text are moved 64 bytes at a time, and may write that far past their end.
 constexpr std::size_t kSlack = 64;
-// Lines longer than this (give or take a stretch of 64 bytes) go through the line buffer, so that
-// the room a line may need is known before it is written: four bytes for each byte escaped, the
-// line's end and a page break.
-constexpr std::size_t kPlainMax = 4096;
-constexpr std::size_t kLineRoom = 4 * (kPlainMax + 64) + 16 + kSlack;
+// Plain lines are written a run of this many bytes at a time, into room made for the most
+// they can become.
+constexpr std::size_t kRunBytes = 16384;
 
 // `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
 // that much may be read past them, most in one move.
@@ -156,46 +154,36 @@ void Converter::overprint(const char* p, std::size_t n) {
 }
 
 // Lines from i on, their text written straight to the document while nothing in them is
-// printed over (any carriage returns come right before the line feed or form feed). Stops at the
-// first line that must go through the line buffer, having written nothing of it but its paragraph
-// mark: one that is overprinted is put in the buffer up to its returns, and where they end is
-// returned; one that runs past the end of p, or is too long to know its room, is left whole, and
-// where it starts is returned.
+// printed over (any carriage returns come right before the line feed or form feed), a run of
+// them at a time. Stops at the first line that must go through the line buffer, having written
+// nothing of it but its paragraph mark: one that is overprinted is put in the buffer up to its
+// returns, and where they end is returned; one that runs past the end of p, or is too long to
+// know its room, is left whole, and where it starts is returned.
 std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
-  while (i < n) {
-    char* w = out_.room(kLineRoom);
-    if (!open_) {
-      w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
-      open_ = true;
-      out_.setEnd(w);
-    }
-    const char* stop = p + std::min(n, i + kPlainMax);
-    const char* e = finders_.line(w, p + i, stop);
-    if (e == stop) return i;
-    const std::size_t at = static_cast<std::size_t>(e - p);
-    std::size_t end = at;
-    while (end < n && p[end] == '\r') ++end;
-    if (end == n || (p[end] != '\n' && p[end] != '\f')) {
-      // Printed over: the line goes on in the line buffer after its returns, and what was
-      // written of it is dropped.
-      line_.assign(p + i, at - i);
-      k_ = 0;
-      ovrflg_ = true;
-      return end;
-    }
-    if (p[end] == '\n') {
-      *w++ = '\n';
-      open_ = false;
-    } else {
-      // Text that no line feed ended was printed all the same: it ends as a line of its own,
-      // and the page break opens the next line.
-      if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
-      w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
-    }
-    out_.setEnd(w);
-    i = end + 1;
+  LineRun run{p, n, i, nullptr, open_};
+  for (;;) {
+    const std::size_t until = std::min(n, run.i + kRunBytes);
+    run.w = out_.room(runRoom(until - run.i));
+    finders_.lines(run, until);
+    out_.setEnd(run.w);
+    if (run.i < until || run.i == n) break;
   }
-  return i;
+  open_ = run.open;
+  i = run.i;
+  if (i == n) return n;
+  if (!open_) {
+    out_.append("\\par ");
+    open_ = true;
+  }
+  const std::size_t stop = std::min(n, i + kPlainMax), at = nextLineEnd(p, stop, i);
+  if (at == stop) return i;
+  // Printed over: the line goes on in the line buffer after its returns.
+  std::size_t end = at;
+  while (end < n && p[end] == '\r') ++end;
+  line_.assign(p + i, at - i);
+  k_ = 0;
+  ovrflg_ = true;
+  return end;
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.

@@ -149,10 +149,10 @@ __attribute__((target("avx2,bmi,lzcnt,popcnt"))) void tallyAvx2(const char* p, s
 }  // namespace
 
 std::vector<Finders> availableFinders() {
-  std::vector<Finders> all{{"words", escapedWords, tallyWords, lineWords}};
+  std::vector<Finders> all{{"words", escapedWords, tallyWords, lineWords, runWords}};
 #ifdef DBC_X86_VECTORS
-  all.push_back({"sse2", escapedSse2All, tallySse2, lineSse2});
-  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, tallyAvx2, lineAvx2});
+  all.push_back({"sse2", escapedSse2All, tallySse2, lineSse2, runSse2});
+  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, tallyAvx2, lineAvx2, runAvx2});
 #endif
   return all;
 }

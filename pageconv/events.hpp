@@ -23,6 +23,7 @@ struct Finders {
   MaskFinder escaped;  // the bytes a document cannot carry as they are (isEscaped)
   Tallier tally;       // the layout pass's count of lines and pages
   LineWriter line;     // a line's text escaped, up to its end
+  RunWriter lines;     // whole plain lines
 };
 
 // The searches this processor can run, the plainest first: word-at-a-time arithmetic everywhere,

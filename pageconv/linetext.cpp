@@ -1,5 +1,6 @@
 #include "pageconv/linetext.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -34,6 +35,40 @@ inline const char* lineBy16(char*& wr, const char* p, const char* end) {
   return p;
 }
 
+// The lines of a run, each written by `kLine` up to its end.
+template <const char* (*kLine)(char*&, const char*, const char*)>
+[[gnu::always_inline]] inline void runWith(LineRun& run, std::size_t until) {
+  const char* p = run.p;
+  const std::size_t n = run.n;
+  std::size_t i = run.i;
+  char* w = run.w;
+  bool open = run.open;
+  while (i < until) {
+    char* const line = w;  // what is written of a line that cannot be taken whole is dropped
+    if (!open) w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+    const char* stop = p + std::min(n, i + kPlainMax);
+    const char* e = kLine(w, p + i, stop);
+    std::size_t at = static_cast<std::size_t>(e - p), end = at;
+    while (end < n && p[end] == '\r') ++end;
+    if (e == stop || end == n || (p[end] != '\n' && p[end] != '\f')) {
+      w = line;
+      break;
+    }
+    if (p[end] == '\n') {
+      *w++ = '\n';
+      open = false;
+    } else {
+      if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
+      w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
+      open = true;
+    }
+    i = end + 1;
+  }
+  run.i = i;
+  run.w = w;
+  run.open = open;
+}
+
 std::uint32_t escapedWords16(const char* p) {
   return static_cast<std::uint32_t>(gatherTops(escapedTops(loadWord(p))) |
                                     gatherTops(escapedTops(loadWord(p + 8))) << 8);
@@ -44,6 +79,8 @@ std::uint32_t escapedWords16(const char* p) {
 const char* lineWords(char*& w, const char* p, const char* end) {
   return lineBy16<escapedWords16>(w, p, end);
 }
+
+void runWords(LineRun& run, std::size_t until) { runWith<lineWords>(run, until); }
 
 #ifdef DBC_X86_VECTORS
 
@@ -96,13 +133,18 @@ const char* lineSse2(char*& w, const char* p, const char* end) {
   return lineBy16<escapedSse2>(w, p, end);
 }
 
+void runSse2(LineRun& run, std::size_t until) { runWith<lineSse2>(run, until); }
+
 // Thirty-two bytes at a time: a byte looked up by its low and by its high four bits is escaped
 // when the two answers share a bit, and a brace or backslash (bits 4 and 8) takes a backslash
 // before it, which a shuffle puts in place eight bytes at a time. The first byte that needs more
 // (a line end, or a byte written in hex) stops the run and is taken alone. Bit 1: a control byte
 // but the tab (high 0); bit 2: any low bits (high 1, and 8 to F); bit 4: the backslash (5C);
 // bit 8: the braces (7B, 7D); bit 16: DEL (7F).
-__attribute__((target("avx2"))) const char* lineAvx2(char*& wr, const char* p, const char* end) {
+namespace {
+
+__attribute__((target("avx2"))) inline const char* lineAvx2Inline(char*& wr, const char* p,
+                                                                  const char* end) {
   const __m256i byLow = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 11, 7, 11, 3, 19,  //
                                          3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 3, 11, 7, 11, 3, 19);
   const __m256i byHigh = _mm256_setr_epi8(1, 2, 0, 0, 0, 4, 0, 24, 2, 2, 2, 2, 2, 2, 2, 2,  //
@@ -153,6 +195,16 @@ __attribute__((target("avx2"))) const char* lineAvx2(char*& wr, const char* p, c
   }
   wr = w;
   return p;
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) const char* lineAvx2(char*& w, const char* p, const char* end) {
+  return lineAvx2Inline(w, p, end);
+}
+
+__attribute__((target("avx2"))) void runAvx2(LineRun& run, std::size_t until) {
+  runWith<lineAvx2Inline>(run, until);
 }
 
 #endif

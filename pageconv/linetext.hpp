@@ -49,11 +49,35 @@ inline char* escape(char* w, unsigned char c) {
 using LineWriter = const char* (*)(char*& w, const char* p, const char* end);
 inline constexpr std::size_t kLineSlack = 64;
 
-// The line writers, the plainest first; each is the same function of its input.
+// Lines longer than this are not written by a RunWriter, so that the room a run needs is known.
+inline constexpr std::size_t kPlainMax = 4096;
+
+// Whole lines of a block of print, written straight to the document while nothing in them is
+// printed over (any carriage returns come right before the line feed or form feed): each opened
+// with its paragraph mark, unless a page break opened it, its text escaped and ended by a line
+// end; text that a form feed ends is a line of its own, and the page break opens the next line.
+struct LineRun {
+  const char* p;  // the block
+  std::size_t n;
+  std::size_t i;  // where the lines start; on return, where the print goes on
+  char* w;        // where the document text goes; on return, where it ends
+  bool open;      // the line at i is opened already
+};
+
+// Writes the lines of `run` that start before `until`, and stops early before a line that it
+// cannot write whole: one printed over, one that runs past the end of the block, one longer
+// than kPlainMax. Room for 16 (until - i) + 4 kPlainMax + 256 bytes is needed at w.
+using RunWriter = void (*)(LineRun& run, std::size_t until);
+inline constexpr std::size_t runRoom(std::size_t bytes) { return 16 * bytes + 4 * kPlainMax + 256; }
+
+// The line and run writers, the plainest first; each is the same function of its input.
 const char* lineWords(char*& w, const char* p, const char* end);
+void runWords(LineRun& run, std::size_t until);
 #ifdef DBC_X86_VECTORS
 const char* lineSse2(char*& w, const char* p, const char* end);
+void runSse2(LineRun& run, std::size_t until);
 const char* lineAvx2(char*& w, const char* p, const char* end);
+void runAvx2(LineRun& run, std::size_t until);
 #endif
 
 }  // namespace dbc::pageconv
