@@ -28,6 +28,13 @@ inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t ava
   return w + len;
 }
 
+// What goes before a column: nothing, the end of an underlined stretch, or the start of one.
+struct UnderlineMark {
+  char text[8];
+  std::size_t size;
+};
+constexpr UnderlineMark kUnderlineMarks[3] = {{"", 0}, {"}", 1}, {"{\\ul ", 5}};
+
 // Bit j set when column 64 w + j of a line is underlined; `marks` holds 0 or 1 for each of the
 // first `marked` columns, and those after them are not underlined.
 std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
@@ -86,13 +93,11 @@ void Converter::writeUnderlined() {
     for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
       const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
       w = copyRun(w, text + from, at - from, n - from);
-      if ((changes >> (at - base)) & 1) {
-        if ((ul >> (at - base)) & 1) {
-          w = static_cast<char*>(std::memcpy(w, "{\\ul ", 5)) + 5;
-        } else {
-          *w++ = '}';
-        }
-      }
+      // Without branches: where the underline goes on or off is as much a matter of chance as
+      // where a brace stands.
+      const std::size_t mark = ((changes >> (at - base)) & 1) << ((ul >> (at - base)) & 1);
+      std::memcpy(w, kUnderlineMarks[mark].text, 8);
+      w += kUnderlineMarks[mark].size;
       w = escape(w, static_cast<unsigned char>(text[at]));
       from = at + 1;
     }
@@ -160,7 +165,7 @@ void Converter::overprint(const char* p, std::size_t n) {
 // returns, and where they end is returned; one that runs past the end of p, or is too long to
 // know its room, is left whole, and where it starts is returned.
 std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
-  LineRun run{p, n, i, nullptr, open_};
+  LineRun run{p, n, i, nullptr, open_, 0};
   for (;;) {
     const std::size_t until = std::min(n, run.i + kRunBytes);
     run.w = out_.room(runRoom(until - run.i));
@@ -175,8 +180,8 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
     out_.append("\\par ");
     open_ = true;
   }
-  const std::size_t stop = std::min(n, i + kPlainMax), at = nextLineEnd(p, stop, i);
-  if (at == stop) return i;
+  const std::size_t at = run.end;
+  if (at == std::min(n, i + kPlainMax)) return i;
   // Printed over: the line goes on in the line buffer after its returns.
   std::size_t end = at;
   while (end < n && p[end] == '\r') ++end;

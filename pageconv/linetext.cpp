@@ -52,6 +52,7 @@ template <const char* (*kLine)(char*&, const char*, const char*)>
     while (end < n && p[end] == '\r') ++end;
     if (e == stop || end == n || (p[end] != '\n' && p[end] != '\f')) {
       w = line;
+      run.end = at;
       break;
     }
     if (p[end] == '\n') {

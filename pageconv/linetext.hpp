@@ -62,6 +62,9 @@ struct LineRun {
   std::size_t i;  // where the lines start; on return, where the print goes on
   char* w;        // where the document text goes; on return, where it ends
   bool open;      // the line at i is opened already
+  // On return before a line not written: where its text ends (its first line end), else
+  // i + kPlainMax or n, whichever is less.
+  std::size_t end;
 };
 
 // Writes the lines of `run` that start before `until`, and stops early before a line that it
