@@ -165,7 +165,7 @@ void Converter::overprint(const char* p, std::size_t n) {
 // returns, and where they end is returned; one that runs past the end of p, or is too long to
 // know its room, is left whole, and where it starts is returned.
 std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
-  LineRun run{p, n, i, nullptr, open_, 0};
+  LineRun run{p, n, i, nullptr, open_, 0, tally_.linmax, tally_.pagsiz, tally_.pagmax};
   for (;;) {
     const std::size_t until = std::min(n, run.i + kRunBytes);
     run.w = out_.room(runRoom(until - run.i));
@@ -174,6 +174,9 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
     if (run.i < until || run.i == n) break;
   }
   open_ = run.open;
+  tally_.linmax = run.linmax;
+  tally_.pagsiz = run.pagsiz;
+  tally_.pagmax = run.pagmax;
   i = run.i;
   if (i == n) return n;
   if (!open_) {
@@ -185,10 +188,29 @@ std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
   // Printed over: the line goes on in the line buffer after its returns.
   std::size_t end = at;
   while (end < n && p[end] == '\r') ++end;
+  tally_.linmax = std::max(tally_.linmax, static_cast<std::int64_t>(at - i));
+  tally_.text = at > i;
   line_.assign(p + i, at - i);
   k_ = 0;
   ovrflg_ = true;
   return end;
+}
+
+// The layout pass's count of the bytes i to j (a line end, or n) of a line through the line buffer.
+void Converter::count(const char* p, std::size_t n, std::size_t i, std::size_t j) {
+  Tally& t = tally_;
+  t.linsiz += static_cast<std::int64_t>(j - i);
+  t.text = t.text || j > i;
+  if (j == n) return;
+  t.linmax = std::max(t.linmax, t.linsiz);
+  t.linsiz = 0;
+  if (p[j] == '\r') return;  // the overprinted line is still the same line
+  if (p[j] == '\n' || t.text) ++t.pagsiz;
+  t.text = false;
+  if (p[j] == '\f') {
+    t.pagmax = std::max(t.pagmax, t.pagsiz);
+    t.pagsiz = 0;
+  }
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.
@@ -198,6 +220,7 @@ std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i) {
     open_ = true;
   }
   const std::size_t j = nextLineEnd(p, n, i);
+  count(p, n, i, j);
   if (ovrflg_) {
     if (j > i) overprint(p + i, j - i);
   } else {

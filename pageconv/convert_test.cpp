@@ -21,6 +21,10 @@ std::string converted(std::string_view in, std::size_t piece = std::string_view:
     c.feed(part.data(), part.size());
   }
   c.finish();
+  // The conversion counts the lines and pages as the layout pass does.
+  plain::Measured want = plain::measure(in);
+  EXPECT_EQ(c.linmax(), want.linmax) << "in pieces of " << piece;
+  EXPECT_EQ(c.pagmax(), want.pagmax) << "in pieces of " << piece;
   return std::string(out.text());
 }
 

@@ -43,6 +43,7 @@ template <const char* (*kLine)(char*&, const char*, const char*)>
   std::size_t i = run.i;
   char* w = run.w;
   bool open = run.open;
+  std::int64_t linmax = run.linmax, pagsiz = run.pagsiz, pagmax = run.pagmax;
   while (i < until) {
     char* const line = w;  // what is written of a line that cannot be taken whole is dropped
     if (!open) w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
@@ -55,10 +56,15 @@ template <const char* (*kLine)(char*&, const char*, const char*)>
       run.end = at;
       break;
     }
+    linmax = std::max(linmax, static_cast<std::int64_t>(at - i));
     if (p[end] == '\n') {
       *w++ = '\n';
       open = false;
+      ++pagsiz;
     } else {
+      pagsiz += at > i;
+      pagmax = std::max(pagmax, pagsiz);
+      pagsiz = 0;
       if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
       w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
       open = true;
@@ -68,6 +74,9 @@ template <const char* (*kLine)(char*&, const char*, const char*)>
   run.i = i;
   run.w = w;
   run.open = open;
+  run.linmax = linmax;
+  run.pagsiz = pagsiz;
+  run.pagmax = pagmax;
 }
 
 std::uint32_t escapedWords16(const char* p) {

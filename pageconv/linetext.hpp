@@ -65,6 +65,8 @@ struct LineRun {
   // On return before a line not written: where its text ends (its first line end), else
   // i + kPlainMax or n, whichever is less.
   std::size_t end;
+  // The layout pass's count of the lines written, which start with no text before them.
+  std::int64_t linmax, pagsiz, pagmax;
 };
 
 // Writes the lines of `run` that start before `until`, and stops early before a line that it

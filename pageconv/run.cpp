@@ -100,7 +100,9 @@ void drain(Files& f, TextBuffer& text, bool all) {
   f.written += n;
 }
 
-std::string headerOf(const Measure& m) { return header(chooseLayout(m.linmax(), m.pagmax())); }
+std::string headerOf(std::int64_t linmax, std::int64_t pagmax) {
+  return header(chooseLayout(linmax, pagmax));
+}
 
 // The print measured first, then converted behind the header: it is read twice.
 void measureThenConvert(Files& f, Block& block, std::size_t offset) {
@@ -108,7 +110,7 @@ void measureThenConvert(Files& f, Block& block, std::size_t offset) {
   pass(f, block, offset, [&](const char* p, std::size_t n) { measure.feed(p, n); });
 
   TextBuffer text;
-  text.append(headerOf(measure));
+  text.append(headerOf(measure.linmax(), measure.pagmax()));
   Converter converter(text);
   pass(f, block, offset, [&](const char* p, std::size_t n) {
     converter.feed(p, n);
@@ -140,30 +142,33 @@ void moveText(const Files& f, Block& block, std::uint64_t from, std::uint64_t to
 
 // The print measured and converted in one reading, the text written behind the header that the
 // first block calls for: a report's first pages show, as a rule, its widest line and its fullest
-// page. The header that the whole print calls for is put in its place at the end, and should it
-// be of another length, the text is moved to make room for it.
+// page. The conversion counts the lines and pages as it goes, and the header that the whole print
+// calls for is put in its place at the end; should it be of another length, the text is moved
+// to make room for it.
 void measureAndConvert(Files& f, Block& block, std::size_t offset) {
-  Measure measure;
   TextBuffer text;
   Converter converter(text);
   std::string guess;
-  bool first = true;
   pass(f, block, offset, [&](const char* p, std::size_t n) {
-    measure.feed(p, n);
-    if (first) text.append(guess = headerOf(measure));
-    first = false;
+    if (guess.empty()) {
+      Measure first;
+      first.feed(p, n);
+      text.append(guess = headerOf(first.linmax(), first.pagmax()));
+    }
     converter.feed(p, n);
     if (text.size() >= kDrain) drain(f, text, false);
   });
-  const std::string real = headerOf(measure);
-  if (first) text.append(guess = real);  // nothing was read
+  const std::string real = headerOf(converter.linmax(), converter.pagmax());
+  if (guess.empty()) text.append(guess = real);  // nothing was read
   converter.finish();
   drain(f, text, true);
   if (real == guess) return;
-  if (real.size() != guess.size())
+  if (real.size() != guess.size()) {
     moveText(f, block, guess.size(), real.size(), f.written - guess.size());
-  if (!pwriteFull(f.out.get(), real.data(), real.size(), 0))
+  }
+  if (!pwriteFull(f.out.get(), real.data(), real.size(), 0)) {
     fail(f, "Error writing %s \n", f.outName);
+  }
 }
 
 void convert(Files& f) {
