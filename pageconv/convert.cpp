@@ -77,6 +77,8 @@ void Converter::writeText(const char* p, std::size_t n) {
 // "}" and a four-byte escape for each column, and the closing brace.
 void Converter::writeUnderlined() {
   const std::size_t n = line_.size(), marked = std::min(ul_.size(), n), words = (n + 63) / 64;
+  // Room to read past the end, so that every run is moved 64 bytes at a time.
+  line_.append(kSlack, '\0');
   const char* text = line_.data();
   masks_.resize(words);
   finders_.escaped(text, n, masks_.data());
@@ -92,7 +94,7 @@ void Converter::writeUnderlined() {
     std::size_t from = base;
     for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
       const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
-      w = copyRun(w, text + from, at - from, n - from);
+      w = copyRun(w, text + from, at - from, n + kSlack - from);
       // Without branches: where the underline goes on or off is as much a matter of chance as
       // where a brace stands.
       const std::size_t mark = ((changes >> (at - base)) & 1) << ((ul >> (at - base)) & 1);
@@ -101,7 +103,7 @@ void Converter::writeUnderlined() {
       w = escape(w, static_cast<unsigned char>(text[at]));
       from = at + 1;
     }
-    w = copyRun(w, text + from, end - from, n - from);
+    w = copyRun(w, text + from, end - from, n + kSlack - from);
     out_.setEnd(w);
   }
   if (n > 0 && n - 1 < marked && ul_[n - 1]) out_.push('}');
