@@ -32,6 +32,7 @@ class Converter {
 
  private:
   std::size_t plainLines(const char* p, std::size_t n, std::size_t i);
+  std::size_t runLines(const char* p, std::size_t n, std::size_t i, std::size_t& at);
   std::size_t lineStep(const char* p, std::size_t n, std::size_t i);
   void overprint(const char* p, std::size_t n);
   void count(const char* p, std::size_t n, std::size_t i, std::size_t j);
@@ -39,13 +40,17 @@ class Converter {
   void writeLine();
   void writeText(const char* p, std::size_t n);
   void writeUnderlined();
+  void writeMarked();
+  std::size_t underlinedLine(const char* p, std::size_t n, std::size_t i, std::size_t at,
+                             std::size_t over);
 
   TextBuffer& out_;
   Finders finders_;
   std::string line_;      // the current line's bytes, unescaped
   std::vector<char> ul_;  // per column of line_, underlined; no longer than the marks made
-  std::vector<std::uint64_t> masks_;  // the bytes of an underlined line to escape
-  std::size_t k_ = 0;                 // the column the next overprinted byte goes to
+  std::vector<std::uint64_t> masks_;   // the bytes of an underlined line to escape
+  std::vector<std::uint64_t> ulBits_;  // and its columns underlined
+  std::size_t k_ = 0;                  // the column the next overprinted byte goes to
   bool ovrflg_ = false;
   bool open_ = false;  // the line's paragraph mark, or the page break, is out
   Tally tally_;
