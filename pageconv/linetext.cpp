@@ -12,6 +12,16 @@ namespace dbc::pageconv {
 
 namespace {
 
+// The byte at p that stopped a run of plain text: a line end ends the line (false is returned),
+// any other byte is escaped at w and passed.
+inline bool takeStop(char*& w, const char*& p) {
+  const unsigned char c = static_cast<unsigned char>(*p);
+  if (isLineEnd(c)) return false;
+  w = escape(w, c);
+  ++p;
+  return true;
+}
+
 // Sixteen bytes at a time: those with nothing to escape are moved together, and the first that
 // needs attention is taken alone. `kEscaped` sets bit j when byte j of the sixteen isEscaped.
 template <std::uint32_t (*kEscaped)(const char*)>
@@ -26,10 +36,7 @@ inline const char* lineBy16(char*& wr, const char* p, const char* end) {
       p += s;
       if (m == 0) continue;
     }
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (isLineEnd(c)) break;
-    w = escape(w, c);
-    ++p;
+    if (!takeStop(w, p)) break;
   }
   wr = w;
   return p;
