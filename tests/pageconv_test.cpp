@@ -1,5 +1,6 @@
 // pageconv on whole print files: the RTF it writes, its messages and exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "testkit/files.hpp"
 #include "testkit/runner.hpp"
@@ -208,6 +209,10 @@ TEST_F(Pageconv, TheWholePrintDecidesTheHeader) {
     const std::string want =
         firstLine(row.landscape) + kFontLine + row.font + "\n" + row.report.body + "}\n";
     EXPECT_TRUE(convert(row.report.print) == want);
+    // The disk room set aside while the document was written is given back.
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_LE(st.st_blocks * 512, st.st_size + 65536);
     testkit::RunResult piped = pageconv({in, "/dev/stdout"});
     EXPECT_EQ(piped.status, 0);
     EXPECT_TRUE(piped.out == want);
