@@ -10,21 +10,17 @@ namespace dbc::pageconv {
 
 namespace {
 
-// Runs of plain text are moved 64 bytes at a time, and may write that far past their end.
+// Runs of an underlined line are moved 16 bytes at a time, reading and writing up to that far
+// past their end; the line is padded with this much.
 constexpr std::size_t kSlack = 64;
 // Plain lines are written a run of this many bytes at a time, into room made for the most
 // they can become.
 constexpr std::size_t kRunBytes = 16384;
 
-// `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
-// that much may be read past them, most in one move.
-inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
-  if (avail >= len + kSlack) {
-    std::memcpy(w, from, kSlack);
-    for (std::size_t k = kSlack; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
-  } else {
-    std::memcpy(w, from, len);
-  }
+// Runs are short, most moved in one step.
+inline char* copyRun(char* w, const char* from, std::size_t len) {
+  std::memcpy(w, from, 16);
+  for (std::size_t k = 16; k < len; k += 16) std::memcpy(w + k, from + k, 16);
   return w + len;
 }
 
@@ -105,7 +101,7 @@ void Converter::writeMarked() {
     std::size_t from = base;
     for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
       const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
-      w = copyRun(w, text + from, at - from, n + kSlack - from);
+      w = copyRun(w, text + from, at - from);
       // Without branches: where the underline goes on or off is as much a matter of chance as
       // where a brace stands.
       const std::size_t mark = ((changes >> (at - base)) & 1) << ((ul >> (at - base)) & 1);
@@ -114,7 +110,7 @@ void Converter::writeMarked() {
       w = escape(w, static_cast<unsigned char>(text[at]));
       from = at + 1;
     }
-    w = copyRun(w, text + from, end - from, n + kSlack - from);
+    w = copyRun(w, text + from, end - from);
     out_.setEnd(w);
   }
   if (n > 0 && (ulBits_[(n - 1) / 64] >> ((n - 1) % 64)) & 1) out_.push('}');
