@@ -29,6 +29,7 @@ std::string document(std::string_view body, std::size_t piece, const dbc::pageco
     converter.feed(part.data(), part.size());
   }
   converter.finish();
+  if (converter.linmax() != want.linmax || converter.pagmax() != want.pagmax) __builtin_trap();
   return std::string(text.text());
 }
 

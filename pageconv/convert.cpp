@@ -10,67 +10,26 @@ namespace dbc::pageconv {
 
 namespace {
 
-// Runs of plain text are moved 64 bytes at a time, and may write that far past their end.
+// Runs of an underlined line are moved 16 bytes at a time, reading and writing up to that far
+// past their end; the line is padded with this much.
 constexpr std::size_t kSlack = 64;
-// Lines longer than this (give or take a stretch of 64 bytes) go through the line buffer, so that
-// the room a line may need is known before it is written: four bytes for each byte escaped, the
-// line's end and a page break.
-constexpr std::size_t kPlainMax = 4096;
-constexpr std::size_t kLineRoom = 4 * (kPlainMax + 64) + 16 + kSlack;
+// Plain lines are written a run of this many bytes at a time, into room made for the most
+// they can become.
+constexpr std::size_t kRunBytes = 16384;
 
-// What each byte becomes in the document, at most four bytes.
-struct Escape {
-  char text[4];
-  unsigned char size;
-};
-
-constexpr std::array<Escape, 256> makeEscapes() {
-  std::array<Escape, 256> t{};
-  constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned v = 0; v < 256; ++v) {
-    const unsigned char c = static_cast<unsigned char>(v);
-    Escape& e = t[v];
-    if (!isEscaped(c)) {
-      e = {{static_cast<char>(c)}, 1};
-    } else if (isRtfSpecial(c)) {
-      e = {{'\\', static_cast<char>(c)}, 2};
-    } else {
-      e = {{'\\', '\'', kHex[c >> 4], kHex[c & 15]}, 4};
-    }
-  }
-  return t;
-}
-
-constexpr std::array<Escape, 256> kEscapes = makeEscapes();
-
-inline char* escape(char* w, unsigned char c) {
-  std::memcpy(w, kEscapes[c].text, 4);
-  return w + kEscapes[c].size;
-}
-
-// `avail` bytes may be read from `from`. Runs are short: they are moved 64 bytes at a time when
-// that much may be read past them, most in one move.
-inline char* copyRun(char* w, const char* from, std::size_t len, std::size_t avail) {
-  if (avail >= len + kSlack) {
-    std::memcpy(w, from, kSlack);
-    for (std::size_t k = kSlack; k < len; k += kSlack) std::memcpy(w + k, from + k, kSlack);
-  } else {
-    std::memcpy(w, from, len);
-  }
+// Runs are short, most moved in one step.
+inline char* copyRun(char* w, const char* from, std::size_t len) {
+  std::memcpy(w, from, 16);
+  for (std::size_t k = 16; k < len; k += 16) std::memcpy(w + k, from + k, 16);
   return w + len;
 }
 
-// p[0..n) escaped into room for 4 n + kSlack bytes; returns where the text ends.
-char* escapeText(char* w, const char* p, std::size_t n, MaskFinder find) {
-  Events events(p, n, find);
-  for (std::size_t i = 0;;) {
-    std::size_t at = events.next(i);
-    w = copyRun(w, p + i, at - i, n - i);
-    if (at == n) return w;
-    w = escape(w, static_cast<unsigned char>(p[at]));
-    i = at + 1;
-  }
-}
+// What goes before a column: nothing, the end of an underlined stretch, or the start of one.
+struct UnderlineMark {
+  char text[8];
+  std::size_t size;
+};
+constexpr UnderlineMark kUnderlineMarks[3] = {{"", 0}, {"}", 1}, {"{\\ul ", 5}};
 
 // Bit j set when column 64 w + j of a line is underlined; `marks` holds 0 or 1 for each of the
 // first `marked` columns, and those after them are not underlined.
@@ -87,10 +46,25 @@ std::uint64_t underlined(const char* marks, std::size_t marked, std::size_t w) {
   return bits;
 }
 
+// The first line end at or after i, else n. Lines through the line buffer are few and far
+// between, so the search goes from where it starts, eight bytes at a time.
+std::size_t nextLineEnd(const char* p, std::size_t n, std::size_t i) {
+  for (; n - i >= 8; i += 8) {
+    if (const std::uint64_t ends = lineEndTops(loadWord(p + i))) return i + firstByte(ends);
+  }
+  while (i < n && !isLineEnd(static_cast<unsigned char>(p[i]))) ++i;
+  return i;
+}
+
 }  // namespace
 
 void Converter::writeText(const char* p, std::size_t n) {
-  out_.setEnd(escapeText(out_.room(4 * n + kSlack), p, n, finders_.escaped));
+  char* w = out_.room(4 * n + kLineSlack);
+  // The line holds no line ends; were one there, it would be escaped like any control byte.
+  for (const char* end = p + n; (p = finders_.line(w, p, end)) < end; ++p) {
+    w = escape(w, static_cast<unsigned char>(*p));
+  }
+  out_.setEnd(w);
 }
 
 // A line with underlined columns changes between underlined and not every few columns: the
@@ -98,7 +72,20 @@ void Converter::writeText(const char* p, std::size_t n) {
 // moved in runs. Written 4096 columns at a time into room for the most they can take: "{\ul " or
 // "}" and a four-byte escape for each column, and the closing brace.
 void Converter::writeUnderlined() {
-  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n), words = (n + 63) / 64;
+  const std::size_t n = line_.size(), marked = std::min(ul_.size(), n);
+  ulBits_.resize((n + 63) / 64);
+  for (std::size_t word = 0; word < ulBits_.size(); ++word) {
+    ulBits_[word] = underlined(ul_.data(), marked, word);
+  }
+  writeMarked();
+  ul_.clear();
+}
+
+// The line buffer's text with the columns that ulBits_ flags underlined.
+void Converter::writeMarked() {
+  const std::size_t n = line_.size(), words = (n + 63) / 64;
+  // Room to read past the end, so that every run is moved 64 bytes at a time.
+  line_.append(kSlack, '\0');
   const char* text = line_.data();
   masks_.resize(words);
   finders_.escaped(text, n, masks_.data());
@@ -107,29 +94,73 @@ void Converter::writeUnderlined() {
   for (std::size_t word = 0; word < words; ++word) {
     if (word % 64 == 0) w = out_.room(9 * 64 * 64 + 1 + kSlack);
     const std::size_t base = 64 * word, end = std::min(n, base + 64);
-    const std::uint64_t ul = underlined(ul_.data(), marked, word);
+    const std::uint64_t ul = ulBits_[word];
     std::uint64_t changes = ul ^ ((ul << 1) | before);
     if (end - base < 64) changes &= (std::uint64_t{1} << (end - base)) - 1;
     before = ul >> 63;
     std::size_t from = base;
     for (std::uint64_t events = masks_[word] | changes; events != 0; events &= events - 1) {
       const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(events));
-      w = copyRun(w, text + from, at - from, n - from);
-      if ((changes >> (at - base)) & 1) {
-        if ((ul >> (at - base)) & 1) {
-          w = static_cast<char*>(std::memcpy(w, "{\\ul ", 5)) + 5;
-        } else {
-          *w++ = '}';
-        }
-      }
+      w = copyRun(w, text + from, at - from);
+      // Without branches: where the underline goes on or off is as much a matter of chance as
+      // where a brace stands.
+      const std::size_t mark = ((changes >> (at - base)) & 1) << ((ul >> (at - base)) & 1);
+      std::memcpy(w, kUnderlineMarks[mark].text, 8);
+      w += kUnderlineMarks[mark].size;
       w = escape(w, static_cast<unsigned char>(text[at]));
       from = at + 1;
     }
-    w = copyRun(w, text + from, end - from, n - from);
+    w = copyRun(w, text + from, end - from);
     out_.setEnd(w);
   }
-  if (n > 0 && n - 1 < marked && ul_[n - 1]) out_.push('}');
-  ul_.clear();
+  if (n > 0 && (ulBits_[(n - 1) / 64] >> ((n - 1) % 64)) & 1) out_.push('}');
+}
+
+// A line printed over once from its start with underscores and blanks alone, and then ended by
+// a line feed: by far the commonest overprint, a report's underlined headings and totals. It is
+// written at once, its underlined columns found eight at a time, not column by column through
+// the line buffer. The text is p[i..at), the underscores start at `over`; returns where the
+// print goes on, or i for a line of another kind.
+std::size_t Converter::underlinedLine(const char* p, std::size_t n, std::size_t i, std::size_t at,
+                                      std::size_t over) {
+  auto equal = [](std::uint64_t x, unsigned char v) { return ~(differs7(x, v) | x) & kByteTops; };
+  std::size_t j = over;
+  while (n - j >= 8 && (equal(loadWord(p + j), '_') | equal(loadWord(p + j), ' ')) == kByteTops) {
+    j += 8;
+  }
+  while (j < n && (p[j] == '_' || p[j] == ' ')) ++j;
+  std::size_t end = j;
+  while (end < n && p[end] == '\r') ++end;
+  if (end == n || p[end] != '\n' || j - over > kPlainMax) return i;
+  const std::size_t text = at - i, marks = j - over, both = std::min(text, marks);
+  line_.assign(p + i, text);
+  if (marks > text) line_.append(p + over + text, marks - text);
+  ulBits_.assign((line_.size() + 63) / 64, 0);
+  char* line = line_.data();
+  const char* x = p + over;
+  std::size_t k = 0;
+  for (; k + 8 <= both; k += 8) {
+    const std::uint64_t o = loadWord(x + k), l = loadWord(line + k);
+    // An underscore over a character underlines it, over a blank it is printed itself.
+    const std::uint64_t ul = equal(o, '_') & ~equal(l, ' ');
+    const std::uint64_t keep = ((equal(o, ' ') | ul) >> 7) * 0xFF;
+    const std::uint64_t shown = (l & keep) | (o & ~keep);
+    std::memcpy(line + k, &shown, 8);
+    ulBits_[k / 64] |= gatherTops(ul) << (k % 64);
+  }
+  for (; k < both; ++k) {
+    const bool ul = x[k] == '_' && line[k] != ' ';
+    ulBits_[k / 64] |= std::uint64_t{ul} << (k % 64);
+    if (x[k] == '_' && !ul) line[k] = '_';
+  }
+  writeMarked();
+  out_.push('\n');
+  line_.clear();
+  open_ = false;
+  tally_.linmax =
+      std::max({tally_.linmax, static_cast<std::int64_t>(text), static_cast<std::int64_t>(marks)});
+  ++tally_.pagsiz;
+  return end + 1;
 }
 
 void Converter::writeLine() {
@@ -183,66 +214,82 @@ void Converter::overprint(const char* p, std::size_t n) {
 }
 
 // Lines from i on, their text written straight to the document while nothing in them is
-// printed over (any carriage returns come right before the line feed or form feed). Stops at the
-// first line that must go through the line buffer, having written nothing of it but its paragraph
-// mark: one that is overprinted is put in the buffer up to its returns, and where they end is
-// returned; one that runs past the end of p, or is too long to know its room, is left whole, and
-// where it starts is returned.
-std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i, Events& events) {
-  while (i < n) {
-    char* w = out_.room(kLineRoom);
+// printed over (any carriage returns come right before the line feed or form feed), a run of
+// them at a time. Stops at the first line that must go through the line buffer, having written
+// nothing of it but its paragraph mark: one that is overprinted is put in the buffer up to its
+// returns, and where they end is returned; one that runs past the end of p, or is too long to
+// know its room, is left whole, and where it starts is returned.
+std::size_t Converter::plainLines(const char* p, std::size_t n, std::size_t i) {
+  for (;;) {
+    std::size_t at = 0;
+    i = runLines(p, n, i, at);
+    if (i == n) return n;
     if (!open_) {
-      w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+      out_.append("\\par ");
       open_ = true;
-      out_.setEnd(w);
     }
-    std::size_t word = i / 64, from = i, at;
-    std::uint64_t m = events.mask(word) & (~std::uint64_t{0} << (i % 64));
-    for (;;) {
-      while (m == 0) {
-        if (++word * 64 >= n || word * 64 - i > kPlainMax) return i;
-        m = events.mask(word);
-      }
-      at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
-      m &= m - 1;
-      w = copyRun(w, p + from, at - from, n - from);
-      if (isLineEnd(static_cast<unsigned char>(p[at]))) break;
-      w = escape(w, static_cast<unsigned char>(p[at]));
-      from = at + 1;
-    }
+    if (at == std::min(n, i + kPlainMax)) return i;
+    // Printed over: the line goes on in the line buffer after its returns, unless it is only
+    // underlined.
     std::size_t end = at;
     while (end < n && p[end] == '\r') ++end;
-    if (end == n || (p[end] != '\n' && p[end] != '\f')) {
-      // Printed over: the line goes on in the line buffer after its returns, and what was
-      // written of it is dropped.
-      line_.assign(p + i, at - i);
-      k_ = 0;
-      ovrflg_ = true;
-      return end;
+    if (const std::size_t next = underlinedLine(p, n, i, at, end); next != i) {
+      i = next;
+      continue;
     }
-    if (p[end] == '\n') {
-      *w++ = '\n';
-      open_ = false;
-    } else {
-      // Text that no line feed ended was printed all the same: it ends as a line of its own,
-      // and the page break opens the next line.
-      if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
-      w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
-    }
-    out_.setEnd(w);
-    i = end + 1;
+    tally_.linmax = std::max(tally_.linmax, static_cast<std::int64_t>(at - i));
+    tally_.text = at > i;
+    line_.assign(p + i, at - i);
+    k_ = 0;
+    ovrflg_ = true;
+    return end;
   }
-  return i;
+}
+
+// The plain lines from i on, a run at a time; returns where the first line that is not plain
+// starts, and sets `at` to where its text ends.
+std::size_t Converter::runLines(const char* p, std::size_t n, std::size_t i, std::size_t& at) {
+  LineRun run{p, n, i, nullptr, open_, 0, tally_.linmax, tally_.pagsiz, tally_.pagmax};
+  for (;;) {
+    const std::size_t until = std::min(n, run.i + kRunBytes);
+    run.w = out_.room(runRoom(until - run.i));
+    finders_.lines(run, until);
+    out_.setEnd(run.w);
+    if (run.i < until || run.i == n) break;
+  }
+  open_ = run.open;
+  tally_.linmax = run.linmax;
+  tally_.pagsiz = run.pagsiz;
+  tally_.pagmax = run.pagmax;
+  at = run.end;
+  return run.i;
+}
+
+// The layout pass's count of the bytes i to j (a line end, or n) of a line through the line buffer.
+void Converter::count(const char* p, std::size_t n, std::size_t i, std::size_t j) {
+  Tally& t = tally_;
+  t.linsiz += static_cast<std::int64_t>(j - i);
+  t.text = t.text || j > i;
+  if (j == n) return;
+  t.linmax = std::max(t.linmax, t.linsiz);
+  t.linsiz = 0;
+  if (p[j] == '\r') return;  // the overprinted line is still the same line
+  if (p[j] == '\n' || t.text) ++t.pagsiz;
+  t.text = false;
+  if (p[j] == '\f') {
+    t.pagmax = std::max(t.pagmax, t.pagsiz);
+    t.pagsiz = 0;
+  }
 }
 
 // One run of bytes up to the next line end and that line end, through the line buffer.
-std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Events& events) {
+std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i) {
   if (!open_) {
     out_.append("\\par ");
     open_ = true;
   }
-  std::size_t j = events.next(i);  // line ends are among the bytes escaped
-  while (j < n && !isLineEnd(static_cast<unsigned char>(p[j]))) j = events.next(j + 1);
+  const std::size_t j = nextLineEnd(p, n, i);
+  count(p, n, i, j);
   if (ovrflg_) {
     if (j > i) overprint(p + i, j - i);
   } else {
@@ -275,11 +322,10 @@ std::size_t Converter::lineStep(const char* p, std::size_t n, std::size_t i, Eve
 }
 
 void Converter::feed(const char* p, std::size_t n) {
-  Events events(p, n, finders_.escaped);
   std::size_t i = 0;
   while (i < n) {
-    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i, events);
-    if (i < n) i = lineStep(p, n, i, events);
+    if (line_.empty() && !ovrflg_) i = plainLines(p, n, i);
+    if (i < n) i = lineStep(p, n, i);
   }
 }
 

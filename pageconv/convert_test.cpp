@@ -21,6 +21,10 @@ std::string converted(std::string_view in, std::size_t piece = std::string_view:
     c.feed(part.data(), part.size());
   }
   c.finish();
+  // The conversion counts the lines and pages as the layout pass does.
+  plain::Measured want = plain::measure(in);
+  EXPECT_EQ(c.linmax(), want.linmax) << "in pieces of " << piece;
+  EXPECT_EQ(c.pagmax(), want.pagmax) << "in pieces of " << piece;
   return std::string(out.text());
 }
 
@@ -167,6 +171,31 @@ TEST(Converter, AgreesWithTheRulesByteByByteOnRandomPrints) {
     }
     std::string want = plain::convert(in);
     std::size_t piece = 1 + rng() % (n + 1);
+    for (const Finders& f : availableFinders()) {
+      ASSERT_EQ(converted(in, piece, f), want) << f.name << " " << round << " " << piece;
+    }
+  }
+}
+
+// Lines underlined by a second printing of underscores and blanks, shorter and longer than the
+// text, among lines printed over in other ways, ended in every way, read in pieces of random
+// sizes, with every instruction set.
+TEST(Converter, UnderlinedLinesAgreeWithTheRulesByteByByte) {
+  const std::string text = "ab  {}\\_\x93\x01", over = "__ ",
+                    ends[] = {"\r\n", "\n", "\r\r\n", "\f", "\rX\n", "\r"};
+  std::mt19937 rng(1212);
+  for (int round = 0; round < 2000; ++round) {
+    std::string in;
+    for (int line = 0; line < 8; ++line) {
+      for (std::size_t i = rng() % (round % 7 == 0 ? 300 : 90); i > 0; --i)
+        in += text[rng() % text.size()];
+      in += "\r";
+      for (std::size_t i = rng() % (round % 5 == 0 ? 300 : 90); i > 0; --i)
+        in += over[rng() % over.size()];
+      in += ends[rng() % std::size(ends)];
+    }
+    std::string want = plain::convert(in);
+    std::size_t piece = 1 + rng() % (in.size() + 1);
     for (const Finders& f : availableFinders()) {
       ASSERT_EQ(converted(in, piece, f), want) << f.name << " " << round << " " << piece;
     }

@@ -39,10 +39,14 @@ void escapedWords(const char* p, std::size_t n, std::uint64_t* out) {
   Stretches s;
   for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<escapedTops>(s.at(p, n, i));
 }
-void lineEndsWords(const char* p, std::size_t n, std::uint64_t* out) {
-  Stretches s;
-  for (std::size_t i = 0; i < n; i += 64) *out++ = wordStretch<lineEndTops>(s.at(p, n, i));
+constexpr std::uint64_t feedTops(std::uint64_t x) { return ~(differs7(x, '\n') | x) & kByteTops; }
+constexpr std::uint64_t formTops(std::uint64_t x) { return ~(differs7(x, '\f') | x) & kByteTops; }
+
+Marks marksWords(const char* q) {
+  return {wordStretch<lineEndTops>(q), wordStretch<feedTops>(q), wordStretch<formTops>(q)};
 }
+
+void tallyWords(const char* p, std::size_t n, Tally& t) { tallyWith<marksWords>(p, n, t); }
 
 #ifdef DBC_X86_VECTORS
 
@@ -63,14 +67,19 @@ inline std::uint64_t escapedSse2(const char* p) {
   return m;
 }
 
-inline std::uint64_t lineEndsSse2(const char* p) {
-  std::uint64_t m = 0;
+inline Marks marksSse2(const char* p) {
+  Marks m{0, 0, 0};
   for (int q = 0; q < 4; ++q) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
-    __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
-                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
-                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\f')));
-    m |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(ends))} << (16 * q);
+    __m128i feeds = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    __m128i forms = _mm_cmpeq_epi8(v, _mm_set1_epi8('\f'));
+    __m128i ends = _mm_or_si128(_mm_or_si128(feeds, forms), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+    auto bits = [&](__m128i x) {
+      return std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(x))} << (16 * q);
+    };
+    m.ends |= bits(ends);
+    m.feeds |= bits(feeds);
+    m.forms |= bits(forms);
   }
   return m;
 }
@@ -79,10 +88,7 @@ void escapedSse2All(const char* p, std::size_t n, std::uint64_t* out) {
   Stretches s;
   for (std::size_t i = 0; i < n; i += 64) *out++ = escapedSse2(s.at(p, n, i));
 }
-void lineEndsSse2All(const char* p, std::size_t n, std::uint64_t* out) {
-  Stretches s;
-  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsSse2(s.at(p, n, i));
-}
+void tallySse2(const char* p, std::size_t n, Tally& t) { tallyWith<marksSse2>(p, n, t); }
 
 // A byte looked up by its low four bits and by its high four bits: it is escaped when the two
 // answers share a bit. Bit 1: a control byte but the tab (high 0); bit 2: any low bits (high 1,
@@ -105,18 +111,24 @@ __attribute__((target("avx2"))) inline std::uint64_t escapedAvx2(const char* p) 
   return m;
 }
 
+// The byte flags of half `h` of 64 bytes, in their place.
+__attribute__((target("avx2"))) inline std::uint64_t bitsAvx2(__m256i flags, int h) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(flags))} << (32 * h);
+}
+
 // A byte looked up by its low four bits is a line end when the table gives back the byte itself:
 // the table holds the three line ends in their places and elsewhere 0xFF, which no byte looked up
 // can equal, as a byte from 0x80 up looks up 0.
-__attribute__((target("avx2"))) inline std::uint64_t lineEndsAvx2(const char* p) {
+__attribute__((target("avx2"))) inline Marks marksAvx2(const char* p) {
   const __m256i ends =
       _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, '\f', '\r', -1, -1,  //
                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, '\f', '\r', -1, -1);
-  std::uint64_t m = 0;
+  Marks m{0, 0, 0};
   for (int h = 0; h < 2; ++h) {
     __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
-    __m256i end = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(ends, v), v);
-    m |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(end))} << (32 * h);
+    m.ends |= bitsAvx2(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(ends, v), v), h);
+    m.feeds |= bitsAvx2(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')), h);
+    m.forms |= bitsAvx2(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\f')), h);
   }
   return m;
 }
@@ -126,10 +138,10 @@ __attribute__((target("avx2"))) void escapedAvx2All(const char* p, std::size_t n
   Stretches s;
   for (std::size_t i = 0; i < n; i += 64) *out++ = escapedAvx2(s.at(p, n, i));
 }
-__attribute__((target("avx2"))) void lineEndsAvx2All(const char* p, std::size_t n,
-                                                     std::uint64_t* out) {
-  Stretches s;
-  for (std::size_t i = 0; i < n; i += 64) *out++ = lineEndsAvx2(s.at(p, n, i));
+// With the bit counts of BMI1, LZCNT and POPCNT, which every processor with AVX2 has.
+__attribute__((target("avx2,bmi,lzcnt,popcnt"))) void tallyAvx2(const char* p, std::size_t n,
+                                                                Tally& t) {
+  tallyWith<marksAvx2>(p, n, t);
 }
 
 #endif
@@ -137,10 +149,10 @@ __attribute__((target("avx2"))) void lineEndsAvx2All(const char* p, std::size_t 
 }  // namespace
 
 std::vector<Finders> availableFinders() {
-  std::vector<Finders> all{{"words", escapedWords, lineEndsWords}};
+  std::vector<Finders> all{{"words", escapedWords, tallyWords, lineWords, runWords}};
 #ifdef DBC_X86_VECTORS
-  all.push_back({"sse2", escapedSse2All, lineEndsSse2All});
-  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, lineEndsAvx2All});
+  all.push_back({"sse2", escapedSse2All, tallySse2, lineSse2, runSse2});
+  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, tallyAvx2, lineAvx2, runAvx2});
 #endif
   return all;
 }

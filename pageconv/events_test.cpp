@@ -40,35 +40,12 @@ TEST(Events, EveryFinderFlagsExactlyTheBytesOfInterest) {
         text[at] = static_cast<char>(v);
         for (std::size_t n : {at + 1, std::size_t{64}, std::size_t{128}, std::size_t{171}}) {
           if (n <= at) continue;
-          std::vector<bool> escaped = flags(f.escaped, text, n), ends = flags(f.lineEnds, text, n);
+          std::vector<bool> escaped = flags(f.escaped, text, n);
           for (std::size_t i = 0; i < escaped.size(); ++i) {
             unsigned char c = static_cast<unsigned char>(text[i]);
             ASSERT_EQ(escaped[i], i < n && isEscaped(c)) << v << " " << at << " " << n << " " << i;
-            ASSERT_EQ(ends[i], i < n && isLineEnd(c)) << v << " " << at << " " << n << " " << i;
           }
         }
-      }
-    }
-  }
-}
-
-// Walking from any place, forward or back, across the batches the masks are made in, finds what a
-// byte-by-byte search finds.
-TEST(Events, NextAgreesWithAByteByByteSearch) {
-  std::mt19937 rng(21);
-  for (const Finders& f : availableFinders()) {
-    SCOPED_TRACE(f.name);
-    for (int round = 0; round < 200; ++round) {
-      std::string text(rng() % 3000, 'x');
-      for (char& c : text) {
-        if (rng() % 97 == 0) c = "\n\r\f{\xe9"[rng() % 5];
-      }
-      Events events(text.data(), text.size(), f.lineEnds);
-      for (int probe = 0; probe < 40; ++probe) {
-        std::size_t from = rng() % (text.size() + 1);  // forward and back, near and far
-        std::size_t want = from;
-        while (want < text.size() && !isLineEnd(static_cast<unsigned char>(text[want]))) ++want;
-        ASSERT_EQ(events.next(from), want) << round << " " << from;
       }
     }
   }

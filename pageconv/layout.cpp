@@ -15,37 +15,6 @@ std::size_t setupOffset(std::string_view first) {
   return end == std::string_view::npos ? 0 : end;
 }
 
-void Measure::feed(const char* p, std::size_t n) {
-  // Kept apart from the members, which the bytes read could otherwise stand for.
-  std::int64_t linsiz = linsiz_, linmax = linmax_, pagsiz = pagsiz_, pagmax = pagmax_;
-  bool text = text_;
-  Events ends(p, n, finders_.lineEnds);
-  std::size_t from = 0;  // where the text since the last line end began
-  for (std::size_t word = 0; word * 64 < n; ++word) {
-    for (std::uint64_t m = ends.mask(word); m != 0; m &= m - 1) {
-      const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(m));
-      const char c = p[at];
-      linsiz += static_cast<std::int64_t>(at - from);
-      text = text || at > from;
-      from = at + 1;
-      linmax = std::max(linmax, linsiz);
-      linsiz = 0;
-      if (c == '\r') continue;  // the overprinted line is still the same line
-      if (c == '\n' || text) ++pagsiz;
-      text = false;
-      if (c == '\f') {
-        pagmax = std::max(pagmax, pagsiz);
-        pagsiz = 0;
-      }
-    }
-  }
-  linsiz_ = linsiz + static_cast<std::int64_t>(n - from);
-  text_ = text || n > from;
-  linmax_ = linmax;
-  pagsiz_ = pagsiz;
-  pagmax_ = pagmax;
-}
-
 Layout chooseLayout(std::int64_t linmax, std::int64_t pagmax) {
   Layout l{0, 24, 0, 12240, 15840};
   if (linmax >= 79) l.fntsiz = 20;

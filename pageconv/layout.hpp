@@ -2,6 +2,7 @@
 // decide the orientation, the font size and the line spacing.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,22 +21,18 @@ inline constexpr std::size_t kFirstBlock = 1024;
 // the first NUL).
 std::size_t setupOffset(std::string_view first);
 
-// The layout pass: line and page lengths as the bytes go by, in blocks of any size. Lines are
-// counted as the document shows them: text that a form feed or the end of the file ends without
-// a line feed is a line of its own.
+// The layout pass: line and page lengths as the bytes go by, in blocks of any size.
 class Measure {
  public:
   explicit Measure(const Finders& finders = bestFinders()) : finders_(finders) {}
-  void feed(const char* p, std::size_t n);
-  std::int64_t linmax() const { return linsiz_ > linmax_ ? linsiz_ : linmax_; }
+  void feed(const char* p, std::size_t n) { finders_.tally(p, n, tally_); }
+  std::int64_t linmax() const { return std::max(tally_.linsiz, tally_.linmax); }
   // The lines after the last form feed are not a counted page.
-  std::int64_t pagmax() const { return pagmax_; }
+  std::int64_t pagmax() const { return tally_.pagmax; }
 
  private:
   Finders finders_;
-  std::int64_t linsiz_ = 0, linmax_ = 0;
-  std::int64_t pagsiz_ = 0, pagmax_ = 0;
-  bool text_ = false;  // the current line holds text that no line feed has ended yet
+  Tally tally_;
 };
 
 struct Layout {

@@ -58,6 +58,39 @@ TEST(Measure, AgreesWithTheRulesByteByByte) {
   }
 }
 
+// Every byte value, and every line end next to another, at every place of a report whose lines
+// run over the 64-byte stretches the count takes whole and whose pages are broken now and then,
+// read in pieces that end inside a stretch and on its edge, with every instruction set. The
+// report starts with short lines, so the count goes from taking one line end at a time to taking
+// whole stretches.
+TEST(Measure, AgreesWithTheRulesAtEveryPlace) {
+  std::string base;
+  std::mt19937 rng(2112);
+  for (int line = 0; line < 12; ++line) {
+    base += std::string(line < 3 ? 10 + 20 * line : 40 + rng() % 100, 'x');
+    base += line % 5 == 4 ? "\r\n\f" : line % 3 ? "\r\n" : "\n";
+  }
+  std::string values = "\n\r\fA\x80\xff";
+  for (const Finders& f : availableFinders()) {
+    SCOPED_TRACE(f.name);
+    for (std::size_t at = 0; at < base.size(); ++at) {
+      for (char v : values) {
+        for (char next : {'\n', '\f', 'x'}) {
+          std::string in = base;
+          in[at] = v;
+          if (at + 1 < in.size()) in[at + 1] = next;
+          plain::Measured want = plain::measure(in);
+          for (std::size_t piece : {std::string_view::npos, std::size_t{64}, std::size_t{67}}) {
+            Measure got = measured(in, piece, f);
+            ASSERT_EQ(got.linmax(), want.linmax) << at << " " << int(v) << " " << piece;
+            ASSERT_EQ(got.pagmax(), want.pagmax) << at << " " << int(v) << " " << piece;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(Measure, EveryLineTheDocumentShowsCounts) {
   for (std::size_t piece : {std::string_view::npos, std::size_t{1}, std::size_t{3}}) {
     SCOPED_TRACE(piece);

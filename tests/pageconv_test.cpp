@@ -1,5 +1,6 @@
 // pageconv on whole print files: the RTF it writes, its messages and exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "testkit/files.hpp"
 #include "testkit/runner.hpp"
@@ -164,6 +165,58 @@ TEST_F(Pageconv, PortraitPagesFitToo) {
   EXPECT_EQ(third(80, 66), "\\fs20\\sl-225");
   EXPECT_EQ(third(80, 74), "\\fs20\\sl-201");
   EXPECT_EQ(third(80, 75), "\\fs19\\sl-198");
+}
+
+// A print of pages of alike lines, and the document text it becomes.
+struct Report {
+  std::string print, body;
+  bool broken = false;  // a page break opened the line to come
+
+  Report& pages(int count, int lines, std::size_t width) {
+    for (int page = 0; page < count; ++page) {
+      for (int i = 0; i < lines; ++i) {
+        std::string line(width, static_cast<char>('A' + (page + i) % 26));
+        print += line + "\r\n";
+        body += (broken ? "" : "\\par ") + line + "\n";
+        broken = false;
+      }
+      print += "\f";
+      body += "\\par \\page\n";
+      broken = true;
+    }
+    return *this;
+  }
+};
+
+// The header comes first but follows from the whole print: a line or a page that calls for
+// another header comes far into the print, after its first hundred kilobytes or so, and the
+// header grows, shrinks or changes in place. The document is the same in a file and in a pipe.
+TEST_F(Pageconv, TheWholePrintDecidesTheHeader) {
+  const struct {
+    const char* name;
+    Report report;
+    bool landscape;
+    std::string font;
+  } rows[] = {
+      {"a wide line late", Report().pages(100, 40, 60).pages(1, 1, 120), true, "\\fs18\\sl-200"},
+      {"a long page late", Report().pages(40, 60, 100).pages(1, 130, 100), true, "\\fs8\\sl-87"},
+      {"a fuller page late", Report().pages(50, 50, 100).pages(1, 60, 100), true, "\\fs18\\sl-180"},
+      {"all alike", Report().pages(50, 50, 100), true, "\\fs18\\sl-200"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_GT(row.report.print.size(), 200000u);
+    const std::string want =
+        firstLine(row.landscape) + kFontLine + row.font + "\n" + row.report.body + "}\n";
+    EXPECT_TRUE(convert(row.report.print) == want);
+    // The disk room set aside while the document was written is given back.
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_LE(st.st_blocks * 512, st.st_size + 65536);
+    testkit::RunResult piped = pageconv({in, "/dev/stdout"});
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_TRUE(piped.out == want);
+  }
 }
 
 // Runs that stop with status 1 and one message: the input is untouched and no output is made.
