@@ -136,6 +136,23 @@ void reserveRoom(const Files& f) {
 #endif
 }
 
+// Gives the room set aside back should the conversion stop early, on a failed read or write: no
+// size shows it, so the disk would stay that much fuller until the file is emptied or removed.
+class RoomGiver {
+ public:
+  explicit RoomGiver(int fd) : fd_(fd) {}
+  RoomGiver(const RoomGiver&) = delete;
+  RoomGiver& operator=(const RoomGiver&) = delete;
+  ~RoomGiver() {
+    struct stat st {};
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) (void)::ftruncate(fd_, st.st_size);
+  }
+  void done() { fd_ = -1; }
+
+ private:
+  int fd_;
+};
+
 // The `size` bytes of the output at `from` moved to `to`, a block at a time, starting at the end
 // when they move up, so that none is overwritten before it has been moved.
 void moveText(const Files& f, Block& block, std::uint64_t from, std::uint64_t to,
@@ -160,6 +177,7 @@ void moveText(const Files& f, Block& block, std::uint64_t from, std::uint64_t to
 // to make room for it.
 void measureAndConvert(Files& f, Block& block, std::size_t offset) {
   reserveRoom(f);
+  RoomGiver giver(f.out.get());
   TextBuffer text;
   Converter converter(text);
   std::string guess;
@@ -186,6 +204,7 @@ void measureAndConvert(Files& f, Block& block, std::size_t offset) {
   if (::ftruncate(f.out.get(), static_cast<off_t>(f.written - guess.size() + real.size())) != 0) {
     fail(f, "Error writing %s \n", f.outName);
   }
+  giver.done();
 }
 
 void convert(Files& f) {

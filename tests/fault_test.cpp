@@ -2,6 +2,7 @@
 #include "testkit/fault.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -159,6 +160,28 @@ TEST(FaultTest, SeqnextPrintsNoNumberWhenTheNewOneCannotBeWritten) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Error writing " + dir.file("SERIAL.TXT") + "\n");
   EXPECT_EQ(testkit::readFile(dir.file("SERIAL.TXT")), counter);
+}
+
+TEST(FaultTest, PageconvGivesBackTheRoomItSetAsideWhenTheRunStopsEarly) {
+  testkit::TempDir dir;
+  std::string print;
+  for (int i = 0; print.size() < 1000000; ++i)
+    print += "INVOICE LINE " + std::to_string(i) + "\r\n";
+  testkit::writeFile(dir.file("R.PRT"), print);
+  // A read or a write fails a few blocks in: the run stops with the message, and the output
+  // holds no more disk than its size shows.
+  for (const Fault& fault : {Fault{"read", 4, false, "EIO"}, Fault{"write", 3, false, "EIO"}}) {
+    SCOPED_TRACE(fault.op);
+    RunResult r = runWith(
+        {"pageconv", {dir.file("R.PRT"), dir.file("R.RTF")}, {}, dir.path(), "", 60}, fault);
+    EXPECT_EQ(r.status, 1);
+    const std::string said = fault.op == "read" ? "Error reading " + dir.file("R.PRT")
+                                                : "Error writing " + dir.file("R.RTF");
+    EXPECT_NE(r.out.find(said + " \n"), std::string::npos) << r.out;
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("R.RTF").c_str(), &st), 0);
+    EXPECT_LE(st.st_blocks * 512, st.st_size + 65536) << "blocks " << st.st_blocks;
+  }
 }
 
 }  // namespace
