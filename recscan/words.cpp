@@ -350,10 +350,9 @@ inline bool onGrid(std::int64_t end, std::int64_t grid, std::int64_t& gridEnd) {
   return true;
 }
 
-// A mark at file offset `pos` ends a record of `recsiz` characters.
+// A mark at file offset `pos` ends a record of `recsiz` characters: is it on the grid?
 template <bool kText>
-inline void endOfRecord(RecordRun& r, std::int64_t recsiz, std::int64_t pos, std::int64_t grid) {
-  r.reccnt++;
+inline void gridCheck(RecordRun& r, std::int64_t recsiz, std::int64_t pos, std::int64_t grid) {
   if constexpr (kText) {
     // Only a line as long as the first is held to the first line's grid.
     if (r.recsiz2 > 0 && recsiz == r.recsiz2 && !r.offset &&
@@ -364,23 +363,48 @@ inline void endOfRecord(RecordRun& r, std::int64_t recsiz, std::int64_t pos, std
   } else {
     if (grid > 1 && !r.offset && !onGrid(pos + 1, grid, r.gridEnd)) r.offset = true;
   }
-  closeRecord(recsiz, r.minsiz, r.maxsiz, r.fstsiz);
 }
 
-// A record at a time: its run of plain characters, then its mark.
+// Where the next record of the usual length ends on the grid (and `step`, the grid), or -1 when
+// no record is held to it now.
+template <bool kText>
+inline std::int64_t nextOnGrid(const RecordRun& r, std::int64_t grid, std::int64_t& step) {
+  if constexpr (kText) grid = r.recsiz2 > 0 ? r.recsiz2 + 1 : 0;
+  step = grid;
+  return grid > 1 && !r.offset && r.gridEnd >= 0 ? r.gridEnd + grid : -1;
+}
+
+// A record at a time: its run of plain characters, then its mark. A record of the length of the
+// one before, ending where the grid says, costs two compares beyond its bytes: its size is
+// counted already, and its place on the grid is the last one's and a step.
 template <bool kText, class E>
 inline std::size_t runRecords(const unsigned char* b, std::size_t i, std::size_t n, RecordRun& out,
                               const MarkRules& rules) {
   RecordRun r = out;  // in locals, not behind a reference the compiler must reload
   std::int64_t extra = r.recsiz - r.recpos;  // characters of the record beyond its data bytes
+  std::int64_t lastSize = -2;                // no record has that size
+  std::int64_t step;
+  std::int64_t expect = nextOnGrid<kText>(r, rules.grid, step);
   typename E::Acc acc = E::start();
   for (;;) {
     const Run run = E::template run<kText>(b + i, n - i, r.recpos, acc);
     r.recpos += static_cast<std::int64_t>(run.len);
     i += run.len;
     if (!run.stopped || !rules.marks || b[i] != kMark<kText>) break;
-    endOfRecord<kText>(r, extra + r.recpos, rules.curpos + static_cast<std::int64_t>(i),
-                       rules.grid);
+    const std::int64_t recsiz = extra + r.recpos;
+    const std::int64_t end = rules.curpos + static_cast<std::int64_t>(i) + 1;
+    r.reccnt++;
+    if (end == expect && (!kText || recsiz == r.recsiz2)) {
+      r.gridEnd = end;
+      expect = end + step;
+    } else {
+      gridCheck<kText>(r, recsiz, end - 1, rules.grid);
+      expect = nextOnGrid<kText>(r, rules.grid, step);
+    }
+    if (recsiz != lastSize) {
+      closeRecord(recsiz, r.minsiz, r.maxsiz, r.fstsiz);
+      lastSize = recsiz;
+    }
     extra = 0;
     r.recpos = 0;
     ++i;
