@@ -84,6 +84,23 @@ TEST(Tag, CompressedStraightFromThePartsAsFromTheText) {
   }
 }
 
+// Numbers on either side of every power of ten, where their digit count changes.
+TEST(Tag, CompressedNumbersAtEveryPowerOfTen) {
+  std::uint64_t p = 1;
+  for (int k = 0; k < 20; ++k, p *= 10) {
+    for (std::uint64_t v : {p - 1, p, p + 1}) {
+      for (bool ich : {false, true}) {
+        std::string want;
+        encodeTag(tagText(v, 7, v, "K1"), ich, want);
+        want.pop_back();
+        char got[kTagMax];
+        const char* end = encodeTagTo(got, v, 7, v, "K1", ich);
+        ASSERT_EQ(std::string(static_cast<const char*>(got), end), want) << v << " " << ich;
+      }
+    }
+  }
+}
+
 struct Written {
   std::string file, out;
   long reccnt1, tagerr2;
