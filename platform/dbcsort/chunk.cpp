@@ -1,5 +1,7 @@
 #include "platform/dbcsort/chunk.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -7,12 +9,17 @@
 #include "platform/dbcsort/failure.hpp"
 #include "platform/dbcsort/key.hpp"
 #include "platform/dbcsort/partition.hpp"
+#include "platform/dbcsort/task.hpp"
 
 namespace dbc::dbcsort {
 
 namespace {
 
 constexpr std::size_t kEntry = sizeof(SortEntry);
+// Below this many records a chunk's keys are decoded on one thread: a thread costs more.
+constexpr std::size_t kDecodeShareFrom = std::size_t{1} << 15;
+// Below this many records a chunk is written by one thread.
+constexpr std::size_t kWriteShareFrom = std::size_t{1} << 15;
 
 // The keys of a chunk's records, where the sort and the readers of the sorted chunk find them.
 class ChunkKeys : public KeySource {
@@ -72,16 +79,27 @@ bool Chunk::add(std::string_view record) {
   return true;
 }
 
-void Chunk::sort(std::size_t threads) {
+void Chunk::decodeKeys(std::size_t from, std::size_t to) {
   unsigned char* text = mem_.data();
-  if (kind_.form == Form::kCompressed) {
-    for (std::size_t i = 0; i < count_; ++i) {
-      const SortEntry* e = entry(i);
-      std::string_view r(reinterpret_cast<const char*>(text) + e->offset, e->length);
-      compressedKey(r, kind_.ichrs, kind_.key, text + e->offset + e->length);
-    }
+  for (std::size_t i = from; i < to; ++i) {
+    const SortEntry* e = entry(i);
+    std::string_view r(reinterpret_cast<const char*>(text) + e->offset, e->length);
+    compressedKey(r, kind_.ichrs, kind_.key, text + e->offset + e->length);
   }
-  sortEntries(end_ - count_, count_, ChunkKeys(text, kind_), threads);
+}
+
+void Chunk::sort(std::size_t threads) {
+  if (kind_.form == Form::kCompressed) {
+    // Each record's key is its own, so the records are shared out in equal stretches.
+    const std::size_t shares = count_ >= kDecodeShareFrom ? threads : 1;
+    std::vector<Task> tasks;
+    for (std::size_t t = 1; t < shares; ++t)
+      tasks.emplace_back(
+          true, [this, t, shares] { decodeKeys(count_ * t / shares, count_ * (t + 1) / shares); });
+    decodeKeys(0, count_ / shares);
+    for (Task& t : tasks) t.wait();
+  }
+  sortEntries(end_ - count_, count_, ChunkKeys(mem_.data(), kind_), threads);
 }
 
 std::string_view Chunk::record(std::size_t i) const {
@@ -94,16 +112,45 @@ const unsigned char* Chunk::key(std::size_t i, unsigned char* scratch) const {
 }
 
 void Chunk::writeSorted(Writer& out, RunSamples* samples) const {
+  writeRange(out, 0, count_, samples);
+}
+
+void Chunk::writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples* samples) const {
   // The records lie in the block in input order, so sorted order visits them at random: each
   // is fetched into the cache a few records ahead of its turn.
   constexpr std::size_t kAhead = 16;
-  std::vector<unsigned char> scratch(keyBytes_);
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (i + kAhead < count_) __builtin_prefetch(mem_.data() + sortedEntry(i + kAhead)->offset);
+  std::vector<unsigned char> scratch(samples ? keyBytes_ : 0);
+  for (std::size_t i = from; i < to; ++i) {
+    if (i + kAhead < to) __builtin_prefetch(mem_.data() + sortedEntry(i + kAhead)->offset);
     if (samples && samples->wants(out.written()))
       samples->offer(out.written(), key(i, scratch.data()));
     writeRecord(out, kind_.form, record(i));
   }
+}
+
+void Chunk::writeSorted(Writer& out, std::size_t threads, std::size_t buffer) const {
+  struct stat st;
+  const bool placeable = ::fstat(out.fd(), &st) == 0 && S_ISREG(st.st_mode);
+  if (threads < 2 || count_ < kWriteShareFrom || !placeable) {
+    writeSorted(out);
+    return;
+  }
+  // Each share of the sorted records goes to its own place in the file, found from the sizes
+  // of the records before it, so the file is byte for byte what one writer would make.
+  std::vector<Task> tasks;
+  for (std::size_t t = 0; t < threads; ++t) {
+    const std::size_t from = count_ * t / threads, to = count_ * (t + 1) / threads;
+    off_t bytes = 0;
+    for (std::size_t i = from; i < to; ++i) bytes += sortedEntry(i)->length + 1;
+    const off_t at = out.makeRoom(bytes);
+    tasks.emplace_back(true, [this, &out, from, to, at, buffer] {
+      Writer w(out.fd(), buffer, out.name(), at);
+      if (out.writesBehind()) w.writeBehind();
+      writeRange(w, from, to, nullptr);
+      w.flush();
+    });
+  }
+  for (Task& t : tasks) t.wait();
 }
 
 void Chunk::clear() {

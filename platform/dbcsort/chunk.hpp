@@ -45,6 +45,9 @@ class Chunk {
   // Writes every record in sorted order to `out`, each with its terminator; `samples`, when
   // given, sees every record written.
   void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
+  // The same shared out between `threads` threads, each with a writer of `buffer` bytes, where
+  // `out` is a regular file and the records are many enough to be worth it.
+  void writeSorted(Writer& out, std::size_t threads, std::size_t buffer) const;
   void clear();
   // The memory that `inputBytes` more bytes of input would fill here, for Block::populate():
   // the whole block when they would fill it, else the room of their bytes.
@@ -57,6 +60,10 @@ class Chunk {
   // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
   const SortEntry* sortedEntry(std::size_t i) const { return end_ - (count_ - i); }
   void setBlock(std::size_t size);
+  // Decodes the keys of the records from the `from`-th to before the `to`-th, in input order.
+  void decodeKeys(std::size_t from, std::size_t to);
+  // Writes the records from the `from`-th to before the `to`-th in sorted order.
+  void writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples* samples) const;
 
   ChunkKind kind_;
   std::size_t capacity_;

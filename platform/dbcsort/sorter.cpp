@@ -164,7 +164,8 @@ bool RunMaker::finish(Writer& out) {
     only = &c;
   }
   if (sources.size() == 1) {
-    only->writeSorted(out);
+    const std::size_t threads = job_.budget.threads;
+    only->writeSorted(out, threads, Budget::share(job_.budget.ioBuffer, threads));
   } else if (sources.size() > 1) {
     merge(sources, keyBytes(job_.key), job_.form, out);
   }
