@@ -16,8 +16,6 @@ namespace dbc::dbcsort {
 namespace {
 
 constexpr std::size_t kEntry = sizeof(SortEntry);
-// Below this many records a chunk's keys are decoded on one thread: a thread costs more.
-constexpr std::size_t kDecodeShareFrom = std::size_t{1} << 15;
 // Below this many records a chunk is written by one thread.
 constexpr std::size_t kWriteShareFrom = std::size_t{1} << 15;
 
@@ -27,13 +25,20 @@ class ChunkKeys : public KeySource {
   ChunkKeys(const unsigned char* text, const ChunkKind& kind)
       : KeySource(dbcsort::keyBytes(kind.key)), text_(text), kind_(kind) {}
   const unsigned char* key(const SortEntry& e, unsigned char* scratch) const override {
-    const unsigned char* r = text_ + e.offset;
-    if (kind_.form == Form::kCompressed) return r + e.length;
-    textKey(std::string_view(reinterpret_cast<const char*>(r), e.length), kind_.key, scratch);
+    recordKey(kind_.form, record(e), kind_.ichrs, kind_.key, scratch);
     return scratch;
+  }
+  std::uint64_t head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const override {
+    if (kind_.form == Form::kCompressed)
+      return compressedHead(record(e), kind_.ichrs, kind_.key, depth);
+    return KeySource::head(e, depth, scratch);
   }
 
  private:
+  std::string_view record(const SortEntry& e) const {
+    return {reinterpret_cast<const char*>(text_) + e.offset, e.length};
+  }
+
   const unsigned char* text_;
   const ChunkKind& kind_;
 };
@@ -41,10 +46,7 @@ class ChunkKeys : public KeySource {
 }  // namespace
 
 Chunk::Chunk(std::size_t capacity, const ChunkKind& kind)
-    : kind_(kind),
-      capacity_(capacity),
-      keyBytes_(keyBytes(kind.key)),
-      keyRoom_(kind.form == Form::kCompressed ? keyBytes_ : 0) {
+    : kind_(kind), capacity_(capacity), keyBytes_(keyBytes(kind.key)) {
   setBlock(capacity);
 }
 
@@ -58,12 +60,12 @@ void Chunk::setBlock(std::size_t size) {
 bool Chunk::add(std::string_view record) {
   // Equal keys are ordered by the record's offset in the block, so every record, an empty one
   // too, takes at least one byte there: offsets then rise strictly in input order.
-  const std::size_t room = std::max<std::size_t>(record.size() + keyRoom_, 1);
+  const std::size_t room = std::max<std::size_t>(record.size(), 1);
   const std::size_t need = room + kEntry;
   if (used_ + (count_ + 1) * kEntry + room > mem_.size() / kEntry * kEntry) {
     if (count_ > 0) return false;
     // A record larger than the whole budget is still sorted: the block grows for it alone.
-    if (record.size() > UINT32_MAX - keyRoom_) {
+    if (record.size() > UINT32_MAX) {
       fail(1, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
     }
     setBlock(need + kEntry);
@@ -79,26 +81,7 @@ bool Chunk::add(std::string_view record) {
   return true;
 }
 
-void Chunk::decodeKeys(std::size_t from, std::size_t to) {
-  unsigned char* text = mem_.data();
-  for (std::size_t i = from; i < to; ++i) {
-    const SortEntry* e = entry(i);
-    std::string_view r(reinterpret_cast<const char*>(text) + e->offset, e->length);
-    compressedKey(r, kind_.ichrs, kind_.key, text + e->offset + e->length);
-  }
-}
-
 void Chunk::sort(std::size_t threads) {
-  if (kind_.form == Form::kCompressed) {
-    // Each record's key is its own, so the records are shared out in equal stretches.
-    const std::size_t shares = count_ >= kDecodeShareFrom ? threads : 1;
-    std::vector<Task> tasks;
-    for (std::size_t t = 1; t < shares; ++t)
-      tasks.emplace_back(
-          true, [this, t, shares] { decodeKeys(count_ * t / shares, count_ * (t + 1) / shares); });
-    decodeKeys(0, count_ / shares);
-    for (Task& t : tasks) t.wait();
-  }
   sortEntries(end_ - count_, count_, ChunkKeys(mem_.data(), kind_), threads);
 }
 

@@ -1,9 +1,10 @@
 // Records for one run, held in one block of memory: the record bytes grow from its start, a
-// small entry for each (eight bytes of its key, its offset and length) from its end. A text
-// line's key is taken from the line itself whenever it is needed; a compressed record's key is
-// decoded once, into the room kept for it after the record's bytes. The reading thread only
-// copies records in; the keys are made and sorted by sort(), which another thread may do while
-// the next chunk is read.
+// small entry for each (eight bytes of its key, its offset and length) from its end. A record's
+// key is taken from the record itself whenever it is needed, a compressed record's decoded only
+// as far as the sort needs: a copy of every key would take more memory than the records, and
+// fresh memory costs more to touch than the decoding. The reading thread only copies records
+// in; the keys are made and sorted by sort(), which another thread may do while the next chunk
+// is read.
 #pragma once
 
 #include <algorithm>
@@ -60,8 +61,6 @@ class Chunk {
   // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
   const SortEntry* sortedEntry(std::size_t i) const { return end_ - (count_ - i); }
   void setBlock(std::size_t size);
-  // Decodes the keys of the records from the `from`-th to before the `to`-th, in input order.
-  void decodeKeys(std::size_t from, std::size_t to);
   // Writes the records from the `from`-th to before the `to`-th in sorted order.
   void writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples* samples) const;
 
@@ -70,7 +69,6 @@ class Chunk {
   Block mem_;
   SortEntry* end_;
   std::size_t keyBytes_;
-  std::size_t keyRoom_;   // bytes kept after each record for its decoded key
   std::size_t used_ = 0;  // record bytes at the start
   std::size_t count_ = 0;
   std::size_t recordBytes_ = 0;

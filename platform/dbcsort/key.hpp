@@ -41,6 +41,11 @@ inline std::uint64_t keyHead(const unsigned char* key, std::size_t keyBytes, std
   return v;
 }
 
+// keyHead(key, keyBytes(spec), depth) of the key compressedKey makes, decoding the record only
+// as far as those eight bytes need: the sort takes most records' order from a head alone.
+std::uint64_t compressedHead(std::string_view record, bool ichrs, const KeySpec& spec,
+                             std::size_t depth);
+
 inline void recordKey(Form form, std::string_view record, bool ichrs, const KeySpec& spec,
                       unsigned char* out) {
   if (form == Form::kText) {

@@ -108,6 +108,34 @@ TEST(CompressedKey, AnyBytesAgreeWithTheColumnDecoder) {
   }
 }
 
+// The head decoded only as far as it needs is the head of the whole key, at every depth, on
+// any bytes (marks, deleted spaces, runs cut short, runs that start before the head's columns
+// and run through or past them), for keys short and long.
+TEST(CompressedKey, HeadAgreesWithTheWholeKeyAtEveryDepth) {
+  std::mt19937 gen(33);
+  for (int round = 0; round < 3000; ++round) {
+    const bool ichrs = round % 2 == 0;
+    std::string rec;
+    const std::size_t len = gen() % 50;
+    for (std::size_t i = 0; i < len; ++i) {
+      const unsigned r = gen() % 10;
+      rec.push_back(static_cast<char>(r == 0   ? 0xF9
+                                      : r == 1 ? 0xFF
+                                      : r < 5  ? '0' + gen() % 10
+                                               : gen() % 256));
+      if (r == 0 && gen() % 2) rec.push_back(static_cast<char>(gen() % 256));  // its count
+    }
+    const std::size_t first = 1 + gen() % 60;
+    const KeySpec spec{first, first + gen() % 70};
+    const std::string key = keyOf(Form::kCompressed, rec, spec, ichrs);
+    for (std::size_t depth = 0; depth < key.size(); ++depth) {
+      ASSERT_EQ(compressedHead(rec, ichrs, spec, depth),
+                keyHead(reinterpret_cast<const unsigned char*>(key.data()), key.size(), depth))
+          << "round " << round << " depth " << depth;
+    }
+  }
+}
+
 TEST(CompressedKey, HighBytesArePairsOnlyWithoutTheSwitch) {
   KeySpec spec{1, 3};
   EXPECT_EQ(keyOf(Form::kCompressed,

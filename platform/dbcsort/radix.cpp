@@ -9,6 +9,10 @@
 
 namespace dbc::dbcsort {
 
+std::uint64_t KeySource::head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const {
+  return keyHead(key(e, scratch), keyBytes, depth);
+}
+
 namespace {
 
 // Below this many entries a group is finished by insertion sort.
@@ -43,7 +47,7 @@ class GroupSorter {
     }
   }
   void loadHeads(SortEntry* e, std::size_t n, std::size_t depth) {
-    for (std::size_t i = 0; i < n; ++i) e[i].head = keyHead(keys_.key(e[i], a_.data()), kb_, depth);
+    for (std::size_t i = 0; i < n; ++i) e[i].head = keys_.head(e[i], depth, a_.data());
   }
 
  private:
@@ -172,6 +176,23 @@ void sortShared(SortEntry* entries, std::size_t n, const KeySource& keys, std::s
   for (Task& t : tasks) t.wait();
 }
 
+// Every entry's head at `depth`, in equal stretches side by side: a compressed record's head
+// is decoded from the record, which costs more than the sort's pass over it.
+void loadHeadsShared(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t depth,
+                     std::size_t threads) {
+  const std::size_t shares = n >= kShareFrom ? std::max<std::size_t>(threads, 1) : 1;
+  auto load = [&keys, entries, depth](std::size_t from, std::size_t to) {
+    std::vector<unsigned char> scratch(keys.keyBytes);
+    for (std::size_t i = from; i < to; ++i)
+      entries[i].head = keys.head(entries[i], depth, scratch.data());
+  };
+  std::vector<Task> tasks;
+  for (std::size_t t = 1; t < shares; ++t)
+    tasks.emplace_back(true, [&load, n, t, shares] { load(n * t / shares, n * (t + 1) / shares); });
+  load(0, n / shares);
+  for (Task& t : tasks) t.wait();
+}
+
 }  // namespace
 
 void sortEntries(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t threads) {
@@ -181,12 +202,12 @@ void sortEntries(SortEntry* entries, std::size_t n, const KeySource& keys, std::
   GroupSorter sorter(keys);
   std::size_t depth = 0;
   for (; depth < keys.keyBytes; depth += 8) {
-    sorter.loadHeads(entries, n, depth);
+    loadHeadsShared(entries, n, keys, depth, threads);
     std::uint64_t differ = 0;
     for (std::size_t i = 1; i < n; ++i) differ |= entries[i].head ^ entries[0].head;
     if (differ == 0) continue;
     const std::size_t same = static_cast<std::size_t>(__builtin_clzll(differ)) / 8;
-    if (same > 0) sorter.loadHeads(entries, n, depth + same);
+    if (same > 0) loadHeadsShared(entries, n, keys, depth + same, threads);
     depth += same;
     break;
   }

@@ -25,6 +25,9 @@ class KeySource {
   virtual ~KeySource() = default;
   // The key of `e`, made in `scratch` (keyBytes long) where it is not kept whole elsewhere.
   virtual const unsigned char* key(const SortEntry& e, unsigned char* scratch) const = 0;
+  // keyHead() of that key at `depth`; a source that can tell it without making the whole key
+  // says so here.
+  virtual std::uint64_t head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const;
   const std::size_t keyBytes;
 };
 
