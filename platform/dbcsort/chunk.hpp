@@ -50,10 +50,16 @@ class Chunk {
   // `out` is a regular file and the records are many enough to be worth it.
   void writeSorted(Writer& out, std::size_t threads, std::size_t buffer) const;
   void clear();
-  // The memory that `inputBytes` more bytes of input would fill here, for Block::populate():
-  // the whole block when they would fill it, else the room of their bytes.
-  Block::Pages pagesFor(std::size_t inputBytes) const {
-    return mem_.pages(0, std::min(inputBytes, mem_.size()));
+  // The memory that `records` more records of `bytes` bytes in all would fill here, for
+  // Block::populate(): the room of their bytes from the block's start, and of their entries
+  // from its end (the whole block when they would fill it).
+  struct Room {
+    Block::Pages bytes, entries;
+  };
+  Room pagesFor(std::size_t bytes, std::size_t records) const {
+    const std::size_t entries = std::min(records * sizeof(SortEntry), mem_.size());
+    return {mem_.pages(0, std::min(bytes, mem_.size())),
+            mem_.pages(mem_.size() - entries, mem_.size())};
   }
 
  private:
