@@ -42,6 +42,11 @@ RecordEnd CompressedSorted::frame() {
 
 int CompressedSorted::getsrt(std::string& buffer1) {
   buffer1.clear();
+  return appendsrt(buffer1);
+}
+
+int CompressedSorted::appendsrt(std::string& out) {
+  const std::size_t start = out.size();
   // The sorted file holds no empty records; should one turn up it is passed over rather than
   // taken for the end.
   while (!ended_) {
@@ -53,16 +58,16 @@ int CompressedSorted::getsrt(std::string& buffer1) {
     // Room for the longest text the record could stand for: every two bytes a full space run.
     const std::size_t room = (record.size() / 2 + 1) * 255 + kFrontSlack;
     if (text_.size() < room) text_.resize(room);
-    buffer1.append(reinterpret_cast<const char*>(text_.data()),
-                   decodeFront(record, table_, SIZE_MAX, text_.data()));
+    out.append(reinterpret_cast<const char*>(text_.data()),
+               decodeFront(record, table_, SIZE_MAX, text_.data()));
     if (!e.found || b[e.at] == kEofMark) {
       ended_ = true;
       break;
     }
     in_.takeTo(e.at + 1);
-    if (!buffer1.empty()) return static_cast<int>(buffer1.size());
+    if (out.size() > start) return static_cast<int>(out.size() - start);
   }
-  return buffer1.empty() ? -1 : static_cast<int>(buffer1.size());
+  return out.size() == start ? -1 : static_cast<int>(out.size() - start);
 }
 
 int TextSorted::read(std::string& buffer1) {
