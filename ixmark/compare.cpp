@@ -6,6 +6,7 @@
 #include "common/codec.hpp"
 #include "common/shell.hpp"
 #include "ixmark/read_error.hpp"
+#include "ixmark/tagtext.hpp"
 
 namespace dbc::ixmark {
 
@@ -56,10 +57,10 @@ int CompressedSorted::appendsrt(std::string& out) {
     const unsigned char* b = in_.data();
     const std::string_view record(reinterpret_cast<const char*>(b) + in_.pos(), e.at - in_.pos());
     // Room for the longest text the record could stand for: every two bytes a full space run.
-    const std::size_t room = (record.size() / 2 + 1) * 255 + kFrontSlack;
+    const std::size_t room = (record.size() / 2 + 1) * 255 + kTagTextSlack;
     if (text_.size() < room) text_.resize(room);
     out.append(reinterpret_cast<const char*>(text_.data()),
-               decodeFront(record, table_, SIZE_MAX, text_.data()));
+               decodeTag(record, table_, text_.data()));
     if (!e.found || b[e.at] == kEofMark) {
       ended_ = true;
       break;
