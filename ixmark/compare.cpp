@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/codec.hpp"
+#include "common/framing_wide.hpp"
 #include "common/shell.hpp"
 #include "ixmark/read_error.hpp"
 #include "ixmark/tagtext.hpp"
@@ -31,7 +32,7 @@ CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::FILE* out, std::si
 RecordEnd CompressedSorted::frame() {
   std::size_t from = in_.pos();
   for (;;) {
-    RecordEnd e = findRecordEnd(in_.data(), from, in_.len());
+    RecordEnd e = findRecordEndWide(in_.data(), from, in_.len());
     if (e.found) return e;
     std::size_t ahead = e.at - in_.pos();
     ssize_t got = in_.refill();
