@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/codec.hpp"
+#include "common/decimal.hpp"
 #include "ixmark/wordencode.hpp"
 
 namespace dbc::ixmark {
@@ -52,33 +53,6 @@ constexpr auto kPairCodes = [] {
   return t;
 }();
 
-// How many digits `v` has: from its highest bit, give or take one that a power of ten settles.
-int digitCount(std::uint64_t v) {
-  static constexpr std::uint64_t kPowers[20] = {1ull,
-                                                10ull,
-                                                100ull,
-                                                1000ull,
-                                                10000ull,
-                                                100000ull,
-                                                1000000ull,
-                                                10000000ull,
-                                                100000000ull,
-                                                1000000000ull,
-                                                10000000000ull,
-                                                100000000000ull,
-                                                1000000000000ull,
-                                                10000000000000ull,
-                                                100000000000000ull,
-                                                1000000000000000ull,
-                                                10000000000000000ull,
-                                                100000000000000000ull,
-                                                1000000000000000000ull,
-                                                10000000000000000000ull};
-  const int bits = 64 - __builtin_clzll(v | 1);
-  const int t = (bits * 1233) >> 12;  // 1233 / 4096 is just above log10(2)
-  return v == 0 ? 1 : t + (v >= kPowers[t] ? 1 : 0);
-}
-
 // Compressed bytes written a character or a number at a time, as encodeTo would write them for
 // the whole text: a digit is held until the next character shows whether the two make a pair.
 class TagEncoder {
@@ -86,7 +60,7 @@ class TagEncoder {
   TagEncoder(char* out, bool ichflg) : out_(out), pairs_(!ichflg) {}
 
   void number(std::uint64_t v, int width) {
-    const int k = digitCount(v);
+    const int k = decimalDigitCount(v);
     const int spaces = width - k;
     if (spaces > 0) {
       release();

@@ -24,6 +24,22 @@ std::string padded(std::string_view bytes, std::size_t width) {
   return k;
 }
 
+// Up to `most` bytes of any value, run markers and deleted spaces among them often, and with
+// `digits` many digits too (pair-like text) and a count after many a marker.
+std::string anyBytes(std::mt19937& gen, std::size_t most, bool digits) {
+  std::string rec;
+  const std::size_t len = gen() % most;
+  for (std::size_t i = 0; i < len; ++i) {
+    const unsigned r = gen() % (digits ? 10 : 8);
+    rec.push_back(static_cast<char>(r == 0            ? 0xF9
+                                    : r == 1          ? 0xFF
+                                    : digits && r < 5 ? '0' + gen() % 10
+                                                      : gen() % 256));
+    if (digits && r == 0 && gen() % 2) rec.push_back(static_cast<char>(gen() % 256));
+  }
+  return rec;
+}
+
 TEST(TextKey, TakesTheColumnsAndCutsShortLines) {
   KeySpec spec{3, 6};
   EXPECT_EQ(keyOf(Form::kText, "abcdefgh", spec), padded("cdef", 4));
@@ -89,12 +105,7 @@ TEST(CompressedKey, AnyBytesAgreeWithTheColumnDecoder) {
   std::mt19937 gen(21);
   for (int round = 0; round < 4000; ++round) {
     const bool ichrs = round % 2 == 0;
-    std::string rec;
-    const std::size_t len = gen() % 40;
-    for (std::size_t i = 0; i < len; ++i) {
-      const unsigned r = gen() % 8;
-      rec.push_back(static_cast<char>(r == 0 ? 0xF9 : r == 1 ? 0xFF : gen() % 256));
-    }
+    const std::string rec = anyBytes(gen, 40, false);
     const std::size_t ends[] = {1 + gen() % 60, 1000 + gen() % 48, 1024, 1025, 2000};
     const std::size_t last = ends[gen() % 5];
     const std::size_t first = 1 + gen() % last;
@@ -115,16 +126,7 @@ TEST(CompressedKey, HeadAgreesWithTheWholeKeyAtEveryDepth) {
   std::mt19937 gen(33);
   for (int round = 0; round < 3000; ++round) {
     const bool ichrs = round % 2 == 0;
-    std::string rec;
-    const std::size_t len = gen() % 50;
-    for (std::size_t i = 0; i < len; ++i) {
-      const unsigned r = gen() % 10;
-      rec.push_back(static_cast<char>(r == 0   ? 0xF9
-                                      : r == 1 ? 0xFF
-                                      : r < 5  ? '0' + gen() % 10
-                                               : gen() % 256));
-      if (r == 0 && gen() % 2) rec.push_back(static_cast<char>(gen() % 256));  // its count
-    }
+    const std::string rec = anyBytes(gen, 50, true);
     const std::size_t first = 1 + gen() % 60;
     const KeySpec spec{first, first + gen() % 70};
     const std::string key = keyOf(Form::kCompressed, rec, spec, ichrs);
