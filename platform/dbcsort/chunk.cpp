@@ -28,6 +28,15 @@ class ChunkKeys : public KeySource {
     recordKey(kind_.form, record(e), kind_.ichrs, kind_.key, scratch);
     return scratch;
   }
+  bool headAfter(const SortEntry& e, const unsigned char* prefix, std::size_t depth,
+                 std::uint64_t& head, unsigned char* scratch) const override {
+    if (kind_.form != Form::kCompressed || depth + 8 > kind_.key.width())
+      return KeySource::headAfter(e, prefix, depth, head, scratch);
+    compressedKeyFront(record(e), kind_.ichrs, kind_.key, depth + 8, scratch);
+    if (std::memcmp(scratch, prefix, depth) != 0) return false;
+    head = keyHead(scratch, depth + 8, depth);
+    return true;
+  }
   std::uint64_t head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const override {
     if (kind_.form == Form::kCompressed)
       return compressedHead(record(e), kind_.ichrs, kind_.key, depth);

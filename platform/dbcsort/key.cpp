@@ -103,4 +103,25 @@ std::uint64_t compressedHead(std::string_view record, bool ichrs, const KeySpec&
   return real == 0 ? 0 : keyHead(text + skip, 8, 0) & (~std::uint64_t{0} << (64 - 8 * real));
 }
 
+void compressedKeyFront(std::string_view record, bool ichrs, const KeySpec& spec, std::size_t count,
+                        unsigned char* out) {
+  if (count > kFrontColumns) {
+    std::vector<unsigned char> key(keyBytes(spec));
+    compressedKey(record, ichrs, spec, key.data());
+    std::memcpy(out, key.data(), count);
+    return;
+  }
+  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
+  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+  const Place at = seekColumn(p, p + record.size(), table, spec.first - 1);
+  unsigned char text[kFrontColumns + 255 + dbc::kFrontSlack];
+  const std::string_view rest(reinterpret_cast<const char*>(at.at),
+                              record.size() - static_cast<std::size_t>(at.at - p));
+  const std::size_t skip = spec.first - 1 - at.col;
+  const std::size_t have = dbc::decodeFront(rest, table, skip + count, text);
+  const std::size_t n = have > skip ? std::min(have - skip, count) : 0;
+  std::memcpy(out, text + skip, n);
+  std::memset(out + n, 0, count - n);
+}
+
 }  // namespace dbc::dbcsort

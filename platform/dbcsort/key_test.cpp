@@ -138,6 +138,24 @@ TEST(CompressedKey, HeadAgreesWithTheWholeKeyAtEveryDepth) {
   }
 }
 
+// The front of the key decoded only as far as it needs is the front of the whole key, for
+// every length of front, on any bytes, for keys short and long (past the stack's columns too).
+TEST(CompressedKey, FrontAgreesWithTheWholeKey) {
+  std::mt19937 gen(34);
+  for (int round = 0; round < 2000; ++round) {
+    const bool ichrs = round % 2 == 0;
+    const std::string rec = anyBytes(gen, 50, true);
+    const std::size_t first = 1 + gen() % 60;
+    const KeySpec spec{first, first + (round % 100 == 0 ? 1100 : gen() % 70)};
+    const std::string key = keyOf(Form::kCompressed, rec, spec, ichrs);
+    for (std::size_t count = 0; count <= spec.width(); count += 1 + count / 8) {
+      std::string front(count, '?');
+      compressedKeyFront(rec, ichrs, spec, count, reinterpret_cast<unsigned char*>(front.data()));
+      ASSERT_EQ(front, key.substr(0, count)) << "round " << round << " count " << count;
+    }
+  }
+}
+
 TEST(CompressedKey, HighBytesArePairsOnlyWithoutTheSwitch) {
   KeySpec spec{1, 3};
   EXPECT_EQ(keyOf(Form::kCompressed,
