@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "common/codec.hpp"
+#include "common/framing_wide.hpp"
 #include "common/shell.hpp"
 #include "ixmark/read_error.hpp"
+#include "ixmark/tagtext.hpp"
 
 namespace dbc::ixmark {
 
@@ -30,7 +32,7 @@ CompressedSorted::CompressedSorted(Fd srtf, bool ichflg, std::FILE* out, std::si
 RecordEnd CompressedSorted::frame() {
   std::size_t from = in_.pos();
   for (;;) {
-    RecordEnd e = findRecordEnd(in_.data(), from, in_.len());
+    RecordEnd e = findRecordEndWide(in_.data(), from, in_.len());
     if (e.found) return e;
     std::size_t ahead = e.at - in_.pos();
     ssize_t got = in_.refill();
@@ -42,6 +44,11 @@ RecordEnd CompressedSorted::frame() {
 
 int CompressedSorted::getsrt(std::string& buffer1) {
   buffer1.clear();
+  return appendsrt(buffer1);
+}
+
+int CompressedSorted::appendsrt(std::string& out) {
+  const std::size_t start = out.size();
   // The sorted file holds no empty records; should one turn up it is passed over rather than
   // taken for the end.
   while (!ended_) {
@@ -51,18 +58,18 @@ int CompressedSorted::getsrt(std::string& buffer1) {
     const unsigned char* b = in_.data();
     const std::string_view record(reinterpret_cast<const char*>(b) + in_.pos(), e.at - in_.pos());
     // Room for the longest text the record could stand for: every two bytes a full space run.
-    const std::size_t room = (record.size() / 2 + 1) * 255 + kFrontSlack;
+    const std::size_t room = (record.size() / 2 + 1) * 255 + kTagTextSlack;
     if (text_.size() < room) text_.resize(room);
-    buffer1.append(reinterpret_cast<const char*>(text_.data()),
-                   decodeFront(record, table_, SIZE_MAX, text_.data()));
+    out.append(reinterpret_cast<const char*>(text_.data()),
+               decodeTag(record, table_, text_.data()));
     if (!e.found || b[e.at] == kEofMark) {
       ended_ = true;
       break;
     }
     in_.takeTo(e.at + 1);
-    if (!buffer1.empty()) return static_cast<int>(buffer1.size());
+    if (out.size() > start) return static_cast<int>(out.size() - start);
   }
-  return buffer1.empty() ? -1 : static_cast<int>(buffer1.size());
+  return out.size() == start ? -1 : static_cast<int>(out.size() - start);
 }
 
 int TextSorted::read(std::string& buffer1) {

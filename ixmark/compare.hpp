@@ -34,6 +34,8 @@ class CompressedSorted {
                    std::string srtflnm = {});
   // Decodes the next tag into buffer1; its length, or -1 at the end.
   int getsrt(std::string& buffer1);
+  // The same appended to `out`: its length, or -1 at the end with `out` as it was.
+  int appendsrt(std::string& out);
 
  private:
   // Where the record starting at the first byte not yet taken ends, reading more as needed;

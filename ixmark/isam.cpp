@@ -226,8 +226,9 @@ void IsamWalk::walkU(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrtt
 void IsamWalk::walkV(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrttag1, bool ichflg) {
   const int blksiz = h_.blksiz;
   const int keysiz = h_.keysiz;
+  // The previous key of the block, which each entry's key starts from, is the key handed over
+  // last: the writer takes a copy of it and leaves it as it was.
   char keyval[kMaxKeySize + 1];
-  char keybas[kMaxKeySize + 1];
   bool first = true;
   while (bufpos < blksiz && buffer1_[bufpos] != 0xFF) {
     if (first) {
@@ -235,10 +236,9 @@ void IsamWalk::walkV(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrtt
       for (int k = 0; k < keysiz; ++k) {
         unsigned char c = buffer1_[bufpos + k];
         if (c < 0x20 || c > 0xF8 || (c > 0x7E && !ichflg)) c = ' ';
-        keybas[k] = static_cast<char>(c);
+        keyval[k] = static_cast<char>(c);
       }
-      keybas[keysiz] = 0;
-      std::memcpy(keyval, keybas, static_cast<std::size_t>(keysiz) + 1);
+      keyval[keysiz] = 0;
       bufpos += keysiz;
       first = false;
     } else {
@@ -247,10 +247,7 @@ void IsamWalk::walkV(std::uint64_t filpos1, int bufpos, const EntryVisitor& wrtt
       if (bufpos + 1 + (keysiz - p) + 6 > blksiz)
         damaged("entry runs past the end of the block", filpos1);
       ++bufpos;
-      std::memcpy(keyval, keybas, static_cast<std::size_t>(p));
       std::memcpy(keyval + p, buffer1_ + bufpos, static_cast<std::size_t>(keysiz - p));
-      keyval[keysiz] = 0;
-      std::memcpy(keybas, keyval, static_cast<std::size_t>(keysiz) + 1);
       bufpos += keysiz - p;
     }
     std::uint64_t txtpos = getlnk(buffer1_ + bufpos);

@@ -39,6 +39,17 @@ inline std::uint64_t tagRecordPosition(const std::string& tag) {
   return filpos1;
 }
 
+// Whether `cols` (a tag's position columns) is what putRight writes for the number they hold
+// in as many columns: spaces, then digits without a leading zero (a lone 0 at the end).
+inline bool isPlainPosition(std::string_view cols) {
+  std::size_t i = 0;
+  while (i < cols.size() && cols[i] == ' ') ++i;
+  if (i == cols.size() || (cols[i] == '0' && i + 1 < cols.size())) return false;
+  for (; i < cols.size(); ++i)
+    if (cols[i] < '0' || cols[i] > '9') return false;
+  return true;
+}
+
 // A data record as a tag shows it from the record position on: the position in its columns,
 // then the key, formed at `buf`.
 inline std::string_view recordAsTag(char* buf, const RecordReader& rec) {
@@ -76,13 +87,14 @@ class Comparison {
                 ? std::string_view(buffer1_).substr(kTagRecordAt, keysiz2_)
                 : std::string_view();
     filpos1_ = tagRecordPosition(buffer1_);
+    plain1_ = key1_.size() == keysiz2_ && isPlainPosition(key1_.substr(0, kTagNumberWidth));
   }
   void readRecord() {
     if (rec_.getrec() < 0) {
       eof2_ = true;
     } else {
       held2_ = true;
-      key2_ = recordAsTag(key2buf_, rec_);
+      key2_ = std::string_view();
     }
   }
 
@@ -91,7 +103,7 @@ class Comparison {
   [[gnu::always_inline]] void compare(int step) {
     if (eof1_) {
       std::fprintf(dbgfile_, "eof1\n");
-      errors_.write('T', key2_);
+      errors_.write('T', key2());
       ++errcnt;
       held2_ = false;
     } else if (eof2_) {
@@ -99,23 +111,23 @@ class Comparison {
       errors_.write('I', buffer1_);
       ++errcnt;
       held1_ = false;
-    } else if (key1_ == key2_) {
+    } else if (sameKeys()) {
       held1_ = held2_ = false;
     } else if (rec_.txtpos == filpos1_) {
       dbg("I", step, 0);
       errors_.write('I', buffer1_);
       dbg("T", step, 0);
-      errors_.write('T', key2_);
+      errors_.write('T', key2());
       errcnt += 2;
       held1_ = held2_ = false;
-    } else if (cString(key1_) < cString(key2_)) {
+    } else if (cString(key1_) < cString(key2())) {
       dbg("I", step, 75);
       errors_.write('I', buffer1_);
       ++errcnt;
       held1_ = false;
     } else {
       dbg("T", step, 75);
-      errors_.write('T', key2_);
+      errors_.write('T', key2());
       ++errcnt;
       held2_ = false;
     }
@@ -132,9 +144,23 @@ class Comparison {
  private:
   // The debug lines: "%s--%i--%s--%s--", the keys padded to 75 columns where the sides differ.
   void dbg(const char* side, int step, int width) {
+    const std::string_view key2 = this->key2();
     std::fprintf(dbgfile_, "%s--%i--%*.*s--%*.*s--\n", side, step, width,
-                 static_cast<int>(key1_.size()), key1_.data(), width,
-                 static_cast<int>(key2_.size()), key2_.data());
+                 static_cast<int>(key1_.size()), key1_.data(), width, static_cast<int>(key2.size()),
+                 key2.data());
+  }
+  // The record's key with its position in front, formed the first time it is asked for: a
+  // record that matches its tag needs it only to be compared, which is done without it.
+  std::string_view key2() {
+    if (key2_.empty()) key2_ = recordAsTag(key2buf_, rec_);
+    return key2_;
+  }
+  // key1 == key2. Where the tag's position columns are as a 12-column number is written and it
+  // is the record's position, they are the record's columns too, and only the keys are left.
+  bool sameKeys() {
+    if (!plain1_ || filpos1_ != rec_.txtpos) return key1_ == key2();
+    return rec_.keyval.size() == keysiz2_ - kTagNumberWidth &&
+           std::memcmp(key1_.data() + kTagNumberWidth, rec_.keyval.data(), rec_.keyval.size()) == 0;
   }
 
   RecordReader& rec_;
@@ -145,7 +171,8 @@ class Comparison {
   // The tag's key part, a view into buffer1_, and the record's key with its position in front.
   std::string_view key1_;
   char key2buf_[20 + kMaxKeySize];
-  std::string_view key2_;
+  std::string_view key2_;  // empty until formed
+  bool plain1_ = false;    // the tag's position columns are as putRight writes its number
   bool held1_ = false, held2_ = false;
   bool eof1_ = false, eof2_ = false;
   std::uint64_t filpos1_ = 0;

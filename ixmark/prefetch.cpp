@@ -10,6 +10,8 @@ namespace dbc::ixmark {
 namespace {
 constexpr std::size_t kBatchTags = 4096;
 constexpr std::size_t kBatchesAhead = 4;
+// Room for a batch of the usual tags, of a key of some 20 characters and a few more.
+constexpr std::size_t kBatchBytes = kBatchTags * 64;
 }  // namespace
 
 PrefetchedTags::PrefetchedTags(Fd srtf, bool ichflg, std::FILE* out, std::string srtflnm)
@@ -34,14 +36,14 @@ PrefetchedTags::~PrefetchedTags() {
 
 PrefetchedTags::Batch PrefetchedTags::readBatch() {
   Batch b;
-  std::string tag;
+  b.text.reserve(kBatchBytes);
+  b.ends.reserve(kBatchTags);
   try {
     while (b.ends.size() < kBatchTags) {
-      if (sorted_.getsrt(tag) < 0) {
+      if (sorted_.appendsrt(b.text) < 0) {
         b.last = true;
         break;
       }
-      b.text += tag;
       b.ends.push_back(b.text.size());
     }
   } catch (...) {

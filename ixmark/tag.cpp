@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "common/codec.hpp"
+#include "common/decimal.hpp"
+#include "ixmark/wordencode.hpp"
 
 namespace dbc::ixmark {
 
@@ -58,8 +60,7 @@ class TagEncoder {
   TagEncoder(char* out, bool ichflg) : out_(out), pairs_(!ichflg) {}
 
   void number(std::uint64_t v, int width) {
-    int k = 1;  // digits
-    for (std::uint64_t t = v; t >= 10; t /= 10) ++k;
+    const int k = decimalDigitCount(v);
     const int spaces = width - k;
     if (spaces > 0) {
       release();
@@ -93,7 +94,7 @@ class TagEncoder {
       rest.remove_prefix(1);
     }
     release();
-    return encodeTo(rest, !pairs_, out_);
+    return encodeWords(rest, !pairs_, out_);
   }
 
  private:
@@ -127,6 +128,22 @@ class TagEncoder {
 };
 
 }  // namespace
+
+bool printable(const unsigned char* key, std::size_t n) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  std::size_t i = 0;
+  // Eight bytes at a time: one below 0x20 borrows into its high bit, one above 0x7E carries
+  // into it or has it already.
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, key + i, 8);
+    if ((((w - kOnes * 0x20) & ~w) | ((w + kOnes) | w)) & kHigh) return false;
+  }
+  for (; i < n; ++i)
+    if (key[i] < 0x20 || key[i] > 0x7E) return false;
+  return true;
+}
 
 char* encodeTagTo(char* out, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
                   const char* key, bool ichflg) {
@@ -184,9 +201,7 @@ void TagWriter::wrttag1(const IndexEntry& e) {
   key[keysiz_] = 0;
   tagerr1 = 0;
   // Nearly every key is printable through and through; only the others need the rules below.
-  bool printable = true;
-  for (int i = 0; i < keysiz_; ++i) printable &= key[i] >= 0x20 && key[i] <= 0x7E;
-  if (!printable) cleanKey(key, e.txtpos);
+  if (!printable(key, static_cast<std::size_t>(keysiz_))) cleanKey(key, e.txtpos);
   if (variant_.collate && collate_.active())
     for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
   p.filpos1 = e.filpos1;

@@ -38,6 +38,9 @@ void encodeTag(const std::string& text, bool ichflg, std::string& out);
 char* encodeTagTo(char* out, std::uint64_t filpos1, int bufpos, std::uint64_t txtpos,
                   const char* key, bool ichflg);
 
+// Whether every one of the `n` bytes at `key` is a printable character, 0x20 to 0x7E.
+bool printable(const unsigned char* key, std::size_t n);
+
 // The longest tag text: numbers of a damaged index may be wider than their columns.
 inline constexpr int kTagMax = 3 * 20 + kMaxKeySize;
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "common/codec.hpp"
 #include "testkit/capture.hpp"
@@ -81,6 +82,44 @@ TEST(Tag, CompressedStraightFromThePartsAsFromTheText) {
       ASSERT_EQ(std::string(static_cast<const char*>(got), end), want)
           << filpos1 << " " << bufpos << " " << txtpos << " '" << key << "' " << ich;
     }
+  }
+}
+
+// Numbers on either side of every power of ten, where their digit count changes.
+TEST(Tag, CompressedNumbersAtEveryPowerOfTen) {
+  std::uint64_t p = 1;
+  for (int k = 0; k < 20; ++k, p *= 10) {
+    for (std::uint64_t v : {p - 1, p, p + 1}) {
+      for (bool ich : {false, true}) {
+        std::string want;
+        encodeTag(tagText(v, 7, v, "K1"), ich, want);
+        want.pop_back();
+        char got[kTagMax];
+        const char* end = encodeTagTo(got, v, 7, v, "K1", ich);
+        ASSERT_EQ(std::string(static_cast<const char*>(got), end), want) << v << " " << ich;
+      }
+    }
+  }
+}
+
+// The word-at-a-time test of a key agrees with a byte-at-a-time one: every byte value at every
+// place of keys of every length up to the longest.
+TEST(Tag, PrintableKeysAsByteByByte) {
+  std::mt19937 gen(5);
+  for (std::size_t n = 0; n <= static_cast<std::size_t>(kMaxKeySize); ++n) {
+    std::vector<unsigned char> key(n);
+    for (int round = 0; round < 40; ++round) {
+      for (auto& c : key) c = static_cast<unsigned char>(0x20 + gen() % 0x5F);
+      if (n > 0 && round > 0) key[gen() % n] = static_cast<unsigned char>(gen() % 256);
+      bool want = true;
+      for (unsigned char c : key) want &= c >= 0x20 && c <= 0x7E;
+      ASSERT_EQ(printable(key.data(), n), want) << n << " round " << round;
+    }
+  }
+  for (int v = 0; v < 256; ++v) {
+    std::vector<unsigned char> key(13, 'A');
+    key[gen() % 13] = static_cast<unsigned char>(v);
+    EXPECT_EQ(printable(key.data(), key.size()), v >= 0x20 && v <= 0x7E) << v;
   }
 }
 

@@ -61,7 +61,10 @@ for n in $sizes; do
   done
   gnu=$(awk '{print $1}' "$dir/gnu.runs" | median)
   gnucpu=$(awk '{print $2}' "$dir/gnu.runs" | median)
-  printf '%-30s %7.2f s  user+sys %.2f s\n' "LC_ALL=C sort -s -k1.25,1.56" "$gnu" "$gnucpu"
+  # Rates are of the text tags' bytes, the same work for every program.
+  mb=$(wc -c < "$dir/tags.txt" | awk '{print $1 / 1e6}')
+  printf '%-30s %7.2f s  %6.0f MB/s  user+sys %.2f s\n' "LC_ALL=C sort -s -k1.25,1.56" "$gnu" \
+    "$(echo "$mb $gnu" | awk '{print $1 / $2}')" "$gnucpu"
   progs="ixmark3 ixmark"
   [ "$n" -gt 10000000 ] && progs=ixmark3
   for prog in $progs; do
@@ -84,9 +87,9 @@ for n in $sizes; do
     sort -n "$dir/runs" | awk -v r="$repeat" 'NR == int((r + 1) / 2)' > "$dir/median"
     goal=
     [ "$prog" = ixmark3 ] && goal=$goal_ixmark3
-    awk -v p="$prog" -v gnu="$gnu" -v n="$n" -v goal="$goal" '{
-      printf "%-30s %7.2f s  walk+tags %.2f s, sort %.2f s, compare %.2f s; user+sys %.2f s; peak %.0f MiB (DBCSORT %.0f MiB); %.2f x sort alone",
-        p, $1, $2, $3, $4, $7, $5 / 1024, $8 / 1024, $1 / gnu
+    awk -v p="$prog" -v gnu="$gnu" -v n="$n" -v goal="$goal" -v mb="$mb" '{
+      printf "%-30s %7.2f s  %6.0f MB/s  walk+tags %.2f s, sort %.2f s, compare %.2f s; user+sys %.2f s; peak %.0f MiB (DBCSORT %.0f MiB); %.2f x sort alone",
+        p, $1, mb / $1, $2, $3, $4, $7, $5 / 1024, $8 / 1024, $1 / gnu
       if (goal != "") printf " (goal <= %.2f x: %s)", goal, ($1 / gnu <= goal ? "met" : "NOT met")
       printf "; %d files left\n", $6
     }' "$dir/median"

@@ -1,9 +1,10 @@
 // Records for one run, held in one block of memory: the record bytes grow from its start, a
-// small entry for each (eight bytes of its key, its offset and length) from its end. A text
-// line's key is taken from the line itself whenever it is needed; a compressed record's key is
-// decoded once, into the room kept for it after the record's bytes. The reading thread only
-// copies records in; the keys are made and sorted by sort(), which another thread may do while
-// the next chunk is read.
+// small entry for each (eight bytes of its key, its offset and length) from its end. A record's
+// key is taken from the record itself whenever it is needed, a compressed record's decoded only
+// as far as the sort needs: a copy of every key would take more memory than the records, and
+// fresh memory costs more to touch than the decoding. The reading thread only copies records
+// in; the keys are made and sorted by sort(), which another thread may do while the next chunk
+// is read.
 #pragma once
 
 #include <algorithm>
@@ -45,11 +46,20 @@ class Chunk {
   // Writes every record in sorted order to `out`, each with its terminator; `samples`, when
   // given, sees every record written.
   void writeSorted(Writer& out, RunSamples* samples = nullptr) const;
+  // The same shared out between `threads` threads, each with a writer of `buffer` bytes, where
+  // `out` is a regular file and the records are many enough to be worth it.
+  void writeSorted(Writer& out, std::size_t threads, std::size_t buffer) const;
   void clear();
-  // The memory that `inputBytes` more bytes of input would fill here, for Block::populate():
-  // the whole block when they would fill it, else the room of their bytes.
-  Block::Pages pagesFor(std::size_t inputBytes) const {
-    return mem_.pages(0, std::min(inputBytes, mem_.size()));
+  // The memory that `records` more records of `bytes` bytes in all would fill here, for
+  // Block::populate(): the room of their bytes from the block's start, and of their entries
+  // from its end (the whole block when they would fill it).
+  struct Room {
+    Block::Pages bytes, entries;
+  };
+  Room pagesFor(std::size_t bytes, std::size_t records) const {
+    const std::size_t entries = std::min(records * sizeof(SortEntry), mem_.size());
+    return {mem_.pages(0, std::min(bytes, mem_.size())),
+            mem_.pages(mem_.size() - entries, mem_.size())};
   }
 
  private:
@@ -57,13 +67,14 @@ class Chunk {
   // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
   const SortEntry* sortedEntry(std::size_t i) const { return end_ - (count_ - i); }
   void setBlock(std::size_t size);
+  // Writes the records from the `from`-th to before the `to`-th in sorted order.
+  void writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples* samples) const;
 
   ChunkKind kind_;
   std::size_t capacity_;
   Block mem_;
   SortEntry* end_;
   std::size_t keyBytes_;
-  std::size_t keyRoom_;   // bytes kept after each record for its decoded key
   std::size_t used_ = 0;  // record bytes at the start
   std::size_t count_ = 0;
   std::size_t recordBytes_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/codec.hpp"
 
@@ -46,6 +47,81 @@ void compressedKey(std::string_view record, bool ichrs, const KeySpec& spec, uns
   const std::size_t n = have > skip ? have - skip : 0;
   std::memcpy(out, text + skip, n);
   finishKey(n, spec, out);
+}
+
+namespace {
+
+// Where the decoded column `from` of `record` starts: the first byte whose text reaches past
+// `from`, and the column that byte's text starts at (`from` or before it).
+struct Place {
+  const unsigned char* at;
+  std::size_t col;
+};
+Place seekColumn(const unsigned char* p, const unsigned char* e, const dbc::DecodeTable& t,
+                 std::size_t from) {
+  std::size_t col = 0;
+  while (p < e) {
+    const unsigned char len = t.len[*p];
+    std::size_t n = len;
+    if (len == dbc::DecodeTable::kRun) {
+      if (p + 1 == e) return {e, col};  // a run marker with no count stands for nothing
+      n = p[1];
+    } else if (len > 2) {
+      n = 0;  // deleted space
+    }
+    if (col + n > from) break;
+    col += n;
+    p += len == dbc::DecodeTable::kRun ? 2 : 1;
+  }
+  return {p, col};
+}
+
+}  // namespace
+
+std::uint64_t compressedHead(std::string_view record, bool ichrs, const KeySpec& spec,
+                             std::size_t depth) {
+  const std::size_t bytes = keyBytes(spec);
+  if (depth + 8 > spec.width()) {
+    // The head reaches the key's length, which only the whole key tells.
+    std::vector<unsigned char> key(bytes);
+    compressedKey(record, ichrs, spec, key.data());
+    return keyHead(key.data(), bytes, depth);
+  }
+  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
+  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+  const std::size_t from = spec.first - 1 + depth;
+  const Place at = seekColumn(p, p + record.size(), table, from);
+  // The eight columns from `from`, decoded from a byte whose text starts at most a space run
+  // before them.
+  unsigned char text[8 + 255 + dbc::kFrontSlack];
+  const std::string_view rest(reinterpret_cast<const char*>(at.at),
+                              record.size() - static_cast<std::size_t>(at.at - p));
+  const std::size_t skip = from - at.col;
+  const std::size_t have = dbc::decodeFront(rest, table, skip + 8, text);
+  // The columns the record has, the first most significant; zeros for those it lacks.
+  const std::size_t real = have > skip ? std::min<std::size_t>(have - skip, 8) : 0;
+  return real == 0 ? 0 : keyHead(text + skip, 8, 0) & (~std::uint64_t{0} << (64 - 8 * real));
+}
+
+void compressedKeyFront(std::string_view record, bool ichrs, const KeySpec& spec, std::size_t count,
+                        unsigned char* out) {
+  if (count > kFrontColumns) {
+    std::vector<unsigned char> key(keyBytes(spec));
+    compressedKey(record, ichrs, spec, key.data());
+    std::memcpy(out, key.data(), count);
+    return;
+  }
+  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
+  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+  const Place at = seekColumn(p, p + record.size(), table, spec.first - 1);
+  unsigned char text[kFrontColumns + 255 + dbc::kFrontSlack];
+  const std::string_view rest(reinterpret_cast<const char*>(at.at),
+                              record.size() - static_cast<std::size_t>(at.at - p));
+  const std::size_t skip = spec.first - 1 - at.col;
+  const std::size_t have = dbc::decodeFront(rest, table, skip + count, text);
+  const std::size_t n = have > skip ? std::min(have - skip, count) : 0;
+  std::memcpy(out, text + skip, n);
+  std::memset(out + n, 0, count - n);
 }
 
 }  // namespace dbc::dbcsort

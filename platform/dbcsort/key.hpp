@@ -41,6 +41,16 @@ inline std::uint64_t keyHead(const unsigned char* key, std::size_t keyBytes, std
   return v;
 }
 
+// keyHead(key, keyBytes(spec), depth) of the key compressedKey makes, decoding the record only
+// as far as those eight bytes need: the sort takes most records' order from a head alone.
+std::uint64_t compressedHead(std::string_view record, bool ichrs, const KeySpec& spec,
+                             std::size_t depth);
+
+// The first `count` bytes (count <= spec.width()) of the key compressedKey makes, at `out`,
+// decoding the record only as far as they need.
+void compressedKeyFront(std::string_view record, bool ichrs, const KeySpec& spec, std::size_t count,
+                        unsigned char* out);
+
 inline void recordKey(Form form, std::string_view record, bool ichrs, const KeySpec& spec,
                       unsigned char* out) {
   if (form == Form::kText) {

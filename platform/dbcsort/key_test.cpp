@@ -24,6 +24,22 @@ std::string padded(std::string_view bytes, std::size_t width) {
   return k;
 }
 
+// Up to `most` bytes of any value, run markers and deleted spaces among them often, and with
+// `digits` many digits too (pair-like text) and a count after many a marker.
+std::string anyBytes(std::mt19937& gen, std::size_t most, bool digits) {
+  std::string rec;
+  const std::size_t len = gen() % most;
+  for (std::size_t i = 0; i < len; ++i) {
+    const unsigned r = gen() % (digits ? 10 : 8);
+    rec.push_back(static_cast<char>(r == 0            ? 0xF9
+                                    : r == 1          ? 0xFF
+                                    : digits && r < 5 ? '0' + gen() % 10
+                                                      : gen() % 256));
+    if (digits && r == 0 && gen() % 2) rec.push_back(static_cast<char>(gen() % 256));
+  }
+  return rec;
+}
+
 TEST(TextKey, TakesTheColumnsAndCutsShortLines) {
   KeySpec spec{3, 6};
   EXPECT_EQ(keyOf(Form::kText, "abcdefgh", spec), padded("cdef", 4));
@@ -89,12 +105,7 @@ TEST(CompressedKey, AnyBytesAgreeWithTheColumnDecoder) {
   std::mt19937 gen(21);
   for (int round = 0; round < 4000; ++round) {
     const bool ichrs = round % 2 == 0;
-    std::string rec;
-    const std::size_t len = gen() % 40;
-    for (std::size_t i = 0; i < len; ++i) {
-      const unsigned r = gen() % 8;
-      rec.push_back(static_cast<char>(r == 0 ? 0xF9 : r == 1 ? 0xFF : gen() % 256));
-    }
+    const std::string rec = anyBytes(gen, 40, false);
     const std::size_t ends[] = {1 + gen() % 60, 1000 + gen() % 48, 1024, 1025, 2000};
     const std::size_t last = ends[gen() % 5];
     const std::size_t first = 1 + gen() % last;
@@ -105,6 +116,43 @@ TEST(CompressedKey, AnyBytesAgreeWithTheColumnDecoder) {
     ASSERT_EQ(keyOf(Form::kCompressed, rec, spec, ichrs),
               padded(cols.substr(0, have), spec.width()))
         << "round " << round;
+  }
+}
+
+// The head decoded only as far as it needs is the head of the whole key, at every depth, on
+// any bytes (marks, deleted spaces, runs cut short, runs that start before the head's columns
+// and run through or past them), for keys short and long.
+TEST(CompressedKey, HeadAgreesWithTheWholeKeyAtEveryDepth) {
+  std::mt19937 gen(33);
+  for (int round = 0; round < 3000; ++round) {
+    const bool ichrs = round % 2 == 0;
+    const std::string rec = anyBytes(gen, 50, true);
+    const std::size_t first = 1 + gen() % 60;
+    const KeySpec spec{first, first + gen() % 70};
+    const std::string key = keyOf(Form::kCompressed, rec, spec, ichrs);
+    for (std::size_t depth = 0; depth < key.size(); ++depth) {
+      ASSERT_EQ(compressedHead(rec, ichrs, spec, depth),
+                keyHead(reinterpret_cast<const unsigned char*>(key.data()), key.size(), depth))
+          << "round " << round << " depth " << depth;
+    }
+  }
+}
+
+// The front of the key decoded only as far as it needs is the front of the whole key, for
+// every length of front, on any bytes, for keys short and long (past the stack's columns too).
+TEST(CompressedKey, FrontAgreesWithTheWholeKey) {
+  std::mt19937 gen(34);
+  for (int round = 0; round < 2000; ++round) {
+    const bool ichrs = round % 2 == 0;
+    const std::string rec = anyBytes(gen, 50, true);
+    const std::size_t first = 1 + gen() % 60;
+    const KeySpec spec{first, first + (round % 100 == 0 ? 1100 : gen() % 70)};
+    const std::string key = keyOf(Form::kCompressed, rec, spec, ichrs);
+    for (std::size_t count = 0; count <= spec.width(); count += 1 + count / 8) {
+      std::string front(count, '?');
+      compressedKeyFront(rec, ichrs, spec, count, reinterpret_cast<unsigned char*>(front.data()));
+      ASSERT_EQ(front, key.substr(0, count)) << "round " << round << " count " << count;
+    }
   }
 }
 

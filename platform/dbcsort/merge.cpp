@@ -13,6 +13,9 @@ namespace dbc::dbcsort {
 
 namespace {
 
+// The key bytes the two heads of a source hold.
+constexpr std::size_t kHeadBytes = 16;
+
 // The top of `heap` moved down to its place: one pass where popping and pushing take two.
 template <typename After>
 void siftDown(std::vector<std::size_t>& heap, After after) {
@@ -45,20 +48,31 @@ RunSource::RunSource(int fd, const Run& run, const ChunkKind& kind, std::size_t 
     : reader_(fd, kind.form, run.start, run.end, buffer, name),
       kind_(kind),
       keyBuf_(keyBytes(kind.key)) {
-  key = keyBuf_.data();
+  key_ = keyBuf_.data();
 }
 
 bool RunSource::next() {
   if (!reader_.next(record)) return false;
-  recordKey(kind_.form, record, kind_.ichrs, kind_.key, keyBuf_.data());
+  whole_ = kind_.form != Form::kCompressed || kind_.key.width() < kHeadBytes;
+  if (whole_) {
+    recordKey(kind_.form, record, kind_.ichrs, kind_.key, keyBuf_.data());
+  } else {
+    compressedKeyFront(record, kind_.ichrs, kind_.key, kHeadBytes, keyBuf_.data());
+  }
   setHeads(keyBuf_.size());
   return true;
+}
+
+const unsigned char* RunSource::key() const {
+  if (!whole_) recordKey(kind_.form, record, kind_.ichrs, kind_.key, keyBuf_.data());
+  whole_ = true;
+  return key_;
 }
 
 bool ChunkSource::next() {
   if (i_ == chunk_.size()) return false;
   record = chunk_.record(i_);
-  key = chunk_.key(i_, keyBuf_.data());
+  key_ = chunk_.key(i_, keyBuf_.data());
   setHeads(keyBuf_.size());
   ++i_;
   return true;
@@ -72,7 +86,9 @@ void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t
     const MergeSource& y = *sources[b];
     if (x.head != y.head) return x.head > y.head;
     if (x.head2 != y.head2) return x.head2 > y.head2;
-    int c = keyBytes > 16 ? std::memcmp(x.key + 16, y.key + 16, keyBytes - 16) : 0;
+    int c = keyBytes > kHeadBytes
+                ? std::memcmp(x.key() + kHeadBytes, y.key() + kHeadBytes, keyBytes - kHeadBytes)
+                : 0;
     return c != 0 ? c > 0 : a > b;
   };
   std::vector<std::size_t> heap;
@@ -82,7 +98,7 @@ void merge(const std::vector<std::unique_ptr<MergeSource>>& sources, std::size_t
   std::make_heap(heap.begin(), heap.end(), after);
   while (!heap.empty()) {
     const std::size_t i = heap.front();
-    if (samples) samples->offer(out.written(), sources[i]->key);
+    if (samples && samples->wants(out.written())) samples->offer(out.written(), sources[i]->key());
     writeRecord(out, form, sources[i]->record);
     if (!sources[i]->next()) {
       std::pop_heap(heap.begin(), heap.end(), after);

@@ -45,13 +45,17 @@ class MergeSource {
   virtual ~MergeSource() = default;
   // Moves to the next record; false at the end.
   virtual bool next() = 0;
+  // The current record's whole key; its heads alone settle most comparisons.
+  virtual const unsigned char* key() const { return key_; }
   std::string_view record;
-  const unsigned char* key = nullptr;
   std::uint64_t head = 0, head2 = 0;
+
+ protected:
   void setHeads(std::size_t keyBytes) {
-    head = keyHead(key, keyBytes, 0);
-    head2 = keyHead(key, keyBytes, 8);
+    head = keyHead(key_, keyBytes, 0);
+    head2 = keyHead(key_, keyBytes, 8);
   }
+  const unsigned char* key_ = nullptr;
 };
 
 // A run read back from the run file, each key made again as its record comes.
@@ -60,11 +64,14 @@ class RunSource : public MergeSource {
   RunSource(int fd, const Run& run, const ChunkKind& kind, std::size_t buffer,
             const std::string& name);
   bool next() override;
+  const unsigned char* key() const override;
 
  private:
   RecordReader reader_;
   ChunkKind kind_;
-  std::vector<unsigned char> keyBuf_;
+  mutable std::vector<unsigned char> keyBuf_;
+  // A compressed record's key is decoded only as far as its heads until more is asked for.
+  mutable bool whole_ = false;
 };
 
 // A sorted chunk still in memory.

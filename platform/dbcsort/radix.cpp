@@ -9,6 +9,18 @@
 
 namespace dbc::dbcsort {
 
+std::uint64_t KeySource::head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const {
+  return keyHead(key(e, scratch), keyBytes, depth);
+}
+
+bool KeySource::headAfter(const SortEntry& e, const unsigned char* prefix, std::size_t depth,
+                          std::uint64_t& head, unsigned char* scratch) const {
+  const unsigned char* k = key(e, scratch);
+  if (std::memcmp(k, prefix, depth) != 0) return false;
+  head = keyHead(k, keyBytes, depth);
+  return true;
+}
+
 namespace {
 
 // Below this many entries a group is finished by insertion sort.
@@ -43,7 +55,7 @@ class GroupSorter {
     }
   }
   void loadHeads(SortEntry* e, std::size_t n, std::size_t depth) {
-    for (std::size_t i = 0; i < n; ++i) e[i].head = keyHead(keys_.key(e[i], a_.data()), kb_, depth);
+    for (std::size_t i = 0; i < n; ++i) e[i].head = keys_.head(e[i], depth, a_.data());
   }
 
  private:
@@ -172,6 +184,91 @@ void sortShared(SortEntry* entries, std::size_t n, const KeySource& keys, std::s
   for (Task& t : tasks) t.wait();
 }
 
+// Every entry's head at `depth`, in equal stretches side by side: a compressed record's head
+// is decoded from the record, which costs more than the sort's pass over it.
+void loadHeadsShared(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t depth,
+                     std::size_t threads) {
+  const std::size_t shares = n >= kShareFrom ? std::max<std::size_t>(threads, 1) : 1;
+  auto load = [&keys, entries, depth](std::size_t from, std::size_t to) {
+    std::vector<unsigned char> scratch(keys.keyBytes);
+    for (std::size_t i = from; i < to; ++i)
+      entries[i].head = keys.head(entries[i], depth, scratch.data());
+  };
+  std::vector<Task> tasks;
+  for (std::size_t t = 1; t < shares; ++t)
+    tasks.emplace_back(true, [&load, n, t, shares] { load(n * t / shares, n * (t + 1) / shares); });
+  load(0, n / shares);
+  for (Task& t : tasks) t.wait();
+}
+
+// Entries whose keys are looked at to guess where all the keys first differ.
+constexpr std::size_t kSamples = 1024;
+
+// The bytes every key of a sample of the entries starts with, and how many: no key of the
+// whole may differ before them, and the guess is checked as the heads are loaded after them.
+std::size_t samplePrefix(const SortEntry* entries, std::size_t n, const KeySource& keys,
+                         std::vector<unsigned char>& prefix) {
+  std::vector<unsigned char> scratch(keys.keyBytes);
+  const unsigned char* first = keys.key(entries[0], scratch.data());
+  prefix.assign(first, first + keys.keyBytes);
+  std::size_t same = keys.keyBytes;
+  const std::size_t step = std::max<std::size_t>(n / kSamples, 1);
+  for (std::size_t i = step; i < n && same > 0; i += step) {
+    const unsigned char* k = keys.key(entries[i], scratch.data());
+    std::size_t j = 0;
+    while (j < same && k[j] == prefix[j]) ++j;
+    same = j;
+  }
+  return same;
+}
+
+// Every entry's head at `depth`, in equal stretches side by side, where every key starts with
+// the `depth` bytes of `prefix`; false as soon as one does not.
+bool loadHeadsAfter(SortEntry* entries, std::size_t n, const KeySource& keys,
+                    const unsigned char* prefix, std::size_t depth, std::size_t threads) {
+  const std::size_t shares = n >= kShareFrom ? std::max<std::size_t>(threads, 1) : 1;
+  std::vector<char> ok(shares, 1);
+  auto load = [&keys, entries, prefix, depth, &ok](std::size_t share, std::size_t from,
+                                                   std::size_t to) {
+    std::vector<unsigned char> scratch(keys.keyBytes);
+    for (std::size_t i = from; i < to; ++i) {
+      if (!keys.headAfter(entries[i], prefix, depth, entries[i].head, scratch.data())) {
+        ok[share] = 0;
+        return;
+      }
+    }
+  };
+  std::vector<Task> tasks;
+  for (std::size_t t = 1; t < shares; ++t)
+    tasks.emplace_back(true,
+                       [&load, n, t, shares] { load(t, n * t / shares, n * (t + 1) / shares); });
+  load(0, 0, n / shares);
+  for (Task& t : tasks) t.wait();
+  return std::all_of(ok.begin(), ok.end(), [](char c) { return c != 0; });
+}
+
+// Where the keys first differ, with every entry's head loaded from there: a sample's guess,
+// checked by one look at each key, else found byte by byte over all the keys.
+std::size_t loadFirstHeads(SortEntry* entries, std::size_t n, const KeySource& keys,
+                           std::size_t threads) {
+  std::vector<unsigned char> prefix;
+  const std::size_t guess = samplePrefix(entries, n, keys, prefix);
+  if (guess > 0 && guess < keys.keyBytes &&
+      loadHeadsAfter(entries, n, keys, prefix.data(), guess, threads))
+    return guess;
+  std::size_t depth = 0;
+  for (; depth < keys.keyBytes; depth += 8) {
+    loadHeadsShared(entries, n, keys, depth, threads);
+    std::uint64_t differ = 0;
+    for (std::size_t i = 1; i < n; ++i) differ |= entries[i].head ^ entries[0].head;
+    if (differ == 0) continue;
+    const std::size_t same = static_cast<std::size_t>(__builtin_clzll(differ)) / 8;
+    if (same > 0) loadHeadsShared(entries, n, keys, depth + same, threads);
+    return depth + same;
+  }
+  return depth;
+}
+
 }  // namespace
 
 void sortEntries(SortEntry* entries, std::size_t n, const KeySource& keys, std::size_t threads) {
@@ -179,17 +276,7 @@ void sortEntries(SortEntry* entries, std::size_t n, const KeySource& keys, std::
   // The heads start where the keys first differ, found while the entries are still in the
   // records' order, so that the records are read in the order they lie.
   GroupSorter sorter(keys);
-  std::size_t depth = 0;
-  for (; depth < keys.keyBytes; depth += 8) {
-    sorter.loadHeads(entries, n, depth);
-    std::uint64_t differ = 0;
-    for (std::size_t i = 1; i < n; ++i) differ |= entries[i].head ^ entries[0].head;
-    if (differ == 0) continue;
-    const std::size_t same = static_cast<std::size_t>(__builtin_clzll(differ)) / 8;
-    if (same > 0) sorter.loadHeads(entries, n, depth + same);
-    depth += same;
-    break;
-  }
+  const std::size_t depth = loadFirstHeads(entries, n, keys, threads);
   if (threads > 1 && n >= kShareFrom) {
     sortShared(entries, n, keys, threads, depth);
     return;

@@ -25,6 +25,13 @@ class KeySource {
   virtual ~KeySource() = default;
   // The key of `e`, made in `scratch` (keyBytes long) where it is not kept whole elsewhere.
   virtual const unsigned char* key(const SortEntry& e, unsigned char* scratch) const = 0;
+  // keyHead() of that key at `depth`; a source that can tell it without making the whole key
+  // says so here.
+  virtual std::uint64_t head(const SortEntry& e, std::size_t depth, unsigned char* scratch) const;
+  // Whether the key of `e` starts with the `depth` bytes of `prefix`, and if so its head at
+  // `depth` in `head`: both from one look at the key.
+  virtual bool headAfter(const SortEntry& e, const unsigned char* prefix, std::size_t depth,
+                         std::uint64_t& head, unsigned char* scratch) const;
   const std::size_t keyBytes;
 };
 

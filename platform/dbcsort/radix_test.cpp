@@ -51,6 +51,22 @@ TestKeys randomKeys(std::size_t n, std::size_t keyBytes, unsigned alphabet, unsi
   return keys;
 }
 
+// Keys that all share a long prefix but for one that a sample of them can miss (it lies
+// between the sampled ones, or is the last): the guess from the sample is caught out, and the
+// order is still the stable byte order.
+TEST(RadixSort, APrefixTheSampleGuessesWrongIsCaught) {
+  for (std::size_t odd : {std::size_t{1}, std::size_t{2047}, std::size_t{4999}}) {
+    for (std::size_t differAt : {std::size_t{0}, std::size_t{5}, std::size_t{11}}) {
+      SCOPED_TRACE("entry " + std::to_string(odd) + " differs at " + std::to_string(differAt));
+      TestKeys keys = randomKeys(5000, 24, 3, 'a', 11);
+      for (std::size_t i = 0; i < 5000; ++i)
+        std::memset(keys.bytes.data() + i * 24, 'p', 12);  // a common prefix of 12 bytes
+      keys.bytes[odd * 24 + differAt] = 'o';
+      for (std::size_t threads : {1, 2}) expectStableOrder(keys, threads);
+    }
+  }
+}
+
 TEST(RadixSort, MatchesAStableComparisonSortWhateverTheThreads) {
   struct Case {
     std::size_t n, keyBytes;

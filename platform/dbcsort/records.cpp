@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/format.hpp"
+#include "common/framing_wide.hpp"
 #include "common/io.hpp"
 #include "platform/dbcsort/failure.hpp"
 
@@ -46,7 +47,7 @@ bool RecordReader::next(std::string_view& record) {
                   [](Bytes b, std::size_t from, std::size_t len) { return lineEnd(b, from, len); });
   }
   return nextBy(record, [](Bytes b, std::size_t from, std::size_t len) {
-    return dbc::findRecordEnd(b, from, len);
+    return dbc::findRecordEndWide(b, from, len);
   });
 }
 

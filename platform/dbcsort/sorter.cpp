@@ -32,13 +32,17 @@ struct Slot {
 class RunMaker {
  public:
   // `inputBytes`: the input's size when known, else 0.
-  RunMaker(const SortJob& job, std::size_t inputBytes) : job_(job), perRun_(samplesPerRun(job)) {
+  RunMaker(const SortJob& job, std::size_t inputBytes)
+      : job_(job), perRun_(samplesPerRun(job)), inputBytes_(parallel() ? inputBytes : 0) {
     for (std::size_t i = 0; i < job.budget.chunks; ++i)
       slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
-    if (parallel()) prefault(inputBytes);
   }
 
   void add(std::string_view record) {
+    if (inputBytes_ > 0 && seen_ < kPrefaultAfter) {
+      seenBytes_ += record.size() + 1;
+      if (++seen_ == kPrefaultAfter) prefault();
+    }
     if (slot().chunk.add(record)) return;
     handOff();
     nextSlot();
@@ -61,13 +65,19 @@ class RunMaker {
   void nextSlot();
   void startWrite(Slot& s);
   void waitAll();
-  void prefault(std::size_t inputBytes);
+  void prefault();
+
+  // The records seen before the memory the input will fill is estimated from them.
+  static constexpr std::size_t kPrefaultAfter = 4096;
 
   const SortJob& job_;
   const std::size_t perRun_;
   off_t runEnd_ = 0;
   bool spilling_ = false;
   std::size_t cur_ = 0;
+  const std::size_t inputBytes_;  // the input's size, when its memory is to be prefaulted
+  std::size_t seen_ = 0;
+  std::size_t seenBytes_ = 0;
   // Last, so that the tasks end before the run file they write to is closed.
   std::vector<std::unique_ptr<Slot>> slots_;
   // Last of all, so that they end before the chunks' memory goes.
@@ -77,13 +87,18 @@ class RunMaker {
 // A fresh block's memory costs the kernel a page fault and a cleared page for every page first
 // written, which would all fall to the thread that reads the input. The chunks the input will
 // fill are handed their memory up front by threads of their own instead, while the reading
-// goes on.
-void RunMaker::prefault(std::size_t inputBytes) {
-  for (std::size_t k = 0; k < slots_.size(); ++k) {
-    const std::size_t before = k * job_.budget.chunk;
-    if (inputBytes <= before) break;
-    const Block::Pages pages = slots_[k]->chunk.pagesFor(inputBytes - before);
-    prefaults_.emplace_back(true, [pages] { Block::populate(pages); });
+// goes on: the records' bytes and their entries, as many as the first records' sizes foretell
+// for the whole input, with a little to spare.
+void RunMaker::prefault() {
+  const std::size_t perRecord = std::max<std::size_t>(seenBytes_ / seen_, 1);
+  const std::size_t records = inputBytes_ / perRecord + inputBytes_ / perRecord / 32 + 64;
+  const std::size_t fits =
+      std::max<std::size_t>(job_.budget.chunk / (perRecord + sizeof(SortEntry)), 1);
+  for (std::size_t k = 0; k < slots_.size() && k * fits < records; ++k) {
+    const std::size_t n = std::min(records - k * fits, fits);
+    const Chunk::Room room = slots_[k]->chunk.pagesFor(n * perRecord, n);
+    prefaults_.emplace_back(true, [pages = room.bytes] { Block::populate(pages); });
+    prefaults_.emplace_back(true, [pages = room.entries] { Block::populate(pages); });
   }
 }
 
@@ -164,7 +179,8 @@ bool RunMaker::finish(Writer& out) {
     only = &c;
   }
   if (sources.size() == 1) {
-    only->writeSorted(out);
+    const std::size_t threads = job_.budget.threads;
+    only->writeSorted(out, threads, Budget::share(job_.budget.ioBuffer, threads));
   } else if (sources.size() > 1) {
     merge(sources, keyBytes(job_.key), job_.form, out);
   }
