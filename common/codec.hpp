@@ -109,6 +109,10 @@ void appendEncoded(std::string_view text, bool ichrs, std::string& out);
 // The same written at `out`, which needs room for text.size() bytes (no character takes more
 // than one byte, no space run more than its spaces); returns the end.
 char* encodeTo(std::string_view text, bool ichrs, char* out);
+// One step of encodeTo at `p` (before `e`): a whole run of spaces, a digit pair or one character
+// written at `out`; both move past what they took and wrote. For encoders that take the easy
+// stretches some faster way and the rest by these rules.
+void encodeToken(const unsigned char*& p, const unsigned char* e, bool ichrs, char*& out);
 inline std::string encodeRecord(std::string_view text, bool ichrs) {
   std::string out;
   appendEncoded(text, ichrs, out);

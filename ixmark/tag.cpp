@@ -6,6 +6,7 @@
 
 #include "common/codec.hpp"
 #include "common/decimal.hpp"
+#include "common/wordscan.hpp"
 #include "ixmark/wordencode.hpp"
 
 namespace dbc::ixmark {
@@ -130,16 +131,9 @@ class TagEncoder {
 }  // namespace
 
 bool printable(const unsigned char* key, std::size_t n) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   std::size_t i = 0;
-  // Eight bytes at a time: one below 0x20 borrows into its high bit, one above 0x7E carries
-  // into it or has it already.
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, key + i, 8);
-    if ((((w - kOnes * 0x20) & ~w) | ((w + kOnes) | w)) & kHigh) return false;
-  }
+  for (; i + 8 <= n; i += 8)
+    if (outsideRange<0x20, 0x7E>(loadWord(key + i)) != 0) return false;
   for (; i < n; ++i)
     if (key[i] < 0x20 || key[i] > 0x7E) return false;
   return true;

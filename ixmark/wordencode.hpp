@@ -8,11 +8,7 @@
 namespace dbc::ixmark {
 
 // What dbc::encodeTo writes for `text`, byte for byte, with the same room needed at `out`;
-// returns the end.
+// returns the end. Stretches the word tests cannot take go through dbc::encodeToken.
 char* encodeWords(std::string_view text, bool ichrs, char* out);
-
-// The same by the character rules alone, one token at a time: what encodeWords falls back on,
-// built and tested everywhere.
-char* encodeTokens(std::string_view text, bool ichrs, char* out);
 
 }  // namespace dbc::ixmark

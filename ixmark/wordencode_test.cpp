@@ -16,11 +16,6 @@ std::string byWords(const std::string& text, bool ichrs) {
   return {out.data(), encodeWords(text, ichrs, out.data())};
 }
 
-std::string byTokens(const std::string& text, bool ichrs) {
-  std::vector<char> out(text.size() + 1);
-  return {out.data(), encodeTokens(text, ichrs, out.data())};
-}
-
 std::string byCodec(const std::string& text, bool ichrs) {
   std::vector<char> out(text.size() + 1);
   return {out.data(), encodeTo(text, ichrs, out.data())};
@@ -57,7 +52,6 @@ TEST(WordEncode, AgreesWithTheCodecOnEveryLengthAndOffset) {
       for (bool ich : {false, true}) {
         const std::string want = byCodec(t, ich);
         ASSERT_EQ(byWords(t, ich), want) << t << " " << ich;
-        ASSERT_EQ(byTokens(t, ich), want) << t << " " << ich;
       }
     }
   }
