@@ -80,34 +80,6 @@ std::size_t decodeFront(std::string_view record, const DecodeTable& t, std::size
   return std::min(col, end);
 }
 
-void encodeToken(const unsigned char*& p, const unsigned char* e, bool ichrs, char*& out) {
-  const unsigned char c = *p;
-  if (c == ' ') {
-    const auto* s = p;
-    do ++p;
-    while (p < e && *p == ' ');
-    std::size_t n = static_cast<std::size_t>(p - s);
-    for (; n > static_cast<std::size_t>(kMaxSpaceRun); n -= kMaxSpaceRun) {
-      *out++ = static_cast<char>(kSpaceRun);
-      *out++ = static_cast<char>(kMaxSpaceRun);
-    }
-    if (n == 1) {
-      *out++ = ' ';
-    } else {
-      *out++ = static_cast<char>(kSpaceRun);
-      *out++ = static_cast<char>(n);
-    }
-    return;
-  }
-  if (!ichrs && pairIndex(c) >= 0 && p + 1 < e && pairIndex(p[1]) >= 0) {
-    *out++ = static_cast<char>(pairCode(c, p[1]));
-    p += 2;
-    return;
-  }
-  *out++ = static_cast<char>(c);
-  ++p;
-}
-
 char* encodeTo(std::string_view text, bool ichrs, char* out) {
   // A token at a time: this is the inner loop of every tag and record written.
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());

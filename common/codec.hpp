@@ -112,7 +112,33 @@ char* encodeTo(std::string_view text, bool ichrs, char* out);
 // One step of encodeTo at `p` (before `e`): a whole run of spaces, a digit pair or one character
 // written at `out`; both move past what they took and wrote. For encoders that take the easy
 // stretches some faster way and the rest by these rules.
-void encodeToken(const unsigned char*& p, const unsigned char* e, bool ichrs, char*& out);
+inline void encodeToken(const unsigned char*& p, const unsigned char* e, bool ichrs, char*& out) {
+  const unsigned char c = *p;
+  if (c == ' ') {
+    const auto* s = p;
+    do ++p;
+    while (p < e && *p == ' ');
+    std::size_t n = static_cast<std::size_t>(p - s);
+    for (; n > static_cast<std::size_t>(kMaxSpaceRun); n -= kMaxSpaceRun) {
+      *out++ = static_cast<char>(kSpaceRun);
+      *out++ = static_cast<char>(kMaxSpaceRun);
+    }
+    if (n == 1) {
+      *out++ = ' ';
+    } else {
+      *out++ = static_cast<char>(kSpaceRun);
+      *out++ = static_cast<char>(n);
+    }
+    return;
+  }
+  if (!ichrs && pairIndex(c) >= 0 && p + 1 < e && pairIndex(p[1]) >= 0) {
+    *out++ = static_cast<char>(pairCode(c, p[1]));
+    p += 2;
+    return;
+  }
+  *out++ = static_cast<char>(c);
+  ++p;
+}
 inline std::string encodeRecord(std::string_view text, bool ichrs) {
   std::string out;
   appendEncoded(text, ichrs, out);
