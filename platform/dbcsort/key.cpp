@@ -76,31 +76,37 @@ Place seekColumn(const unsigned char* p, const unsigned char* e, const dbc::Deco
   return {p, col};
 }
 
+// The decoded columns from..from+count (count <= kFrontColumns) of `record` at `out`, zeros for
+// those it lacks; decodes only from a byte whose text starts at most a space run before them.
+void decodeColumns(std::string_view record, bool ichrs, std::size_t from, std::size_t count,
+                   unsigned char* out) {
+  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
+  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
+  const Place at = seekColumn(p, p + record.size(), table, from);
+  unsigned char text[kFrontColumns + 255 + dbc::kFrontSlack];
+  const std::string_view rest(reinterpret_cast<const char*>(at.at),
+                              record.size() - static_cast<std::size_t>(at.at - p));
+  const std::size_t skip = from - at.col;
+  const std::size_t have = dbc::decodeFront(rest, table, skip + count, text);
+  const std::size_t n = have > skip ? std::min(have - skip, count) : 0;
+  std::memcpy(out, text + skip, n);
+  std::memset(out + n, 0, count - n);
+}
+
 }  // namespace
 
 std::uint64_t compressedHead(std::string_view record, bool ichrs, const KeySpec& spec,
                              std::size_t depth) {
-  const std::size_t bytes = keyBytes(spec);
   if (depth + 8 > spec.width()) {
     // The head reaches the key's length, which only the whole key tells.
-    std::vector<unsigned char> key(bytes);
+    std::vector<unsigned char> key(keyBytes(spec));
     compressedKey(record, ichrs, spec, key.data());
-    return keyHead(key.data(), bytes, depth);
+    return keyHead(key.data(), key.size(), depth);
   }
-  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
-  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
-  const std::size_t from = spec.first - 1 + depth;
-  const Place at = seekColumn(p, p + record.size(), table, from);
-  // The eight columns from `from`, decoded from a byte whose text starts at most a space run
-  // before them.
-  unsigned char text[8 + 255 + dbc::kFrontSlack];
-  const std::string_view rest(reinterpret_cast<const char*>(at.at),
-                              record.size() - static_cast<std::size_t>(at.at - p));
-  const std::size_t skip = from - at.col;
-  const std::size_t have = dbc::decodeFront(rest, table, skip + 8, text);
-  // The columns the record has, the first most significant; zeros for those it lacks.
-  const std::size_t real = have > skip ? std::min<std::size_t>(have - skip, 8) : 0;
-  return real == 0 ? 0 : keyHead(text + skip, 8, 0) & (~std::uint64_t{0} << (64 - 8 * real));
+  // The columns the record lacks are zeros, as the whole key has them.
+  unsigned char head[8];
+  decodeColumns(record, ichrs, spec.first - 1 + depth, 8, head);
+  return keyHead(head, 8, 0);
 }
 
 void compressedKeyFront(std::string_view record, bool ichrs, const KeySpec& spec, std::size_t count,
@@ -111,17 +117,7 @@ void compressedKeyFront(std::string_view record, bool ichrs, const KeySpec& spec
     std::memcpy(out, key.data(), count);
     return;
   }
-  const dbc::DecodeTable& table = dbc::keptTable(ichrs);
-  const auto* p = reinterpret_cast<const unsigned char*>(record.data());
-  const Place at = seekColumn(p, p + record.size(), table, spec.first - 1);
-  unsigned char text[kFrontColumns + 255 + dbc::kFrontSlack];
-  const std::string_view rest(reinterpret_cast<const char*>(at.at),
-                              record.size() - static_cast<std::size_t>(at.at - p));
-  const std::size_t skip = spec.first - 1 - at.col;
-  const std::size_t have = dbc::decodeFront(rest, table, skip + count, text);
-  const std::size_t n = have > skip ? std::min(have - skip, count) : 0;
-  std::memcpy(out, text + skip, n);
-  std::memset(out + n, 0, count - n);
+  decodeColumns(record, ichrs, spec.first - 1, count, out);
 }
 
 }  // namespace dbc::dbcsort
