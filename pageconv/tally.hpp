@@ -77,9 +77,8 @@ template <Marks (*kMarks)(const char*)>
       linmax = std::max(linmax, linsiz);
       linsiz = 0;
       const std::uint64_t bit = e & -e;
-      if ((m.forms & bit) == 0 && (m.feeds & bit) == 0)
-        continue;  // a carriage return: the
-                   // line is printed over
+      // A carriage return: the line is printed over.
+      if ((m.forms & bit) == 0 && (m.feeds & bit) == 0) continue;
       if ((m.feeds & bit) != 0 || text) ++pagsiz;
       text = false;
       if ((m.forms & bit) != 0) {
