@@ -56,23 +56,20 @@ namespace {
 // The longest stretch whose vectors are weighted and summed before it joins the chain.
 constexpr std::size_t kSpan = 256;
 
-// For the vector that ends m vectors before the end of a stretch (m = 0 for the last), the
-// weights of its four-byte groups: the power of 33 that the group's last byte is worth. The
-// multiply takes 32 bits of each 64-bit lane, so the even and the odd groups come apart, and each
-// weight is split into its low and its high half: [even low, even high, odd low, odd high].
-template <std::size_t Width>
+// For the sixteen-byte vector that ends m vectors before the end of a stretch (m = 0 for the
+// last), the weights of its four-byte groups: the power of 33 that the group's last byte is worth.
+// The multiply takes 32 bits of each 64-bit lane, so the even and the odd groups come apart, and
+// each weight is split into its low and its high half: [even low, even high, odd low, odd high].
 struct Weights {
-  static constexpr std::size_t kLanes = Width / 8;
-  alignas(32) std::uint64_t w[kSpan / Width][4][kLanes];
+  alignas(16) std::uint64_t w[kSpan / 16][4][2];
 };
 
-template <std::size_t Width>
-constexpr Weights<Width> makeWeights() {
-  Weights<Width> t{};
-  for (std::size_t m = 0; m < kSpan / Width; ++m) {
-    for (std::size_t k = 0; k < Width / 8; ++k) {
-      std::uint64_t even = pow33(static_cast<unsigned>(Width * m + Width - 4 - 8 * k));
-      std::uint64_t odd = pow33(static_cast<unsigned>(Width * m + Width - 8 - 8 * k));
+constexpr Weights kSse2Weights = [] {
+  Weights t{};
+  for (std::size_t m = 0; m < kSpan / 16; ++m) {
+    for (std::size_t k = 0; k < 2; ++k) {
+      std::uint64_t even = pow33(static_cast<unsigned>(16 * m + 12 - 8 * k));
+      std::uint64_t odd = pow33(static_cast<unsigned>(16 * m + 8 - 8 * k));
       t.w[m][0][k] = even & 0xFFFFFFFFu;
       t.w[m][1][k] = even >> 32;
       t.w[m][2][k] = odd & 0xFFFFFFFFu;
@@ -80,9 +77,7 @@ constexpr Weights<Width> makeWeights() {
     }
   }
   return t;
-}
-
-constexpr Weights<16> kSse2Weights = makeWeights<16>();
+}();
 
 constexpr std::array<std::uint64_t, 8> kSmallPowers = [] {
   std::array<std::uint64_t, 8> t{};
