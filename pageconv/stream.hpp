@@ -26,7 +26,9 @@ struct StreamMarks {
 // What a RunWriter does, made with `kMarks`, which finds the marks of the 64 bytes at its
 // argument, and `kMove`, which moves 64 bytes. The bytes to escape other than line ends are
 // escaped where they stand, and the text before each of them is moved with one move of 64 bytes.
-// The last lines of the block, within kStreamAhead of its end, are left to `kLines`.
+// Lines ended by a line feed, or a carriage return and a line feed, are taken in the stream;
+// any other line, and the last lines of the block, within kStreamAhead of its end, are left to
+// `kLines`, the first one line alone, after which the stream goes on.
 template <StreamMarks (*kMarks)(const char*), void (*kMove)(char*, const char*), RunWriter kLines>
 [[gnu::always_inline]] inline void streamWith(LineRun& run, std::size_t until) {
   const char* const p = run.p;
@@ -34,78 +36,81 @@ template <StreamMarks (*kMarks)(const char*), void (*kMove)(char*, const char*),
   std::size_t i = run.i;  // where the line being written starts
   char* w = run.w;
   bool open = run.open;  // as it was when the line started
-  std::int64_t linmax = run.linmax, pagsiz = run.pagsiz, pagmax = run.pagmax;
-  auto keep = [&](char* end) {
+  std::int64_t linmax = run.linmax, pagsiz = run.pagsiz;
+  for (;;) {
+    if (i >= until) break;
+    char* line = w;  // what is written of a line that is left to kLines is dropped
+    if (!open) w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+    std::size_t from = i;  // the first byte not yet moved or escaped
+    bool other = false;    // the line at i is left to kLines
+    bool overprinted = false;
+    std::size_t end = 0;  // where the text of an overprinted line ends
+    for (std::size_t base = i; !other && n - base >= kStreamAhead;) {
+      other = base - i >= kPlainMax;
+      const StreamMarks m = kMarks(p + base);
+      std::uint64_t events = other ? 0 : m.escaped & (~std::uint64_t{0} << (from - base));
+      while (events != 0) {
+        const unsigned bit = static_cast<unsigned>(std::countr_zero(events));
+        const std::size_t at = base + bit;
+        kMove(w, p + from);
+        w += at - from;
+        if (((m.ends >> bit) & 1) == 0) {
+          w = escape(w, static_cast<unsigned char>(p[at]));
+          from = at + 1;
+          events &= events - 1;
+          continue;
+        }
+        const bool crlf = p[at] == '\r' && p[at + 1] == '\n';
+        if ((!crlf && p[at] != '\n') || at - i >= kPlainMax) {
+          other = true;
+          // A line printed over is not for kLines either, and where its text ends is known.
+          overprinted = p[at] == '\r' && !isLineEnd(static_cast<unsigned char>(p[at + 1])) &&
+                        at - i < kPlainMax;
+          end = at;
+          break;
+        }
+        linmax = std::max(linmax, static_cast<std::int64_t>(at - i));
+        ++pagsiz;
+        *w++ = '\n';
+        open = false;
+        i = from = at + 1 + crlf;
+        if (i >= until) {
+          line = w;
+          break;
+        }
+        line = w;
+        w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
+        if (from - base >= 64) break;
+        events &= ~std::uint64_t{0} << (from - base);
+      }
+      if (other || i >= until) break;
+      if (from - base >= 64) {
+        base = from;
+        continue;
+      }
+      kMove(w, p + from);
+      w += base + 64 - from;
+      from = base += 64;
+    }
     run.i = i;
-    run.w = end;
+    run.w = line;
     run.open = open;
     run.linmax = linmax;
     run.pagsiz = pagsiz;
-    run.pagmax = pagmax;
-  };
-  if (i >= until) return;
-  char* line = w;  // what is written of a line that cannot be taken whole is dropped
-  if (!open) w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
-  std::size_t from = i;  // the first byte not yet moved or escaped
-  for (std::size_t base = i; n - base >= kStreamAhead;) {
-    if (base - i >= kPlainMax) {
-      run.end = i + kPlainMax;
-      keep(line);
+    if (i >= until) return;
+    if (overprinted) {
+      run.end = end;
       return;
     }
-    const StreamMarks m = kMarks(p + base);
-    std::uint64_t events = m.escaped & (~std::uint64_t{0} << (from - base));
-    while (events != 0) {
-      const unsigned bit = static_cast<unsigned>(std::countr_zero(events));
-      const std::size_t at = base + bit;
-      kMove(w, p + from);
-      w += at - from;
-      if (((m.ends >> bit) & 1) == 0) {
-        w = escape(w, static_cast<unsigned char>(p[at]));
-        from = at + 1;
-        events &= events - 1;
-        continue;
-      }
-      // Carriage returns right before the line feed or form feed change nothing.
-      std::size_t end = at + (p[at] == '\r');
-      while (end < n && p[end] == '\r') ++end;
-      if (at - i >= kPlainMax || end == n || (p[end] != '\n' && p[end] != '\f')) {
-        run.end = std::min(at, i + kPlainMax);
-        keep(line);
-        return;
-      }
-      linmax = std::max(linmax, static_cast<std::int64_t>(at - i));
-      if (p[end] == '\n') {
-        *w++ = '\n';
-        open = false;
-        ++pagsiz;
-      } else {
-        pagsiz += at > i;
-        pagmax = std::max(pagmax, pagsiz);
-        pagsiz = 0;
-        if (at > i) w = static_cast<char*>(std::memcpy(w, "\n\\par ", 6)) + 6;
-        w = static_cast<char*>(std::memcpy(w, "\\page\n", 6)) + 6;
-        open = true;
-      }
-      i = from = end + 1;
-      if (i >= until) {
-        keep(w);
-        return;
-      }
-      line = w;
-      if (!open) w = static_cast<char*>(std::memcpy(w, "\\par ", 5)) + 5;
-      if (from - base >= 64) break;
-      events &= ~std::uint64_t{0} << (from - base);
-    }
-    if (from - base >= 64) {
-      base = from;
-      continue;
-    }
-    kMove(w, p + from);
-    w += base + 64 - from;
-    from = base += 64;
+    if (!other) break;
+    kLines(run, i + 1);
+    if (run.i == i) return;  // kLines stopped before it, and said where its text ends
+    i = run.i;
+    w = run.w;
+    open = run.open;
+    linmax = run.linmax;
+    pagsiz = run.pagsiz;
   }
-  keep(line);
   kLines(run, until);
 }
 
