@@ -25,8 +25,8 @@ namespace {
 // copy and ours.
 constexpr std::size_t kBlock = 1 << 17;
 // The document is written this much at a time, at offsets of whole multiples of it: the page
-// cache then takes the text in large folios, a fourth as many as of single pages, which takes a
-// quarter off the kernel's part of writing it.
+// cache then takes the text in folios of that size rather than page by page, a fourth as many
+// allocations for the kernel to make and account for.
 constexpr std::size_t kDrain = 1 << 17;
 // A block is converted a slice of about this much at a time, each ended by a line feed, and the
 // text written out after each: what is left over for the next write, and moved to the front of
