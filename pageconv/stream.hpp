@@ -1,6 +1,7 @@
 // Plain lines written as one stream: the bytes to escape, line ends among them, are found 64 at a
-// time wherever the lines fall, and the text between two of them is moved in one step. Built once
-// for each instruction set, as the lines of a block are nearly all the work of a conversion.
+// time wherever the lines fall, and the text between two of them is moved in one step. Built for
+// each vector instruction set, as the lines of a block are nearly all the work of a conversion;
+// word arithmetic finds the bytes of interest too slowly for it to pay there.
 #pragma once
 
 #include <algorithm>
@@ -27,8 +28,8 @@ struct StreamMarks {
 // `until`.
 enum class StreamStop { kUntil, kNearEnd, kOther, kOverprinted };
 
-// The stream between two lines: the line at i is written from `line` on in the document; its
-// paragraph mark is written after that unless `open`, and at w the next text goes.
+// The stream between two lines: the line at i is written from `line` on in the document, its
+// paragraph mark first unless `open` (a page break opened it); w is where its text goes on.
 struct Stream {
   std::size_t i;
   char* line;
