@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <random>
+#include <vector>
 
 #include "pageconv/plain.hpp"
 
@@ -198,6 +201,77 @@ TEST(Converter, UnderlinedLinesAgreeWithTheRulesByteByByte) {
     std::size_t piece = 1 + rng() % (in.size() + 1);
     for (const Finders& f : availableFinders()) {
       ASSERT_EQ(converted(in, piece, f), want) << f.name << " " << round << " " << piece;
+    }
+  }
+}
+
+// A print of many lines, most of them plain, long enough for the plain lines to be written as one
+// stream across whole blocks: lines of every length up to a few stretches and around the longest
+// written at once, escapes among and next to their ends, ended in every way, with now and then a
+// line printed over or a page break.
+std::string manyLines(std::mt19937& rng, std::size_t size) {
+  const std::string text = "{}\\\x01\x7f\xe9\t _",
+                    ends[] = {"\r\n", "\n", "\r\r\n", "\f", "\r\f", "\rX\n", "\r__\r\n"};
+  std::string in;
+  const unsigned density = rng() % 20;
+  while (in.size() < size) {
+    std::size_t n = rng() % 140;
+    if (rng() % 200 == 0) n = kPlainMax - 2 + rng() % 4;
+    for (std::size_t i = 0; i < n; ++i) {
+      in += rng() % 100 < density ? text[rng() % text.size()] : static_cast<char>('a' + i % 26);
+    }
+    const unsigned e = rng() % 100;
+    in += e < 60 ? ends[0] : e < 90 ? ends[1] : ends[2 + rng() % (std::size(ends) - 2)];
+  }
+  return in;
+}
+
+TEST(Converter, StreamsOfPlainLinesAgreeWithTheRulesByteByByte) {
+  std::mt19937 rng(2112);
+  for (int round = 0; round < 60; ++round) {
+    const std::string in = manyLines(rng, 5000 + rng() % 60000);
+    const std::string want = plain::convert(in);
+    const std::size_t piece = round % 3 == 0 ? std::string_view::npos : 100 + rng() % 40000;
+    for (const Finders& f : availableFinders()) {
+      ASSERT_EQ(converted(in, piece, f), want) << f.name << " " << round << " " << piece;
+    }
+  }
+}
+
+// Each instruction set's writer of whole lines does what the plainest does, to the byte and to
+// the state it leaves, reading nothing past the block and writing nothing past the room it asks
+// for, wherever the lines start and the run is cut.
+TEST(Converter, RunWritersAgreeWithThePlainestOne) {
+  std::mt19937 rng(1221);
+  const std::vector<Finders> all = availableFinders();
+  for (int round = 0; round < 300; ++round) {
+    const std::string print = manyLines(rng, 200 + rng() % 20000);
+    const std::size_t i = rng() % 64, until = i + rng() % (print.size() - i);
+    const bool open = rng() % 2;
+    LineRun want{};
+    std::string wantText;
+    for (const Finders& f : all) {
+      std::unique_ptr<char[]> p(new char[print.size()]);
+      std::memcpy(p.get(), print.data(), print.size());
+      const std::size_t room = runRoom(until - i);
+      std::unique_ptr<char[]> out(new char[room]);
+      LineRun run{p.get(), print.size(), i, out.get(), open, 0, 0, 5, 0};
+      f.lines(run, until);
+      std::string text(out.get(), run.w);
+      if (&f == &all.front()) {
+        want = run;
+        wantText = text;
+        continue;
+      }
+      ASSERT_EQ(text, wantText) << f.name << " " << round;
+      ASSERT_EQ(run.i, want.i) << f.name << " " << round;
+      ASSERT_EQ(run.open, want.open) << f.name << " " << round;
+      if (run.i < until) {
+        ASSERT_EQ(run.end, want.end) << f.name << " " << round;
+      }
+      ASSERT_EQ(run.linmax, want.linmax) << f.name << " " << round;
+      ASSERT_EQ(run.pagsiz, want.pagsiz) << f.name << " " << round;
+      ASSERT_EQ(run.pagmax, want.pagmax) << f.name << " " << round;
     }
   }
 }

@@ -4,6 +4,7 @@
 
 #include "common/simd.hpp"
 #include "pageconv/scan.hpp"
+#include "pageconv/stream.hpp"
 
 #ifdef DBC_X86_VECTORS
 #include <immintrin.h>
@@ -89,6 +90,11 @@ void escapedSse2All(const char* p, std::size_t n, std::uint64_t* out) {
   for (std::size_t i = 0; i < n; i += 64) *out++ = escapedSse2(s.at(p, n, i));
 }
 void tallySse2(const char* p, std::size_t n, Tally& t) { tallyWith<marksSse2>(p, n, t); }
+StreamMarks streamMarksSse2(const char* q) { return {escapedSse2(q), marksSse2(q).ends}; }
+void move64(char* to, const char* from) { std::memcpy(to, from, 64); }
+void streamSse2(LineRun& run, std::size_t until) {
+  streamWith<streamMarksSse2, move64, runSse2>(run, until);
+}
 
 // A byte looked up by its low four bits and by its high four bits: it is escaped when the two
 // answers share a bit. Bit 1: a control byte but the tab (high 0); bit 2: any low bits (high 1,
@@ -143,6 +149,36 @@ __attribute__((target("avx2,bmi,lzcnt,popcnt"))) void tallyAvx2(const char* p, s
                                                                 Tally& t) {
   tallyWith<marksAvx2>(p, n, t);
 }
+// As escapedAvx2, with the top bit for the line ends (0A, 0C, 0D), which movemask takes as is.
+__attribute__((target("avx2"))) inline StreamMarks streamMarksAvx2(const char* p) {
+  constexpr char kA = static_cast<char>(0x83), kC = static_cast<char>(0x87),
+                 kD = static_cast<char>(0x8b), k0 = static_cast<char>(0x81);
+  const __m256i byLow = _mm256_setr_epi8(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, kA, 11, kC, kD, 3, 11,  //
+                                         3, 3, 3, 3, 3, 3, 3, 3, 3, 2, kA, 11, kC, kD, 3, 11);
+  const __m256i byHigh = _mm256_setr_epi8(k0, 2, 0, 0, 0, 4, 0, 8, 2, 2, 2, 2, 2, 2, 2, 2,  //
+                                          k0, 2, 0, 0, 0, 4, 0, 8, 2, 2, 2, 2, 2, 2, 2, 2);
+  const __m256i nibble = _mm256_set1_epi8(0x0f);
+  StreamMarks m{0, 0};
+  for (int h = 0; h < 2; ++h) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    __m256i low = _mm256_shuffle_epi8(byLow, _mm256_and_si256(v, nibble));
+    __m256i high = _mm256_shuffle_epi8(byHigh, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    __m256i cls = _mm256_and_si256(low, high);
+    m.escaped |= ~bitsAvx2(_mm256_cmpeq_epi8(cls, _mm256_setzero_si256()), h) &
+                 (std::uint64_t{0xFFFFFFFF} << (32 * h));
+    m.ends |= bitsAvx2(cls, h);
+  }
+  return m;
+}
+__attribute__((target("avx2"))) inline void move64Avx2(char* to, const char* from) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 32));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), a);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), b);
+}
+__attribute__((target("avx2,bmi"))) void streamAvx2(LineRun& run, std::size_t until) {
+  streamWith<streamMarksAvx2, move64Avx2, runAvx2>(run, until);
+}
 
 #endif
 
@@ -151,8 +187,8 @@ __attribute__((target("avx2,bmi,lzcnt,popcnt"))) void tallyAvx2(const char* p, s
 std::vector<Finders> availableFinders() {
   std::vector<Finders> all{{"words", escapedWords, tallyWords, lineWords, runWords}};
 #ifdef DBC_X86_VECTORS
-  all.push_back({"sse2", escapedSse2All, tallySse2, lineSse2, runSse2});
-  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, tallyAvx2, lineAvx2, runAvx2});
+  all.push_back({"sse2", escapedSse2All, tallySse2, lineSse2, streamSse2});
+  if (hasAvx2()) all.push_back({"avx2", escapedAvx2All, tallyAvx2, lineAvx2, streamAvx2});
 #endif
   return all;
 }

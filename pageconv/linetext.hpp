@@ -71,9 +71,11 @@ struct LineRun {
 
 // Writes the lines of `run` that start before `until`, and stops early before a line that it
 // cannot write whole: one printed over, one that runs past the end of the block, one longer
-// than kPlainMax. Room for 16 (until - i) + 4 kPlainMax + 256 bytes is needed at w.
+// than kPlainMax. Room for 16 (until - i) + 4 kPlainMax + 1024 bytes is needed at w.
 using RunWriter = void (*)(LineRun& run, std::size_t until);
-inline constexpr std::size_t runRoom(std::size_t bytes) { return 16 * bytes + 4 * kPlainMax + 256; }
+inline constexpr std::size_t runRoom(std::size_t bytes) {
+  return 16 * bytes + 4 * kPlainMax + 1024;
+}
 
 // The line and run writers, the plainest first; each is the same function of its input.
 const char* lineWords(char*& w, const char* p, const char* end);
