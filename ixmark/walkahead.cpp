@@ -1,11 +1,8 @@
 #include "ixmark/walkahead.hpp"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <utility>
-
-#include "common/signals.hpp"
 
 namespace dbc::ixmark {
 
@@ -16,24 +13,13 @@ constexpr std::size_t kBatchesAhead = 4;
 
 WalkAhead::WalkAhead(int isif, const IndexHeader& h, std::string orgnam, std::FILE* out,
                      std::string isiflnm, bool ichflg, const TagWriter& writer)
-    : h_(h), former_(writer), out_(out), said_(open_memstream(&saidText_, &saidLen_)) {
-  // Signals stay with the run's own thread, whose handlers clean up the work files.
-  SignalsHeld held;
+    : h_(h), former_(writer), out_(out) {
   thread_ =
-      std::thread([this, isif, orgnam = std::move(orgnam), isiflnm = std::move(isiflnm),
-                   ichflg]() mutable { run(isif, std::move(orgnam), std::move(isiflnm), ichflg); });
+      startAhead([this, isif, orgnam = std::move(orgnam), isiflnm = std::move(isiflnm),
+                  ichflg]() mutable { run(isif, std::move(orgnam), std::move(isiflnm), ichflg); });
 }
 
-WalkAhead::~WalkAhead() {
-  {
-    std::lock_guard<std::mutex> lock(m_);
-    stopping_ = true;
-  }
-  cv_.notify_all();
-  thread_.join();
-  if (said_) std::fclose(said_);
-  std::free(saidText_);
-}
+WalkAhead::~WalkAhead() { stopAhead(m_, cv_, stopping_, thread_); }
 
 WalkAhead::Batch::Batch(std::size_t stride)
     : keys(new char[kBatchEntries * stride]), tags(new char[kBatchEntries * kTagMax]) {
@@ -71,8 +57,7 @@ void WalkAhead::run(int isif, std::string orgnam, std::string isiflnm, bool ichf
   bool formHere = true;
   try {
     // The walk keeps two blocks and its stack: too big for a thread's stack to hold lightly.
-    auto walk =
-        std::make_unique<IsamWalk>(isif, h_, std::move(orgnam), said_ ? said_ : out_, isiflnm);
+    auto walk = std::make_unique<IsamWalk>(isif, h_, std::move(orgnam), said_.file(out_), isiflnm);
     walk->walk(
         [&](const IndexEntry& e) {
           char* const key = b->keys.get() + b->places.size() * stride;
@@ -92,7 +77,7 @@ void WalkAhead::run(int isif, std::string orgnam, std::string isiflnm, bool ichf
     return;
   } catch (...) {
     b->failure = std::current_exception();
-    if (said_ && std::fflush(said_) == 0) b->said.assign(saidText_, saidLen_);
+    b->said = said_.text();
   }
   b->last = true;
   try {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "ixmark/ahead.hpp"
 #include "ixmark/isam.hpp"
 #include "ixmark/tag.hpp"
 
@@ -66,9 +67,7 @@ class WalkAhead {
   const IndexHeader& h_;
   const TagWriter& former_;
   std::FILE* out_;
-  char* saidText_ = nullptr;  // what the walk says, held until its moment comes
-  std::size_t saidLen_ = 0;
-  std::FILE* said_;
+  HeldSaying said_;  // what the walk says, held until its moment comes
   std::mutex m_;
   std::condition_variable cv_;
   std::deque<std::unique_ptr<Batch>> ready_;
