@@ -68,10 +68,14 @@ void sortFile(const Options& options, const SortJob& job) {
          std::strerror(errno));
   }
   SortedOutput out(options.outfile);
+  // An output written directly (a link, a FIFO) may be the input itself, which must then be
+  // read whole before the first byte is written over it: it is not mapped.
+  SortJob sort = job;
+  if (out.tempPath().empty()) sort.mapAtMost = 0;
   {
     Writer w(out.fd(), job.budget.ioBuffer, "output file " + options.outfile);
     if (!out.tempPath().empty()) w.writeBehind();
-    sortRecords(job, in.get(), "input file " + options.infile, w);
+    sortRecords(sort, in.get(), "input file " + options.infile, w);
     if (job.form == Form::kCompressed) w.put(static_cast<char>(0xFB));
     w.flush();
   }
