@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,17 @@ class Writer {
   void writeBehind() { writeBehind_ = true; }
   bool writesBehind() const { return writeBehind_; }
   void write(const void* data, std::size_t n);
+  // `n` bytes and then `end`, as write() and put() would write them.
+  void writeEnded(const void* data, std::size_t n, char end) {
+    if (n < buf_.size() - len_) {  // the usual case, a short record: straight into the buffer
+      std::memcpy(buf_.data() + len_, data, n);
+      len_ += n;
+      buf_[len_++] = end;
+      return;
+    }
+    write(data, n);
+    put(end);
+  }
   void put(char c) {
     if (len_ == buf_.size()) flush();
     buf_[len_++] = c;
@@ -98,8 +110,7 @@ class Writer {
 
 // Writes one record and its terminator in the form's output layout.
 inline void writeRecord(Writer& w, Form form, std::string_view record) {
-  w.write(record.data(), record.size());
-  w.put(form == Form::kText ? '\n' : static_cast<char>(0xFA));
+  w.writeEnded(record.data(), record.size(), form == Form::kText ? '\n' : static_cast<char>(0xFA));
 }
 
 }  // namespace dbc::dbcsort
