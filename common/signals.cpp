@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace dbc {
@@ -33,11 +34,15 @@ sigset_t heldSet() {
   return set;
 }
 
-extern "C" void onSignal(int sig) {
-  int saved = errno;
+void removeArmed() {
   for (Slot& s : slots) {
     if (s.armed.load(std::memory_order_acquire)) unlink(s.path);
   }
+}
+
+extern "C" void onSignal(int sig) {
+  int saved = errno;
+  removeArmed();
   // Die of the signal itself: the default action, raised again once the handler returns.
   signal(sig, SIG_DFL);
   sigset_t set;
@@ -60,7 +65,47 @@ void installOnce() {
   }
 }
 
+// The guarded stretch of a BusErrorGuard and its message; busFrom is 0 while none is armed.
+std::atomic<std::uintptr_t> busFrom{0};
+std::atomic<std::uintptr_t> busTo{0};
+std::atomic<const char*> busMessage{nullptr};
+
+extern "C" void onBusError(int, siginfo_t* info, void*) {
+  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  const std::uintptr_t from = busFrom.load(std::memory_order_acquire);
+  if (from == 0 || at < from || at >= busTo.load(std::memory_order_acquire)) {
+    // Not ours: the default action once the faulting access is retried.
+    signal(SIGBUS, SIG_DFL);
+    return;
+  }
+  const char* m = busMessage.load(std::memory_order_acquire);
+  ssize_t ignored = write(STDERR_FILENO, m, std::strlen(m));
+  (void)ignored;
+  removeArmed();
+  _exit(1);
+}
+
 }  // namespace
+
+BusErrorGuard::BusErrorGuard(const void* at, std::size_t size, const char* message) {
+  std::uintptr_t expected = 0;
+  const auto from = reinterpret_cast<std::uintptr_t>(at);
+  if (from == 0 || !busFrom.compare_exchange_strong(expected, from)) return;
+  busTo.store(from + size, std::memory_order_release);
+  busMessage.store(message, std::memory_order_release);
+  struct sigaction act {};
+  act.sa_sigaction = onBusError;
+  act.sa_flags = SA_SIGINFO;
+  sigemptyset(&act.sa_mask);
+  sigaction(SIGBUS, &act, &old_);
+  armed_ = true;
+}
+
+BusErrorGuard::~BusErrorGuard() {
+  if (!armed_) return;
+  sigaction(SIGBUS, &old_, nullptr);
+  busFrom.store(0, std::memory_order_release);
+}
 
 RemoveOnSignal::RemoveOnSignal(const std::string& path) {
   installOnce();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <string>
 
 namespace dbc {
@@ -44,6 +45,23 @@ class SignalsHeld {
 
  private:
   sigset_t old_;
+};
+
+// While it lives, a bus error from touching the `size` bytes at `at` (a mapped file that another
+// process cut short meanwhile) ends the process with `message` on standard error and status 1,
+// every file registered with RemoveOnSignal removed, instead of a crash that leaves them. A bus
+// error anywhere else stays the crash it was. One guard at a time; a second one is not armed.
+class BusErrorGuard {
+ public:
+  BusErrorGuard(const void* at, std::size_t size, const char* message);
+  ~BusErrorGuard();
+  BusErrorGuard(const BusErrorGuard&) = delete;
+  BusErrorGuard& operator=(const BusErrorGuard&) = delete;
+  bool armed() const { return armed_; }
+
+ private:
+  bool armed_ = false;
+  struct sigaction old_ {};
 };
 
 }  // namespace dbc

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,62 @@ TEST(Signals, AHeldSignalWaitsForTheStepToComplete) {
   EXPECT_TRUE(exists(step));
   EXPECT_FALSE(exists(after));
   EXPECT_FALSE(exists(tmp));
+}
+
+// A mapped file cut short by another process: touching its lost pages ends the program with the
+// guard's message and status 1, its registered temporaries removed. Touching a page it still has
+// is no fault, and without a guard, or once it is gone, the bus error is the crash it always was.
+TEST(Signals, ABusErrorInAGuardedMappingEndsWithTheMessage) {
+  testkit::TempDir dir;
+  const std::string data = dir.file("data"), tmp = dir.file("part");
+  const std::string page(4096, 'x');
+  auto cutShortAndTouch = [&](bool guarded) {
+    touch(tmp);
+    RemoveOnSignal r(tmp);
+    testkit::writeFile(data, page + page);
+    int fd = open(data.c_str(), O_RDONLY);
+    auto* p = static_cast<volatile const char*>(
+        mmap(nullptr, 2 * page.size(), PROT_READ, MAP_PRIVATE, fd, 0));
+    if (guarded) {
+      BusErrorGuard guard(const_cast<const char*>(p), 2 * page.size(), "cut short\n");
+      if (!guard.armed()) _exit(3);
+      if (truncate(data.c_str(), 4096) != 0 || p[0] != 'x') _exit(4);
+      volatile char c = p[4096];
+      (void)c;
+      _exit(5);
+    }
+    if (truncate(data.c_str(), 4096) != 0) _exit(4);
+    volatile char c = p[4096];
+    (void)c;
+  };
+  const std::string err = dir.file("err");
+  auto inChildSaying = [&](auto body) {
+    return inChild([&] {
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+      body();
+    });
+  };
+  int ws = inChildSaying([&] { cutShortAndTouch(true); });
+  EXPECT_EQ(testkit::readFile(err), "cut short\n");
+  ASSERT_TRUE(WIFEXITED(ws));
+  EXPECT_EQ(WEXITSTATUS(ws), 1);
+  EXPECT_FALSE(exists(tmp));
+  // The crash it always was: killed by the signal, or under a sanitizer its report and status.
+  auto crashed = [&](int status) {
+    EXPECT_TRUE(WIFSIGNALED(status)
+                    ? WTERMSIG(status) == SIGBUS
+                    : WIFEXITED(status) && WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 5);
+    EXPECT_EQ(testkit::readFile(err).find("cut short"), std::string::npos);
+    EXPECT_EQ(testkit::readFile(err).find("wrong"), std::string::npos);
+    EXPECT_TRUE(exists(tmp));
+  };
+  crashed(inChildSaying([&] { cutShortAndTouch(false); }));
+  // A bus error outside the guarded stretch is not taken for the guarded file's.
+  crashed(inChildSaying([&] {
+    char other;
+    BusErrorGuard guard(&other, 1, "wrong\n");
+    cutShortAndTouch(false);
+  }));
 }
 
 TEST(StandardDescriptors, ClosedOnesAreOpenedOnDevNullBeforeAnyFile) {

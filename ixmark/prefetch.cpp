@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "common/signals.hpp"
-
 namespace dbc::ixmark {
 
 namespace {
@@ -16,23 +14,10 @@ constexpr std::size_t kBatchBytes = kBatchTags * 64;
 
 PrefetchedTags::PrefetchedTags(Fd srtf, bool ichflg, std::FILE* out, std::string srtflnm)
     : out_(out),
-      said_(open_memstream(&saidText_, &saidLen_)),
-      sorted_(std::move(srtf), ichflg, said_ ? said_ : out, 1 << 16, std::move(srtflnm)) {
-  // Signals stay with the run's own thread, whose handlers clean up the work files.
-  SignalsHeld held;
-  thread_ = std::thread([this] { read(); });
-}
+      sorted_(std::move(srtf), ichflg, said_.file(out), 1 << 16, std::move(srtflnm)),
+      thread_(startAhead([this] { read(); })) {}
 
-PrefetchedTags::~PrefetchedTags() {
-  {
-    std::lock_guard<std::mutex> lock(m_);
-    stopping_ = true;
-  }
-  cv_.notify_all();
-  thread_.join();
-  if (said_) std::fclose(said_);
-  std::free(saidText_);
-}
+PrefetchedTags::~PrefetchedTags() { stopAhead(m_, cv_, stopping_, thread_); }
 
 PrefetchedTags::Batch PrefetchedTags::readBatch() {
   Batch b;
@@ -49,7 +34,7 @@ PrefetchedTags::Batch PrefetchedTags::readBatch() {
   } catch (...) {
     b.failure = std::current_exception();
     b.last = true;
-    if (said_ && std::fflush(said_) == 0) b.said.assign(saidText_, saidLen_);
+    b.said = said_.text();
   }
   return b;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/io.hpp"
+#include "ixmark/ahead.hpp"
 #include "ixmark/compare.hpp"
 
 namespace dbc::ixmark {
@@ -47,9 +48,7 @@ class PrefetchedTags {
   void take();
 
   std::FILE* out_;
-  char* saidText_ = nullptr;  // what the reader says, held until its moment comes
-  std::size_t saidLen_ = 0;
-  std::FILE* said_;
+  HeldSaying said_;  // what the reader says, held until its moment comes
   CompressedSorted sorted_;
   std::mutex m_;
   std::condition_variable cv_;

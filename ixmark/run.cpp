@@ -23,6 +23,7 @@
 #include "ixmark/read_error.hpp"
 #include "ixmark/record.hpp"
 #include "ixmark/tag.hpp"
+#include "ixmark/walkahead.hpp"
 
 namespace dbc::ixmark {
 
@@ -310,8 +311,12 @@ DataFile Run::openDataFile(const IndexHeader& h) {
 void Run::writeTags(const Opened& isi, const IndexHeader& h, File& tagfile,
                     const std::string& tagflnm) {
   TagWriter writer(v_, s_.ichflg, s_.collate, h.keysiz, s_.verbose, tagfile.get(), out_);
-  IsamWalk walk(isi.fd.get(), h, s_.orgnam, out_, isi.fulnam);
-  walk.walk([&](const IndexEntry& e) { writer.wrttag1(e); }, s_.ichflg);
+  if (std::thread::hardware_concurrency() > 1) {
+    WalkAhead(isi.fd.get(), h, s_.orgnam, out_, isi.fulnam, s_.ichflg, writer).walk(writer);
+  } else {
+    IsamWalk(isi.fd.get(), h, s_.orgnam, out_, isi.fulnam)
+        .walk([&](const IndexEntry& e) { writer.wrttag1(e); }, s_.ichflg);
+  }
   if (findings_) findings_->entries = writer.reccnt1;
   if (s_.verbose) std::fprintf(out_, "\r%li records in index file\n", writer.reccnt1);
   if (writer.tagerr2 > 0)

@@ -186,28 +186,66 @@ void TagWriter::cleanKey(unsigned char* key, std::uint64_t txtpos) {
   if (tagerr1 > 0) ++tagerr2;
 }
 
-void TagWriter::wrttag1(const IndexEntry& e) {
-  ++reccnt1;
-  if (verbose_ && reccnt1 % 10000 == 0) std::fprintf(messages_, "\r%10li", reccnt1);
-  Parts& p = parts_[cur_];
-  auto* key = reinterpret_cast<unsigned char*>(p.key);
-  std::memcpy(key, e.keyval, static_cast<std::size_t>(keysiz_));
-  key[keysiz_] = 0;
-  tagerr1 = 0;
-  // Nearly every key is printable through and through; only the others need the rules below.
-  if (!printable(key, static_cast<std::size_t>(keysiz_))) cleanKey(key, e.txtpos);
+int TagWriter::formPrintable(const IndexEntry& e, char* key, char* tag) const {
+  auto* k = reinterpret_cast<unsigned char*>(key);
+  std::memcpy(k, e.keyval, static_cast<std::size_t>(keysiz_));
+  k[keysiz_] = 0;
+  // Nearly every key is printable through and through; only the others need the cleaning rules.
+  if (!printable(k, static_cast<std::size_t>(keysiz_))) return -1;
+  collateKey(k);
+  return formTagOf(e, key, tag);
+}
+
+void TagWriter::collateKey(unsigned char* key) const {
   if (variant_.collate && collate_.active())
     for (int i = 0; i < keysiz_; ++i) key[i] = static_cast<unsigned char>(collate_.colrtn(key[i]));
+}
+
+int TagWriter::formTagOf(const IndexEntry& e, const char* key, char* tag) const {
+  // ixmark3's tags are compressed straight from their parts: forming the text first and
+  // compressing it would take twice as long.
+  char* const end = variant_.compressedTags
+                        ? encodeTagTo(tag, e.filpos1, e.bufpos, e.txtpos, key, ichflg_)
+                        : formTag(tag, e.filpos1, e.bufpos, e.txtpos, key);
+  return static_cast<int>(end - tag);
+}
+
+void TagWriter::wrttag1(const IndexEntry& e) {
+  count();
+  Parts& p = parts_[cur_];
+  int len = formPrintable(e, p.key, tags_[cur_]);
+  if (len < 0) {
+    auto* key = reinterpret_cast<unsigned char*>(p.key);
+    cleanKey(key, e.txtpos);
+    collateKey(key);
+    len = formTagOf(e, p.key, tags_[cur_]);
+  }
+  keep(e, len);
+}
+
+void TagWriter::wrttag1(const IndexEntry& e, const char* tag, int len) {
+  if (len < 0) {
+    wrttag1(e);
+    return;
+  }
+  count();
+  std::memcpy(parts_[cur_].key, e.keyval, static_cast<std::size_t>(keysiz_) + 1);
+  std::memcpy(tags_[cur_], tag, static_cast<std::size_t>(len));
+  keep(e, len);
+}
+
+void TagWriter::count() {
+  ++reccnt1;
+  if (verbose_ && reccnt1 % 10000 == 0) std::fprintf(messages_, "\r%10li", reccnt1);
+  tagerr1 = 0;
+}
+
+void TagWriter::keep(const IndexEntry& e, int len) {
+  Parts& p = parts_[cur_];
   p.filpos1 = e.filpos1;
   p.bufpos = e.bufpos;
   p.txtpos = e.txtpos;
-  // ixmark3's tags are compressed straight from their parts: forming the text first and
-  // compressing it would take twice as long.
-  char* const tag = tags_[cur_];
-  char* const end = variant_.compressedTags
-                        ? encodeTagTo(tag, p.filpos1, p.bufpos, p.txtpos, p.key, ichflg_)
-                        : formTag(tag, p.filpos1, p.bufpos, p.txtpos, p.key);
-  const int len = static_cast<int>(end - tag);
+  const char* const tag = tags_[cur_];
   if (len == lens_[cur_ ^ 1] && std::memcmp(tag, tags_[cur_ ^ 1], len) == 0 &&
       (!variant_.compressedTags || sameText())) {
     char text[kTagMax];

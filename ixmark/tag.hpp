@@ -54,6 +54,13 @@ class TagWriter {
   TagWriter(const TagWriter&) = delete;
   TagWriter& operator=(const TagWriter&) = delete;
   void wrttag1(const IndexEntry& e);
+  // The same for an entry whose tag formPrintable() has formed already, perhaps on another
+  // thread: `e` with the key it formed, the tag and its length (-1: not formed, `e` as walked).
+  void wrttag1(const IndexEntry& e, const char* tag, int len);
+  // The part of wrttag1 that says nothing and changes nothing, for a key printable throughout:
+  // the key as it goes into the tag at `key` (keysiz + 1 bytes), the tag at `tag` (kTagMax
+  // bytes), and its length; -1, with neither formed, for a key that needs cleaning.
+  int formPrintable(const IndexEntry& e, char* key, char* tag) const;
   // Hands the tags still held over to the file; false when a write failed.
   bool finish();
 
@@ -64,6 +71,14 @@ class TagWriter {
  private:
   // The newline, invalid-character and cleaning rules, for a key that is not printable throughout.
   void cleanKey(unsigned char* key, std::uint64_t txtpos);
+  void collateKey(unsigned char* key) const;
+  // The tag of `e` with the key `key`, at `tag`; its length.
+  int formTagOf(const IndexEntry& e, const char* key, char* tag) const;
+  // Counts the entry, and says how far the count has come.
+  void count();
+  // Writes the tag formed in tags_[cur_] (of `len` bytes, from the key in parts_[cur_]) unless
+  // it repeats the one before, which is said instead.
+  void keep(const IndexEntry& e, int len);
   void flush();
 
   const Variant& variant_;

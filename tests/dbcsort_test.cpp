@@ -358,6 +358,14 @@ TEST_F(Dbcsort, SpecialFilesAsOutputAreWrittenNeverReplaced) {
   r = sort({"link", "link", "1-1", "-T"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(testkit::readFile(dir.file("target")), "1\n2\n3\n");
+  // Far more than the output's buffer: every record is taken before the first is written over.
+  std::vector<std::string> many = makeTags(60000, 12);
+  std::string want;
+  for (std::size_t i : stableOrder(many, 25, 44)) want += many[i] + "\n";
+  testkit::writeFile(dir.file("target"), textInput(many));
+  r = sort({"link", "link", "25-44", "-T"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testkit::readFile(dir.file("target")) == want);
 
   // A folder, and a link that leads nowhere, are refused and left as they are.
   dir.mkdir("folder");

@@ -37,6 +37,13 @@ Budget Budget::of(std::size_t total, std::size_t threads) {
   return b;
 }
 
+Budget Budget::oneChunk() const {
+  Budget b = *this;
+  b.chunks = 1;
+  b.chunk = std::min(chunks * chunk, kMaxChunk);
+  return b;
+}
+
 std::size_t Budget::mergesAtOnce(std::size_t merges) const {
   return std::clamp(std::min({merges, threads, mergeBuffer / kMinBuffer}), std::size_t{1},
                     kMaxThreads);

@@ -22,6 +22,10 @@ struct Budget {
   // `threads` is cut down where the budget would leave each thread too small a chunk to be
   // worth sorting apart; one thread gets the whole budget's chunk.
   static Budget of(std::size_t total, std::size_t threads = 1);
+  // The same budget with its records' memory in one chunk: for records that stay where they
+  // lie, whose chunks hold only their entries, so that one chunk sorted by every thread takes
+  // them all and no merge of chunks is needed after.
+  Budget oneChunk() const;
   // How many of `merges` merges may run side by side: no more than the threads, and no more
   // than leave each run's read buffer its least size.
   std::size_t mergesAtOnce(std::size_t merges) const;

@@ -54,8 +54,8 @@ class ChunkKeys : public KeySource {
 
 }  // namespace
 
-Chunk::Chunk(std::size_t capacity, const ChunkKind& kind)
-    : kind_(kind), capacity_(capacity), keyBytes_(keyBytes(kind.key)) {
+Chunk::Chunk(std::size_t capacity, const ChunkKind& kind, bool inPlace)
+    : kind_(kind), capacity_(capacity), inPlace_(inPlace), keyBytes_(keyBytes(kind.key)) {
   setBlock(capacity);
 }
 
@@ -64,9 +64,29 @@ void Chunk::setBlock(std::size_t size) {
   mem_ = Block();
   mem_ = Block(size);
   end_ = reinterpret_cast<SortEntry*>(mem_.data() + mem_.size() / kEntry * kEntry);
+  if (!inPlace_) text_ = mem_.data();
+}
+
+bool Chunk::addInPlace(std::string_view record) {
+  const auto* at = reinterpret_cast<const unsigned char*>(record.data());
+  if (count_ == 0) text_ = at;
+  // The records lie one after the other, each followed by its terminator, so their offsets
+  // rise strictly in input order, as equal keys need; only 32 bits of them are kept.
+  const std::size_t offset = static_cast<std::size_t>(at - text_);
+  if ((count_ + 1) * kEntry > mem_.size() || offset + record.size() > UINT32_MAX) {
+    if (count_ > 0) return false;
+    fail(1, "DBCSORT: a record of %zu bytes is too long to sort\n", record.size());
+  }
+  SortEntry* e = entry(count_);
+  e->offset = static_cast<std::uint32_t>(offset);
+  e->length = static_cast<std::uint32_t>(record.size());
+  recordBytes_ += record.size();
+  ++count_;
+  return true;
 }
 
 bool Chunk::add(std::string_view record) {
+  if (inPlace_) return addInPlace(record);
   // Equal keys are ordered by the record's offset in the block, so every record, an empty one
   // too, takes at least one byte there: offsets then rise strictly in input order.
   const std::size_t room = std::max<std::size_t>(record.size(), 1);
@@ -91,16 +111,16 @@ bool Chunk::add(std::string_view record) {
 }
 
 void Chunk::sort(std::size_t threads) {
-  sortEntries(end_ - count_, count_, ChunkKeys(mem_.data(), kind_), threads);
+  sortEntries(end_ - count_, count_, ChunkKeys(text_, kind_), threads);
 }
 
 std::string_view Chunk::record(std::size_t i) const {
   const SortEntry* e = sortedEntry(i);
-  return {reinterpret_cast<const char*>(mem_.data()) + e->offset, e->length};
+  return {reinterpret_cast<const char*>(text_) + e->offset, e->length};
 }
 
 const unsigned char* Chunk::key(std::size_t i, unsigned char* scratch) const {
-  return ChunkKeys(mem_.data(), kind_).key(*sortedEntry(i), scratch);
+  return ChunkKeys(text_, kind_).key(*sortedEntry(i), scratch);
 }
 
 void Chunk::writeSorted(Writer& out, RunSamples* samples) const {
@@ -113,7 +133,7 @@ void Chunk::writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples
   constexpr std::size_t kAhead = 16;
   std::vector<unsigned char> scratch(samples ? keyBytes_ : 0);
   for (std::size_t i = from; i < to; ++i) {
-    if (i + kAhead < to) __builtin_prefetch(mem_.data() + sortedEntry(i + kAhead)->offset);
+    if (i + kAhead < to) __builtin_prefetch(text_ + sortedEntry(i + kAhead)->offset);
     if (samples && samples->wants(out.written()))
       samples->offer(out.written(), key(i, scratch.data()));
     writeRecord(out, kind_.form, record(i));

@@ -29,9 +29,12 @@ class RunSamples;
 
 class Chunk {
  public:
-  Chunk(std::size_t capacity, const ChunkKind& kind);
+  // `inPlace`: the records stay where they lie, in memory that outlives the chunk and holds
+  // them in input order (a mapped input file), and the chunk keeps only their entries.
+  Chunk(std::size_t capacity, const ChunkKind& kind, bool inPlace = false);
 
-  // Takes a copy of `record`; false when it does not fit (an empty chunk takes any record).
+  // Takes `record` (a copy of it unless in place); false when it does not fit (an empty chunk
+  // takes any record).
   bool add(std::string_view record);
   bool empty() const { return count_ == 0; }
   std::size_t size() const { return count_; }
@@ -58,7 +61,7 @@ class Chunk {
   };
   Room pagesFor(std::size_t bytes, std::size_t records) const {
     const std::size_t entries = std::min(records * sizeof(SortEntry), mem_.size());
-    return {mem_.pages(0, std::min(bytes, mem_.size())),
+    return {mem_.pages(0, inPlace_ ? 0 : std::min(bytes, mem_.size())),
             mem_.pages(mem_.size() - entries, mem_.size())};
   }
 
@@ -67,12 +70,17 @@ class Chunk {
   // The i-th entry in sorted order: after sort() the entries run upwards from the lowest one.
   const SortEntry* sortedEntry(std::size_t i) const { return end_ - (count_ - i); }
   void setBlock(std::size_t size);
+  // add() of a record that stays where it is.
+  bool addInPlace(std::string_view record);
   // Writes the records from the `from`-th to before the `to`-th in sorted order.
   void writeRange(Writer& out, std::size_t from, std::size_t to, RunSamples* samples) const;
 
   ChunkKind kind_;
   std::size_t capacity_;
+  bool inPlace_;
   Block mem_;
+  // Where the records' offsets count from: the block's start, or in place the first record.
+  const unsigned char* text_ = nullptr;
   SortEntry* end_;
   std::size_t keyBytes_;
   std::size_t used_ = 0;  // record bytes at the start

@@ -25,6 +25,11 @@ namespace {
 
 // Below this many entries a group is finished by insertion sort.
 constexpr std::size_t kSmall = 32;
+// From this many entries a group is split by two bytes at once, where its head has them: keys
+// that use a few values of each byte (digits, spaces) then take half the passes over the
+// entries, and the 65536 buckets cost little beside the entries themselves.
+constexpr std::size_t kWideFrom = std::size_t{1} << 16;
+constexpr std::size_t kWide = std::size_t{1} << 16;
 // Entries that one thread sorts before the work is worth sharing out.
 constexpr std::size_t kShareFrom = std::size_t{1} << 16;
 // Groups split on the first thread before the rest is shared out, at most: enough to even out
@@ -62,10 +67,14 @@ class GroupSorter {
   bool less(const SortEntry& x, const SortEntry& y, std::size_t window);
   void insertionSort(const Group& g);
   void split(const Group& g, unsigned shift, const std::size_t* count, std::vector<Group>& work);
+  // Splits `g` by the two bytes at its depth, in place; false, with nothing moved, when every
+  // entry has the same two bytes there.
+  bool splitWide(const Group& g, std::vector<Group>& work);
 
   const KeySource& keys_;
   const std::size_t kb_;
   std::vector<unsigned char> a_, b_;
+  std::vector<std::uint32_t> wideCount_, wideNext_;  // for splitWide, made when first needed
 };
 
 bool GroupSorter::less(const SortEntry& x, const SortEntry& y, std::size_t window) {
@@ -118,6 +127,45 @@ void GroupSorter::split(const Group& g, unsigned shift, const std::size_t* count
   }
 }
 
+bool GroupSorter::splitWide(const Group& g, std::vector<Group>& work) {
+  if (wideCount_.empty()) {
+    wideCount_.resize(kWide);
+    wideNext_.resize(kWide);
+  }
+  const unsigned shift = static_cast<unsigned>(48 - 8 * (g.depth - g.window));
+  auto digit = [shift](const SortEntry& e) {
+    return static_cast<std::size_t>(e.head >> shift) & (kWide - 1);
+  };
+  std::uint32_t* const count = wideCount_.data();
+  std::uint32_t* const next = wideNext_.data();
+  std::fill(count, count + kWide, 0u);
+  for (std::size_t i = 0; i < g.n; ++i) ++count[digit(g.base[i])];
+  if (count[digit(g.base[0])] == g.n) return false;
+  // Each bucket's start, then where its next entry goes; the entries move along cycles, each
+  // straight into its bucket, as split() does.
+  std::uint32_t sum = 0;
+  for (std::size_t d = 0; d < kWide; ++d) {
+    next[d] = sum;
+    sum += count[d];
+  }
+  std::size_t at = 0;
+  for (std::size_t d = 0; d < kWide; ++d) {
+    const std::size_t end = at + count[d];
+    while (next[d] < end) {
+      SortEntry e = g.base[next[d]];
+      std::size_t v = digit(e);
+      while (v != d) {
+        std::swap(e, g.base[next[v]++]);
+        v = digit(e);
+      }
+      g.base[next[d]++] = e;
+    }
+    if (count[d] > 1) work.push_back({g.base + at, count[d], g.depth + 2, g.window});
+    at = end;
+  }
+  return true;
+}
+
 void GroupSorter::step(Group g, std::vector<Group>& work) {
   for (;;) {
     if (g.n < 2) return;
@@ -134,6 +182,8 @@ void GroupSorter::step(Group g, std::vector<Group>& work) {
       loadHeads(g.base, g.n, g.depth);
       g.window = g.depth;
     }
+    if (g.n >= kWideFrom && g.depth + 2 <= g.window + 8 && g.depth + 2 <= kb_ && splitWide(g, work))
+      return;
     const unsigned shift = static_cast<unsigned>(56 - 8 * (g.depth - g.window));
     std::size_t count[256] = {};
     for (std::size_t i = 0; i < g.n; ++i) ++count[(g.base[i].head >> shift) & 0xFF];

@@ -113,6 +113,24 @@ TEST(RadixSort, CommonPrefixCutShortByOneKey) {
   }
 }
 
+// Groups large enough to be split two bytes at a time: most keys alike for many bytes, a few
+// differing at each of them, so that the big group is split at every place in a head (the last
+// place leaves one byte: split by one), then keys of few values, and ties past every byte.
+TEST(RadixSort, LargeGroupsSplitTwoBytesAtATime) {
+  constexpr std::size_t n = 150000, kb = 24;
+  TestKeys keys = randomKeys(n, kb, 3, '0', 3);
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char* k = keys.bytes.data() + i * kb;
+    std::memset(k, 'k', 18);
+    for (std::size_t j = 5; j < 18; ++j)
+      if (i % (900 + 7 * j) == j) k[j] = static_cast<unsigned char>('a' + i % 3);
+  }
+  for (std::size_t threads : {1, 2, 3}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    expectStableOrder(keys, threads);
+  }
+}
+
 TEST(RadixSort, DecimalNumbersRightJustified) {
   // Record positions as the tags hold them: spaces, then digits, then a key.
   TestKeys keys(32);

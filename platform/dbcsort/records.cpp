@@ -36,52 +36,67 @@ dbc::RecordEnd lineEnd(const unsigned char* b, std::size_t from, std::size_t len
   return {true, static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - b)};
 }
 
-}  // namespace
-
-bool RecordReader::next(std::string_view& record) {
-  if (done_) return false;
-  // One loop for each form, so that each has only its own search inside.
-  using Bytes = const unsigned char*;
-  if (form_ == Form::kText) {
-    return nextBy(record,
-                  [](Bytes b, std::size_t from, std::size_t len) { return lineEnd(b, from, len); });
-  }
-  return nextBy(record, [](Bytes b, std::size_t from, std::size_t len) {
-    return dbc::findRecordEndWide(b, from, len);
-  });
-}
-
-template <typename FindEnd>
-bool RecordReader::nextBy(std::string_view& record, FindEnd findEnd) {
-  std::size_t scan = in_.pos();  // where the search for the record's end resumes
+// The next record of `in` (data(), pos(), len(), takeTo() as RefillReader has them), its end
+// found by `findEnd` (dbc::findRecordEnd's contract); `refill` brings more bytes after those
+// not yet taken and says whether any came. `done` is set once no record can follow.
+template <typename Source, typename Refill, typename FindEnd>
+bool nextRecord(Source& in, Form form, bool& done, std::string_view& record, Refill refill,
+                FindEnd findEnd) {
+  std::size_t scan = in.pos();  // where the search for the record's end resumes
   for (;;) {
-    const unsigned char* b = in_.data();
-    const std::size_t pos = in_.pos();
-    const std::size_t len = in_.len();
+    const unsigned char* b = in.data();
+    const std::size_t pos = in.pos();
+    const std::size_t len = in.len();
     dbc::RecordEnd e = findEnd(b, scan, len);
     if (e.found) {
-      if (form_ == Form::kCompressed && b[e.at] == dbc::kEofMark) {
+      if (form == Form::kCompressed && b[e.at] == dbc::kEofMark) {
         // The end-of-file mark: whatever came before it in the same record still counts.
-        done_ = true;
+        done = true;
         if (e.at == pos) return false;
       }
-      in_.takeTo(e.at + 1);
+      in.takeTo(e.at + 1);
       record = std::string_view(reinterpret_cast<const char*>(b) + pos, e.at - pos);
       return true;
     }
     const std::size_t ahead = e.at - pos;  // refilling moves the bytes not yet taken
     if (!refill()) {
-      done_ = true;
+      done = true;
       // A space-run marker left at the very end, its count byte never come, stands for nothing;
       // written out in front of a mark it would take that mark for its count and swallow the
       // next record, so it is dropped.
-      if (in_.len() == in_.pos()) return false;
-      record = std::string_view(reinterpret_cast<const char*>(in_.data()) + in_.pos(), ahead);
-      in_.takeTo(in_.len());
+      if (in.len() == in.pos()) return false;
+      record = std::string_view(reinterpret_cast<const char*>(in.data()) + in.pos(), ahead);
+      in.takeTo(in.len());
       return true;
     }
-    scan = in_.pos() + ahead;
+    scan = in.pos() + ahead;
   }
+}
+
+// nextRecord() with the search of the form's record end: one loop for each form, so that each
+// has only its own search inside.
+template <typename Source, typename Refill>
+bool nextOfForm(Source& in, Form form, bool& done, std::string_view& record, Refill refill) {
+  if (done) return false;
+  using Bytes = const unsigned char*;
+  if (form == Form::kText) {
+    return nextRecord(
+        in, form, done, record, refill,
+        [](Bytes b, std::size_t from, std::size_t len) { return lineEnd(b, from, len); });
+  }
+  return nextRecord(in, form, done, record, refill, [](Bytes b, std::size_t from, std::size_t len) {
+    return dbc::findRecordEndWide(b, from, len);
+  });
+}
+
+}  // namespace
+
+bool RecordReader::next(std::string_view& record) {
+  return nextOfForm(in_, form_, done_, record, [this] { return refill(); });
+}
+
+bool SpanReader::next(std::string_view& record) {
+  return nextOfForm(*this, form_, done_, record, [] { return false; });
 }
 
 Writer::Writer(int fd, std::size_t bufferSize, std::string name, off_t at)

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,14 +34,33 @@ class RecordReader {
   // Reads more after the bytes not yet taken; false when nothing more came. A read error stops
   // the program with a message naming the file.
   bool refill();
-  // next() with `findEnd` saying where a record ends (dbc::findRecordEnd's contract).
-  template <typename FindEnd>
-  bool nextBy(std::string_view& record, FindEnd findEnd);
 
   dbc::RefillReader in_;
   Form form_;
   std::string name_;
   bool done_ = false;  // 0xFB met or the data ended
+};
+
+// The records of bytes held whole in memory (an input file mapped), by the rules of
+// RecordReader; each record is a view of those bytes, valid as long as they are.
+class SpanReader {
+ public:
+  SpanReader(const unsigned char* data, std::size_t size, Form form)
+      : data_(data), len_(size), form_(form) {}
+  bool next(std::string_view& record);
+
+  // What the record splitting needs of its source, as RecordReader's buffer offers it.
+  const unsigned char* data() const { return data_; }
+  std::size_t pos() const { return pos_; }
+  std::size_t len() const { return len_; }
+  void takeTo(std::size_t pos) { pos_ = pos; }
+
+ private:
+  const unsigned char* data_;
+  std::size_t len_;
+  std::size_t pos_ = 0;
+  Form form_;
+  bool done_ = false;
 };
 
 // Buffered writes to a descriptor; the first failure stops the sort with a message naming `name`
@@ -54,6 +74,17 @@ class Writer {
   void writeBehind() { writeBehind_ = true; }
   bool writesBehind() const { return writeBehind_; }
   void write(const void* data, std::size_t n);
+  // `n` bytes and then `end`, as write() and put() would write them.
+  void writeEnded(const void* data, std::size_t n, char end) {
+    if (n < buf_.size() - len_) {  // the usual case, a short record: straight into the buffer
+      std::memcpy(buf_.data() + len_, data, n);
+      len_ += n;
+      buf_[len_++] = end;
+      return;
+    }
+    write(data, n);
+    put(end);
+  }
   void put(char c) {
     if (len_ == buf_.size()) flush();
     buf_[len_++] = c;
@@ -79,8 +110,7 @@ class Writer {
 
 // Writes one record and its terminator in the form's output layout.
 inline void writeRecord(Writer& w, Form form, std::string_view record) {
-  w.write(record.data(), record.size());
-  w.put(form == Form::kText ? '\n' : static_cast<char>(0xFA));
+  w.writeEnded(record.data(), record.size(), form == Form::kText ? '\n' : static_cast<char>(0xFA));
 }
 
 }  // namespace dbc::dbcsort

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -22,6 +23,15 @@ namespace dbc::dbcsort {
 namespace {
 
 constexpr int kOwnMappingFrom = 64 << 10;
+
+// An input file up to half the machine's memory is mapped: the file cache holds it easily. A
+// larger one is read through a buffer, so that it never crowds out everything else's pages.
+std::size_t mapAtMost() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page <= 0) return 0;
+  return static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(page);
+}
 
 // The sort's settings from the command line and the environment.
 SortJob jobFor(const Options& options, const EnvLookup& env) {
@@ -45,6 +55,7 @@ SortJob jobFor(const Options& options, const EnvLookup& env) {
     // ixmark3 writes no digit pairs when the invalid-character switch is configured.
     job.ichrs = !Config(kDbcConfig, env).getenv2("dbcdx.file.ichrs").empty();
   }
+  job.mapAtMost = mapAtMost();
   const char* tmp = env("TMPDIR");
   job.tempDir = (tmp && *tmp) ? tmp : folderOf(options.outfile);
   return job;
@@ -57,10 +68,14 @@ void sortFile(const Options& options, const SortJob& job) {
          std::strerror(errno));
   }
   SortedOutput out(options.outfile);
+  // An output written directly (a link, a FIFO) may be the input itself, which must then be
+  // read whole before the first byte is written over it: it is not mapped.
+  SortJob sort = job;
+  if (out.tempPath().empty()) sort.mapAtMost = 0;
   {
     Writer w(out.fd(), job.budget.ioBuffer, "output file " + options.outfile);
     if (!out.tempPath().empty()) w.writeBehind();
-    sortRecords(job, in.get(), "input file " + options.infile, w);
+    sortRecords(sort, in.get(), "input file " + options.infile, w);
     if (job.form == Form::kCompressed) w.put(static_cast<char>(0xFB));
     w.flush();
   }

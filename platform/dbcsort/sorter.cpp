@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dbcsort/key.hpp"
+#include "platform/dbcsort/mapped.hpp"
 #include "platform/dbcsort/merge.hpp"
 #include "platform/dbcsort/partition.hpp"
 #include "platform/dbcsort/task.hpp"
@@ -18,7 +19,8 @@ namespace {
 
 // One chunk and the work being done on it.
 struct Slot {
-  Slot(std::size_t capacity, const ChunkKind& kind) : chunk(capacity, kind) {}
+  Slot(std::size_t capacity, const ChunkKind& kind, bool inPlace)
+      : chunk(capacity, kind, inPlace) {}
   Chunk chunk;
   Task task;               // declared after the chunk: gone, and so finished, before the chunk goes
   bool unwritten = false;  // full and sorted (or being sorted), not yet written as a run
@@ -31,11 +33,15 @@ struct Slot {
 // file in input order.
 class RunMaker {
  public:
-  // `inputBytes`: the input's size when known, else 0.
-  RunMaker(const SortJob& job, std::size_t inputBytes)
-      : job_(job), perRun_(samplesPerRun(job)), inputBytes_(parallel() ? inputBytes : 0) {
+  // `inputBytes`: the input's size when known, else 0. `inPlace`: the records are handed over
+  // in memory that outlives the sort (a mapped input), where the chunks leave them.
+  RunMaker(const SortJob& job, std::size_t inputBytes, bool inPlace)
+      : job_(job),
+        perRun_(samplesPerRun(job)),
+        inputBytes_(parallel() ? inputBytes : 0),
+        inPlace_(inPlace) {
     for (std::size_t i = 0; i < job.budget.chunks; ++i)
-      slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind()));
+      slots_.push_back(std::make_unique<Slot>(job.budget.chunk, job.kind(), inPlace));
   }
 
   void add(std::string_view record) {
@@ -76,6 +82,7 @@ class RunMaker {
   bool spilling_ = false;
   std::size_t cur_ = 0;
   const std::size_t inputBytes_;  // the input's size, when its memory is to be prefaulted
+  const bool inPlace_;
   std::size_t seen_ = 0;
   std::size_t seenBytes_ = 0;
   // Last, so that the tasks end before the run file they write to is closed.
@@ -92,8 +99,8 @@ class RunMaker {
 void RunMaker::prefault() {
   const std::size_t perRecord = std::max<std::size_t>(seenBytes_ / seen_, 1);
   const std::size_t records = inputBytes_ / perRecord + inputBytes_ / perRecord / 32 + 64;
-  const std::size_t fits =
-      std::max<std::size_t>(job_.budget.chunk / (perRecord + sizeof(SortEntry)), 1);
+  const std::size_t held = inPlace_ ? 0 : perRecord;  // bytes of each record in a chunk
+  const std::size_t fits = std::max<std::size_t>(job_.budget.chunk / (held + sizeof(SortEntry)), 1);
   for (std::size_t k = 0; k < slots_.size() && k * fits < records; ++k) {
     const std::size_t n = std::min(records - k * fits, fits);
     const Chunk::Room room = slots_[k]->chunk.pagesFor(n * perRecord, n);
@@ -257,6 +264,39 @@ void mergeLast(const SortJob& job, const RunFile& file, const std::vector<Run>& 
         job.form, out);
 }
 
+// The first bytes of an input whose records foretell how many the whole input holds.
+constexpr std::size_t kForetellFrom = std::size_t{1} << 20;
+
+// The input mapped, when it is a file whose records' entries alone fit in `chunk` bytes with
+// room to spare, as its first records foretell: it is then sorted in memory where it lies,
+// without a copy. Otherwise nothing is mapped and the input is read, its records copied into
+// the budget's chunks (and run files) as they come.
+MappedInput mapWhenHeld(const SortJob& job, std::size_t chunk, int fd, const std::string& name) {
+  MappedInput m = MappedInput::of(fd, job.mapAtMost, name);
+  if (!m.mapped()) return m;
+  const std::size_t sample = std::min(m.size(), kForetellFrom);
+  SpanReader r(m.data(), sample, job.form);
+  std::size_t n = 1;  // an open last record is counted too: the guess errs on the large side
+  std::string_view rec;
+  while (r.next(rec)) ++n;
+  const std::size_t records = m.size() / sample * n + n;
+  if ((records + records / 8) * sizeof(SortEntry) > chunk) return {};
+  m.populate();
+  return m;
+}
+
+// Hands every record of `in` to `maker`; returns how many there were.
+template <typename Reader>
+std::size_t feed(Reader& in, RunMaker& maker) {
+  std::size_t n = 0;
+  std::string_view rec;
+  while (in.next(rec)) {
+    ++n;
+    maker.add(rec);
+  }
+  return n;
+}
+
 }  // namespace
 
 std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName, Writer& out) {
@@ -267,12 +307,17 @@ std::size_t sortRecords(const SortJob& job, int inFd, const std::string& inName,
   {
     struct stat st;
     const bool sized = ::fstat(inFd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-    RunMaker maker(job, sized ? static_cast<std::size_t>(st.st_size) : 0);
-    RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
-    std::string_view rec;
-    while (in.next(rec)) {
-      ++total;
-      maker.add(rec);
+    SortJob inPlace = job;
+    inPlace.budget = job.budget.oneChunk();
+    const MappedInput mapped = mapWhenHeld(job, inPlace.budget.chunk, inFd, inName);
+    RunMaker maker(mapped.mapped() ? inPlace : job,
+                   sized ? static_cast<std::size_t>(st.st_size) : 0, mapped.mapped());
+    if (mapped.mapped()) {
+      SpanReader in(mapped.data(), mapped.size(), job.form);
+      total = feed(in, maker);
+    } else {
+      RecordReader in(inFd, job.form, 0, -1, job.budget.ioBuffer, inName);
+      total = feed(in, maker);
     }
     if (maker.finish(out)) return total;
     file = std::move(maker.runFile);

@@ -21,6 +21,8 @@ struct SortJob {
   bool ichrs = false;   // compressed records: 0x80..0xF8 are characters, not digit pairs
   std::string tempDir;  // where run files go
   Budget budget = Budget::of(kDefaultBudget);  // with the number of threads it allows
+  // The largest input file that is mapped instead of read (0: none is).
+  std::size_t mapAtMost = 0;
 
   ChunkKind kind() const { return {form, key, ichrs}; }
 };
