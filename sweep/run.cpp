@@ -76,25 +76,23 @@ int Sweep::go() {
   start_ = Clock::now();
   if (!findTargets()) return kUsage;
   prepareChecks();
+  // Watched before the work area is made, and its name known to a stop as soon as it exists: a
+  // signal between the two would otherwise leave the folder behind.
+  SignalWatch watch([this](int) { stopNow(); });
   if (!targets_.empty()) {
     std::string error;
+    std::lock_guard<std::mutex> lock(guard_);
     area_ = WorkArea::create(workVolume(config_, c_.env), error);
     if (!area_) {
       std::fprintf(c_.err, "dbcsweep: %s\n", error.c_str());
       return kUnchecked;
     }
+    areaRoot_ = area_->root();
   }
-  {
-    SignalWatch watch([this](int) { stopNow(); });
-    {
-      std::lock_guard<std::mutex> lock(guard_);
-      areaRoot_ = area_ ? area_->root() : "";
-    }
-    if (!targets_.empty()) checkAll();
-    // Gone before the watch ends: a signal from now on finds nothing of ours left to remove.
-    area_.reset();
-    return report();
-  }
+  if (!targets_.empty()) checkAll();
+  // Gone before the watch ends: a signal from now on finds nothing of ours left to remove.
+  area_.reset();
+  return report();
 }
 
 bool Sweep::findTargets() {
